@@ -27,7 +27,7 @@ WIN32_STANDIN_API size_t win32OpenHandleCount(void);  /* handles not yet closed 
 WIN32_STANDIN_API size_t win32RunningThreadCount(void); /* CreateThread threads still running */
 WIN32_STANDIN_API size_t win32HookCount(void);          /* hooks installed and not removed */
 
-/* Length of the calling thread's message queue, or -1 if it has none. */
+/* Length of a thread's message queue, or -1 if it has none. */
 WIN32_STANDIN_API long win32QueueLength(DWORD threadId);
 
 #ifdef __cplusplus

@@ -1,0 +1,118 @@
+// Process-wide state of the Win32 stand-in. One lock guards all of it: the
+// critical sections are a few lines long, and one lock makes every
+// multi-object wait and every queue operation trivially atomic.
+#ifndef CAMERA_PLATFORM_WIN32_STATE_H
+#define CAMERA_PLATFORM_WIN32_STATE_H
+
+#include <windows.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace win32 {
+
+using Lock = std::unique_lock<std::mutex>;
+using Clock = std::chrono::steady_clock;
+
+// A thread blocked in a wait; whatever it waits for notifies its condition.
+struct Waiter {
+  std::condition_variable wake;
+};
+
+// A waitable kernel object: an event or a thread.
+struct Object {
+  virtual ~Object() = default;
+  bool signalled = false;
+  bool autoReset = false;
+  std::vector<Waiter *> waiters;
+
+  void signal();   // caller holds the lock
+  void consume() { // a satisfied wait takes an auto-reset signal
+    if (autoReset) signalled = false;
+  }
+};
+
+struct EventObject : Object {};
+
+struct ThreadObject : Object {
+  DWORD id = 0;
+  DWORD exitCode = STILL_ACTIVE;
+};
+
+struct Hook {
+  HHOOK id = nullptr;
+  HOOKPROC procedure = nullptr;
+  bool removed = false;
+};
+
+// Everything the stand-in knows of one thread, created when the thread first
+// calls into the stand-in (or by CreateThread).
+struct ThreadState {
+  DWORD id = 0;
+  std::shared_ptr<ThreadObject> object = std::make_shared<ThreadObject>();
+  bool hasQueue = false;
+  bool ended = false;
+  std::deque<MSG> queue;
+  bool newInput = false;            // a post arrived since the thread last looked
+  bool quitRequested = false;       // PostQuitMessage
+  int quitCode = 0;
+  std::vector<Waiter *> queueWaiters;
+  std::vector<std::shared_ptr<Hook>> hooks; // in order of installation
+  // CreateThread's suspended start
+  bool suspended = false;
+  std::condition_variable resumed;
+};
+
+struct State {
+  std::mutex mutex;
+  std::uint64_t nextHandle = 0x100;
+  std::unordered_map<std::uintptr_t, std::shared_ptr<Object>> handles;
+  DWORD nextThreadId = 0x400;
+  std::unordered_map<DWORD, std::shared_ptr<ThreadState>> threads;
+  std::uintptr_t nextHook = 0x10000;
+  std::unordered_map<std::uintptr_t, std::shared_ptr<Hook>> hooksById;
+  std::map<std::string, UINT> registeredMessages; // keys in upper case
+  UINT nextRegisteredMessage = 0xC000;
+  size_t runningCreatedThreads = 0;
+  struct MessageBox {
+    std::string text;
+    std::string caption;
+  };
+  std::vector<MessageBox> messageBoxes;
+  void (*messageBoxHandler)(const char *, const char *, void *) = nullptr;
+  void *messageBoxContext = nullptr;
+};
+
+// Never destroyed: threads may still call in while the process exits.
+State &state();
+
+// The calling thread's state, made on first use; caller holds the lock.
+std::shared_ptr<ThreadState> currentThread(Lock &held);
+// A new thread's state for CreateThread; caller holds the lock.
+std::shared_ptr<ThreadState> registerThread(Lock &held);
+// Marks a thread ended: signals its object, drops its queue and hooks.
+void endThread(Lock &held, ThreadState &thread, DWORD exitCode);
+
+HANDLE insertHandle(Lock &held, std::shared_ptr<Object> object);
+// The object behind a handle or pseudo-handle, or null (last error set).
+std::shared_ptr<Object> lookupHandle(Lock &held, HANDLE handle);
+
+// Blocks until one (or all) of the objects, or the thread's queue when given,
+// is ready. Returns the index satisfied, objects.size() for queue input,
+// or WAIT_TIMEOUT.
+DWORD waitFor(Lock &held, const std::vector<std::shared_ptr<Object>> &objects, bool waitAll,
+              DWORD milliseconds, ThreadState *queueOf, bool anyInput);
+
+void fail(DWORD error); // SetLastError for a failing call
+
+} // namespace win32
+
+#endif
