@@ -74,3 +74,46 @@ TEST(MessageBox, IsRecordedAndReturnsOkAtOnce) {
 #endif
 
 } // namespace
+
+#ifndef _WIN32
+namespace {
+
+TEST(StandInControls, InjectedFailuresLookLikeWindowsFailures) {
+  win32FailNextCalls("CreateEventA", ERROR_NOT_ENOUGH_MEMORY, 1);
+  SetLastError(0);
+  EXPECT_EQ(CreateEventA(nullptr, FALSE, FALSE, nullptr), nullptr);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY));
+  HANDLE event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  EXPECT_NE(event, nullptr) << "only the next call fails";
+
+  win32FailNextCalls("WaitForMultipleObjects", ERROR_INVALID_HANDLE, -1);
+  EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_FAILED);
+  EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_FAILED);
+  win32ClearFailures();
+  EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_TIMEOUT);
+  CloseHandle(event);
+}
+
+TEST(StandInControls, AHeldWaitFindsEverythingSignalledMeanwhile) {
+  HANDLE events[2] = {CreateEventA(nullptr, FALSE, FALSE, nullptr),
+                      CreateEventA(nullptr, FALSE, FALSE, nullptr)};
+  DWORD result = WAIT_FAILED;
+  std::function<void()> body = [&] { result = WaitForMultipleObjects(2, events, FALSE, INFINITE); };
+  win32HoldWaitsOn(events[1]);
+  HANDLE thread = startThread(&body);
+  HANDLE seen[MAXIMUM_WAIT_OBJECTS];
+  DWORD count = 0;
+  ASSERT_EQ(win32WaitForHeldWait(5000, seen, &count), 1);
+  ASSERT_EQ(count, 2u);
+  EXPECT_EQ(seen[0], events[0]);
+  SetEvent(events[1]);
+  SetEvent(events[0]);
+  win32ReleaseHeldWaits();
+  ASSERT_EQ(WaitForSingleObject(thread, 5000), WAIT_OBJECT_0);
+  EXPECT_EQ(result, WAIT_OBJECT_0) << "the lowest of the entries signalled together";
+  EXPECT_EQ(WaitForSingleObject(events[1], 0), WAIT_OBJECT_0);
+  for (HANDLE h : {events[0], events[1], thread}) CloseHandle(h);
+}
+
+} // namespace
+#endif

@@ -27,6 +27,28 @@ WIN32_STANDIN_API size_t win32OpenHandleCount(void);  /* handles not yet closed 
 WIN32_STANDIN_API size_t win32RunningThreadCount(void); /* CreateThread threads still running */
 WIN32_STANDIN_API size_t win32HookCount(void);          /* hooks installed and not removed */
 
+/* Failure injection: the next `times` calls of the named function (for
+ * instance "SetWindowsHookExA", "CreateEventA", "CreateThread",
+ * "DuplicateHandle", "RegisterWindowMessageA", "FormatMessageA",
+ * "WaitForMultipleObjects", which WaitForSingleObject goes through, and
+ * "PostThreadMessage" for both its forms)
+ * fail as Windows reports a failure, with the given last error. A negative
+ * count fails every call until win32ClearFailures. */
+WIN32_STANDIN_API void win32FailNextCalls(const char *function, DWORD error, int times);
+WIN32_STANDIN_API void win32ClearFailures(void);
+
+/* Holding waits: from now on, a thread that enters WaitForSingleObject or
+ * WaitForMultipleObjects on a list that holds this handle stops there, before
+ * it looks at any object, until win32ReleaseHeldWaits. So a test can signal
+ * several objects that the waiter will then find signalled together. */
+WIN32_STANDIN_API void win32HoldWaitsOn(HANDLE handle);
+/* Blocks until a thread is held, at most timeoutMs; 1 then (its wait list is
+ * copied to handles, up to MAXIMUM_WAIT_OBJECTS, and its length to count),
+ * 0 on time-out. */
+WIN32_STANDIN_API int win32WaitForHeldWait(DWORD timeoutMs, HANDLE *handles, DWORD *count);
+/* Lets held threads go on and stops holding. */
+WIN32_STANDIN_API void win32ReleaseHeldWaits(void);
+
 /* Length of a thread's message queue, or -1 if it has none. */
 WIN32_STANDIN_API long win32QueueLength(DWORD threadId);
 

@@ -62,6 +62,10 @@ DWORD WINAPI FormatMessageA(DWORD flags, LPCVOID, DWORD messageId, DWORD, LPSTR 
     fail(ERROR_INVALID_PARAMETER);
     return 0;
   }
+  {
+    Lock held(state().mutex);
+    if (injectedFailure(held, "FormatMessageA")) return 0;
+  }
   const char *text = systemText(messageId);
   if (!text) {
     fail(ERROR_MR_MID_NOT_FOUND);

@@ -114,6 +114,7 @@ BOOL WINAPI DuplicateHandle(HANDLE sourceProcess, HANDLE source, HANDLE targetPr
     return FALSE;
   }
   Lock held(state().mutex);
+  if (injectedFailure(held, "DuplicateHandle")) return FALSE;
   std::shared_ptr<Object> object = lookupHandle(held, source);
   if (!object) return FALSE;
   if (target) *target = insertHandle(held, object);

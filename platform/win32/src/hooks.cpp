@@ -61,6 +61,7 @@ HHOOK WINAPI SetWindowsHookExA(int hookId, HOOKPROC procedure, HINSTANCE, DWORD 
     return nullptr;
   }
   Lock held(state().mutex);
+  if (injectedFailure(held, "SetWindowsHookExA")) return nullptr;
   State &s = state();
   currentThread(held); // the caller is a known thread too
   auto found = s.threads.find(threadId);

@@ -43,6 +43,7 @@ bool take(ThreadState &thread, MSG *msg, UINT filterMin, UINT filterMax, bool re
 
 BOOL post(DWORD threadId, UINT message, WPARAM wParam, LPARAM lParam) {
   Lock held(state().mutex);
+  if (injectedFailure(held, "PostThreadMessage")) return FALSE;
   auto found = state().threads.find(threadId);
   if (found == state().threads.end() || !found->second->hasQueue) {
     fail(ERROR_INVALID_THREAD_ID);
@@ -149,6 +150,7 @@ UINT WINAPI RegisterWindowMessageA(LPCSTR name) {
   std::string key(name);
   for (char &c : key) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   Lock held(state().mutex);
+  if (injectedFailure(held, "RegisterWindowMessageA")) return 0;
   State &s = state();
   auto found = s.registeredMessages.find(key);
   if (found != s.registeredMessages.end()) return found->second;

@@ -88,6 +88,16 @@ struct State {
   };
   std::vector<MessageBox> messageBoxes;
   void (*messageBoxHandler)(const char *, const char *, void *) = nullptr;
+  // test controls
+  struct Failure {
+    DWORD error = 0;
+    int remaining = 0; // negative: every call
+  };
+  std::map<std::string, Failure> failures;
+  std::shared_ptr<Object> holdOn;
+  std::vector<HANDLE> heldHandles;
+  size_t heldThreads = 0;
+  std::condition_variable holdChanged;
   void *messageBoxContext = nullptr;
 };
 
@@ -112,6 +122,12 @@ DWORD waitFor(Lock &held, const std::vector<std::shared_ptr<Object>> &objects, b
               DWORD milliseconds, ThreadState *queueOf, bool anyInput);
 
 void fail(DWORD error); // SetLastError for a failing call
+
+// True (last error set) when a test asked this call of the function to fail.
+bool injectedFailure(Lock &held, const char *function);
+// Stops a thread that enters a wait on the held object, for tests.
+void holdIfAsked(Lock &held, const std::vector<std::shared_ptr<Object>> &objects, const HANDLE *handles,
+                 DWORD count);
 
 } // namespace win32
 

@@ -60,3 +60,70 @@ long win32QueueLength(DWORD threadId) {
 }
 
 } // extern "C"
+
+namespace win32 {
+
+bool injectedFailure(Lock &, const char *function) {
+  auto &failures = state().failures;
+  if (failures.empty()) return false;
+  auto found = failures.find(function);
+  if (found == failures.end() || found->second.remaining == 0) return false;
+  if (found->second.remaining > 0) --found->second.remaining;
+  fail(found->second.error);
+  return true;
+}
+
+void holdIfAsked(Lock &held, const std::vector<std::shared_ptr<Object>> &objects, const HANDLE *handles,
+                 DWORD count) {
+  State &s = state();
+  if (!s.holdOn) return;
+  bool listed = false;
+  for (const auto &object : objects) listed = listed || object == s.holdOn;
+  if (!listed) return;
+  s.heldHandles.assign(handles, handles + count);
+  ++s.heldThreads;
+  s.holdChanged.notify_all();
+  s.holdChanged.wait(held, [&] { return !s.holdOn; });
+}
+
+} // namespace win32
+
+extern "C" {
+
+void win32FailNextCalls(const char *function, DWORD error, int times) {
+  Lock held(state().mutex);
+  state().failures[function] = State::Failure{error, times};
+}
+
+void win32ClearFailures(void) {
+  Lock held(state().mutex);
+  state().failures.clear();
+}
+
+void win32HoldWaitsOn(HANDLE handle) {
+  Lock held(state().mutex);
+  State &s = state();
+  s.holdOn = lookupHandle(held, handle);
+  s.heldThreads = 0;
+  s.heldHandles.clear();
+}
+
+int win32WaitForHeldWait(DWORD timeoutMs, HANDLE *handles, DWORD *count) {
+  Lock held(state().mutex);
+  State &s = state();
+  if (!s.holdChanged.wait_for(held, std::chrono::milliseconds(timeoutMs), [&] { return s.heldThreads > 0; }))
+    return 0;
+  size_t n = s.heldHandles.size() < MAXIMUM_WAIT_OBJECTS ? s.heldHandles.size() : MAXIMUM_WAIT_OBJECTS;
+  if (handles)
+    for (size_t i = 0; i < n; ++i) handles[i] = s.heldHandles[i];
+  if (count) *count = static_cast<DWORD>(n);
+  return 1;
+}
+
+void win32ReleaseHeldWaits(void) {
+  Lock held(state().mutex);
+  state().holdOn.reset();
+  state().holdChanged.notify_all();
+}
+
+} // extern "C"

@@ -18,6 +18,7 @@ HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE
     return nullptr;
   }
   Lock held(state().mutex);
+  if (injectedFailure(held, "CreateThread")) return nullptr;
   std::shared_ptr<ThreadState> thread = registerThread(held);
   thread->suspended = (creationFlags & CREATE_SUSPENDED) != 0;
   HANDLE handle = insertHandle(held, thread->object);

@@ -107,6 +107,7 @@ HANDLE WINAPI CreateEventA(LPSECURITY_ATTRIBUTES, BOOL manualReset, BOOL initial
   event->autoReset = !manualReset;
   event->signalled = initialState != FALSE;
   Lock held(state().mutex);
+  if (injectedFailure(held, "CreateEventA")) return nullptr;
   return insertHandle(held, std::move(event));
 }
 
@@ -133,8 +134,10 @@ DWORD WINAPI WaitForMultipleObjects(DWORD count, const HANDLE *handles, BOOL wai
     return WAIT_FAILED;
   }
   Lock held(state().mutex);
+  if (injectedFailure(held, "WaitForMultipleObjects")) return WAIT_FAILED;
   std::vector<std::shared_ptr<Object>> objects;
   if (!resolve(held, count, handles, objects)) return WAIT_FAILED;
+  holdIfAsked(held, objects, handles, count);
   return waitFor(held, objects, waitAll != FALSE, milliseconds, nullptr, false);
 }
 
