@@ -1,0 +1,235 @@
+/* The toolbox engine: plays MATLAB's image acquisition toolbox for front ends
+ * and tests. It loads an adaptor library by file name, asks it for its
+ * devices, opens device objects, sets their properties (telling the
+ * adaptor's listeners), starts and stops acquisitions and hands the
+ * delivered frames to its user, oldest first.
+ *
+ * Shipped code never includes this header; adaptors see only imaqkit.h.
+ *
+ *   imaqkit::AdaptorLibrary corvid("corvid.dll");   // initializeAdaptor
+ *   auto devices = corvid.enumerate();                // getAvailHW
+ *   auto vid = corvid.createVideoInput(0);           // getDeviceAttributes,
+ *                                                     // createInstance
+ *   vid->set("Exposure", 0.02);                       // listeners told
+ *   vid->set("FramesPerTrigger", 100);
+ *   vid->start();                                     // openCamera, beginCapture
+ *   vid->waitForFrames(100, std::chrono::seconds(10));
+ *   auto frames = vid->getFrames();                   // oldest first
+ *
+ * Errors (no such device, a refused property value, an adaptor that will
+ * not open) are thrown as imaqkit::Error with a one-line message. A
+ * VideoInput is used from one thread, the toolbox's; its waits may be called
+ * from another. */
+#ifndef IMAQKIT_ENGINE_H
+#define IMAQKIT_ENGINE_H
+
+#include "imaqkit.h"
+
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace imaqkit {
+
+class Error : public std::runtime_error {
+public:
+  using std::runtime_error::runtime_error;
+};
+
+struct FormatInfo {
+  std::int32_t id = 0;
+  std::string name;
+};
+
+struct DeviceInfo {
+  std::int32_t id = 0;
+  std::string name;
+  std::vector<FormatInfo> formats; /* in the order they were appended */
+  int defaultFormat = -1;          /* index into formats; -1 when none is marked */
+};
+
+struct SourceInfo {
+  std::string name;
+  std::int32_t id = 0;
+};
+
+enum class ReadOnly { never, whileRunning, always };
+
+struct PropertyInfo {
+  std::string name;
+  std::int32_t storageKind = 0; /* IMAQ_STORAGE_ */
+  bool deviceProperty = false;  /* made by the adaptor, not the toolbox */
+  ReadOnly readOnly = ReadOnly::never;
+  double lowerBound = 0, upperBound = 0, defaultValue = 0; /* numeric kinds */
+};
+
+struct DeviceAttributes {
+  std::vector<SourceInfo> sources;
+  std::vector<PropertyInfo> properties; /* device properties, in commit order */
+};
+
+/* One delivered frame. */
+struct Frame {
+  std::int32_t format = 0; /* IMAQ_FRAME_ */
+  std::int32_t width = 0, height = 0, bands = 0, bytesPerPixel = 0;
+  std::vector<std::uint8_t> bytes; /* rows of width pixels, bands interleaved */
+  double time = 0;                 /* from putTime; NaN when never stamped */
+  std::uint64_t number = 0;        /* 0 for the first frame of an acquisition */
+
+  std::uint32_t pixel(std::int32_t x, std::int32_t y, std::int32_t band = 0) const;
+};
+
+/* Counters of one acquisition, from start(). Images the adaptor counted but
+ * the frame grab interval skipped are not lost; a frame that was wanted and
+ * never delivered is (dropped = framesWanted - framesDelivered). */
+struct AcquisitionStats {
+  std::uint64_t imagesCounted = 0;   /* countFrame calls */
+  std::uint64_t framesWanted = 0;    /* frameWanted answers of true */
+  std::uint64_t framesDelivered = 0; /* frames buffered for the user */
+  std::uint64_t framesDiscarded = 0; /* delivered while not acquiring */
+};
+
+/* A warning raised with adaptorWarn. */
+struct Warning {
+  std::string id;
+  std::string text;
+};
+
+IMAQKIT_API std::vector<Warning> warnings();
+IMAQKIT_API void clearWarnings();
+/* As MATLAB prints it: "Warning: <text>". */
+IMAQKIT_API std::string formatWarning(const Warning &warning);
+/* Also print every new warning to stream (null: stop printing). */
+IMAQKIT_API void echoWarnings(std::FILE *stream);
+
+class VideoInput;
+
+/* One adaptor library, loaded for the lifetime of this object (and of the
+ * VideoInputs made from it). */
+class IMAQKIT_API AdaptorLibrary {
+public:
+  /* Loads the library, finds its five exports and calls initializeAdaptor. */
+  explicit AdaptorLibrary(const std::string &file);
+  /* uninitializeAdaptor and unload, once the last VideoInput is gone too. */
+  ~AdaptorLibrary();
+  AdaptorLibrary(const AdaptorLibrary &) = delete;
+  AdaptorLibrary &operator=(const AdaptorLibrary &) = delete;
+
+  const std::string &file() const;
+
+  /* Asks the adaptor for its devices (getAvailHW, every call) and keeps the
+   * answer for createVideoInput. */
+  std::vector<DeviceInfo> enumerate();
+  /* getDeviceAttributes of a device of the last enumeration (enumerating
+   * first if there was none); format "" is the device's default. */
+  DeviceAttributes attributes(std::int32_t deviceId, const std::string &format = "");
+  /* A device object: the device's attributes, then createInstance. */
+  std::unique_ptr<VideoInput> createVideoInput(std::int32_t deviceId,
+                                               const std::string &format = "");
+
+private:
+  struct Impl;
+  std::shared_ptr<Impl> impl_;
+};
+
+/* A device object, as MATLAB's videoinput. Its properties are the adaptor's
+ * device properties and the toolbox's own:
+ *   Name               text, never read-only
+ *   SelectedSourceName text, a source name; listeners get the source id
+ *                      (IMAQ_STORAGE_INT32)
+ *   FramesPerTrigger   double, a whole number from 1, or Inf; default 10;
+ *                      read-only while running
+ *   FrameGrabInterval  32-bit integer from 1; default 1; read-only while
+ *                      running */
+class IMAQKIT_API VideoInput {
+public:
+  /* Stops, closes the device, destroys the adaptor object, then disposes of
+   * the listeners. */
+  ~VideoInput();
+  VideoInput(const VideoInput &) = delete;
+  VideoInput &operator=(const VideoInput &) = delete;
+
+  std::int32_t deviceId() const;
+  const std::string &formatName() const;
+  const std::vector<SourceInfo> &sources() const;
+
+  /* Properties. set refuses (Error, value unchanged) an unknown name, a
+   * value of the wrong kind or out of range, and a read-only property; after
+   * a set the property's listeners are called in order. */
+  std::vector<std::string> propertyNames() const;
+  PropertyInfo propertyInfo(const std::string &name) const;
+  void set(const std::string &name, double value);
+  void set(const std::string &name, const std::string &text);
+  double number(const std::string &name) const;
+  std::string text(const std::string &name) const;
+
+  /* The adaptor's answers about its images. */
+  std::int32_t imageWidth() const;
+  std::int32_t imageHeight() const;
+  std::int32_t frameFormat() const;
+  std::int32_t bandCount() const;
+  std::string driverText() const;
+  std::string versionText() const;
+
+  /* openCamera; nothing when open already. Error when the adaptor refuses. */
+  void open();
+  /* Stops, then closeCamera; nothing when closed. */
+  void close();
+  bool isOpen() const;
+  /* Opens when needed, flushes the frame buffer, resets the counters and
+   * calls beginCapture. The acquisition runs until FramesPerTrigger frames
+   * are in or stop() is called. Error when running or refused. */
+  void start();
+  /* Ends the acquisition (the run in progress ends at its next test), then
+   * endCapture. Nothing when not running. */
+  void stop();
+  bool isRunning() const;
+
+  /* Wait (no polling) until count frames are buffered, or the acquisition is
+   * no longer running, or timeout; true when count frames are there. */
+  bool waitForFrames(std::size_t count, std::chrono::milliseconds timeout);
+  /* Wait until the acquisition is no longer running; false on timeout. */
+  bool waitUntilStopped(std::chrono::milliseconds timeout);
+  std::size_t framesAvailable() const;
+  /* Takes up to count buffered frames, oldest first. */
+  std::vector<Frame> getFrames(std::size_t count = static_cast<std::size_t>(-1));
+  AcquisitionStats stats() const;
+
+  /* ---- For tests of adaptors ---- */
+  IAdaptor *adaptor() const;
+  IEngine *engine() const;
+  /* Keep a log of every kit call the adaptor makes on this object's manager,
+   * engine, frames and property set, in order, from any thread. Entries are
+   * the operation's name; queries add their answer ("frameWanted=false"),
+   * property set calls their name argument ("attachListener(Exposure)"). */
+  void recordCalls(bool on);
+  std::vector<std::string> calls() const;
+  void clearCalls();
+  /* Wait until entry has been logged `occurrences` times in all. */
+  bool waitForCall(const std::string &entry, std::size_t occurrences,
+                   std::chrono::milliseconds timeout);
+  /* Called with each entry as it is made (before the call's effect), on the
+   * adaptor's thread, with no kit lock held; for merging with other logs. */
+  void setCallObserver(std::function<void(const std::string &)> observer);
+  /* Force the answers of frameWanted / acquisitionContinues (nullopt: the
+   * engine's own answer again). */
+  void answerFrameWanted(std::optional<bool> answer);
+  void answerAcquisitionContinues(std::optional<bool> answer);
+
+  struct Impl;
+
+private:
+  friend class AdaptorLibrary;
+  explicit VideoInput(std::unique_ptr<Impl> impl);
+  std::unique_ptr<Impl> impl_;
+};
+
+} // namespace imaqkit
+
+#endif

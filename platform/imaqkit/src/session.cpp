@@ -1,0 +1,338 @@
+#include "session.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace imaqkit::detail {
+
+namespace {
+
+PropertyInfo toolboxProperty(const char *name, std::int32_t kind, ReadOnly readOnly, double lower,
+                             double upper, double value) {
+  PropertyInfo info;
+  info.name = name;
+  info.storageKind = kind;
+  info.readOnly = readOnly;
+  info.lowerBound = lower;
+  info.upperBound = upper;
+  info.defaultValue = value;
+  return info;
+}
+
+} // namespace
+
+Session::Session(const std::string &name, std::vector<SourceInfo> sources)
+    : properties_(calls_, std::move(sources)) {
+  properties_.addText(toolboxProperty("Name", IMAQ_STORAGE_TEXT, ReadOnly::never, 0, 0, 0), name);
+  properties_.addSourceName();
+  properties_.addNumber(toolboxProperty("FramesPerTrigger", IMAQ_STORAGE_DOUBLE,
+                                        ReadOnly::whileRunning, 1,
+                                        std::numeric_limits<double>::infinity(), 10),
+                        Input::wholeNumber);
+  properties_.addNumber(toolboxProperty("FrameGrabInterval", IMAQ_STORAGE_INT32,
+                                        ReadOnly::whileRunning, 1,
+                                        std::numeric_limits<std::int32_t>::max(), 1),
+                        Input::wholeNumber);
+}
+
+Session::~Session() = default;
+
+// ---- IEngine ----
+
+IImageFrame *Session::makeFrame(std::int32_t frameFormat, std::int32_t width, std::int32_t height) {
+  calls_.note("makeFrame");
+  std::unique_ptr<ImageFrame> frame = ImageFrame::make(calls_, frameFormat, width, height);
+  if (!frame)
+    return nullptr;
+  std::lock_guard<std::mutex> lock(mutex_);
+  outstanding_.push_back(std::move(frame));
+  return outstanding_.back().get();
+}
+
+void Session::deliverFrame(IImageFrame *frame) {
+  calls_.note("deliverFrame");
+  std::unique_lock<std::mutex> lock(mutex_);
+  auto made = std::find_if(outstanding_.begin(), outstanding_.end(),
+                           [frame](const auto &own) { return own.get() == frame; });
+  if (made == outstanding_.end()) {
+    lock.unlock();
+    adaptorWarn("imaqkit:engine:unknownFrame",
+                "deliverFrame was given a frame this engine did not make, or one already delivered.");
+    return;
+  }
+  std::unique_ptr<ImageFrame> own = std::move(*made);
+  outstanding_.erase(made);
+  if (!armed_) {
+    ++stats_.framesDiscarded;
+    return;
+  }
+  Frame delivered = own->take();
+  delivered.number = stats_.framesDelivered++;
+  buffer_.push_back(std::move(delivered));
+  if (static_cast<double>(stats_.framesDelivered) >= target_) {
+    armed_ = false;
+    acquiring_ = false;
+  }
+  lock.unlock();
+  changed_.notify_all();
+}
+
+IPropertySet *Session::propertySet() {
+  calls_.note("propertySet");
+  return &properties_;
+}
+
+// ---- The manager's side ----
+
+void Session::managerMade() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  ++managers_;
+}
+
+void Session::managerGone() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  --managers_;
+}
+
+int Session::managers() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return managers_;
+}
+
+bool Session::deviceIsOpen() {
+  bool answer = isOpen();
+  calls_.noteAnswer("deviceIsOpen", answer);
+  return answer;
+}
+
+bool Session::deviceIsAcquiring() {
+  bool answer = isRunning();
+  calls_.noteAnswer("deviceIsAcquiring", answer);
+  return answer;
+}
+
+IEngine *Session::currentEngine() {
+  calls_.note("currentEngine");
+  return this;
+}
+
+double Session::framesPerTrigger() {
+  calls_.note("framesPerTrigger");
+  return properties_.number(*properties_.find("FramesPerTrigger"));
+}
+
+std::int32_t Session::frameGrabInterval() {
+  calls_.note("frameGrabInterval");
+  return static_cast<std::int32_t>(properties_.number(*properties_.find("FrameGrabInterval")));
+}
+
+std::int32_t Session::framesAcquired() {
+  calls_.note("framesAcquired");
+  std::lock_guard<std::mutex> lock(mutex_);
+  return static_cast<std::int32_t>(
+      std::min<std::uint64_t>(stats_.framesDelivered, std::numeric_limits<std::int32_t>::max()));
+}
+
+void Session::countFrame() {
+  calls_.note("countFrame");
+  std::lock_guard<std::mutex> lock(mutex_);
+  ++stats_.imagesCounted;
+}
+
+bool Session::frameWanted() {
+  bool answer;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    answer = wantedAnswer_.value_or(armed_ && stats_.imagesCounted % std::uint64_t(interval_) == 0 &&
+                                    static_cast<double>(stats_.framesDelivered) < target_);
+    if (answer)
+      ++stats_.framesWanted;
+  }
+  calls_.noteAnswer("frameWanted", answer);
+  return answer;
+}
+
+bool Session::acquisitionContinues() {
+  bool answer;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (continuesAnswer_) {
+      answer = *continuesAnswer_;
+    } else if (haltPending_) {
+      haltPending_ = false;
+      answer = false;
+    } else {
+      answer = armed_;
+    }
+  }
+  calls_.noteAnswer("acquisitionContinues", answer);
+  return answer;
+}
+
+void Session::halt(IAdaptor *adaptor) {
+  calls_.note("haltAcquisition");
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!acquiring_)
+      return;
+    acquiring_ = false;
+    armed_ = false;
+    haltPending_ = true;
+    halted_ = true;
+  }
+  changed_.notify_all();
+  adaptor->endCapture();
+}
+
+void Session::resume(IAdaptor *adaptor) {
+  calls_.note("resumeAcquisition");
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!halted_ || acquiring_ || !open_)
+      return;
+    halted_ = false;
+    armed_ = static_cast<double>(stats_.framesDelivered) < target_;
+    if (!armed_) {
+      changed_.notify_all();
+      return;
+    }
+  }
+  bool started = adaptor->beginCapture();
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (started)
+      acquiring_ = armed_;
+    else
+      armed_ = false;
+  }
+  changed_.notify_all();
+  if (!started)
+    adaptorWarn("imaqkit:engine:resumeRefused", "The adaptor refused to resume the acquisition.");
+}
+
+// ---- The toolbox's side ----
+
+void Session::open(IAdaptor *adaptor) {
+  if (isOpen())
+    return;
+  if (!adaptor->openCamera())
+    throw Error("The adaptor could not open the device.");
+  std::lock_guard<std::mutex> lock(mutex_);
+  open_ = true;
+}
+
+void Session::close(IAdaptor *adaptor) {
+  stop(adaptor);
+  if (!isOpen())
+    return;
+  adaptor->closeCamera();
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    open_ = false;
+    // The thread that would have seen these is gone with the device.
+    haltPending_ = false;
+    halted_ = false;
+  }
+  changed_.notify_all();
+}
+
+void Session::start(IAdaptor *adaptor) {
+  const double target = properties_.number(*properties_.find("FramesPerTrigger"));
+  const double interval = properties_.number(*properties_.find("FrameGrabInterval"));
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!open_)
+      throw Error("The device is not open.");
+    if (busy())
+      throw Error("The acquisition is already running; stop it first.");
+    stats_ = AcquisitionStats();
+    buffer_.clear();
+    target_ = target;
+    interval_ = static_cast<std::int32_t>(interval);
+    armed_ = true;
+  }
+  bool started = adaptor->beginCapture();
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (started)
+      acquiring_ = armed_; // all frames may be in already
+    else
+      armed_ = false;
+  }
+  changed_.notify_all();
+  if (!started)
+    throw Error("The adaptor refused to start the acquisition.");
+}
+
+void Session::stop(IAdaptor *adaptor) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!busy())
+      return;
+    bool running = acquiring_ || armed_;
+    acquiring_ = false;
+    armed_ = false;
+    halted_ = false;
+    if (!running) { // halted: its run has been told already
+      changed_.notify_all();
+      return;
+    }
+    haltPending_ = true;
+  }
+  changed_.notify_all();
+  adaptor->endCapture();
+}
+
+bool Session::isOpen() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return open_;
+}
+
+bool Session::isRunning() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return acquiring_;
+}
+
+bool Session::waitForFrames(std::size_t count, std::chrono::milliseconds timeout) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  changed_.wait_for(lock, timeout, [&] { return buffer_.size() >= count || !busy(); });
+  return buffer_.size() >= count;
+}
+
+bool Session::waitUntilStopped(std::chrono::milliseconds timeout) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  return changed_.wait_for(lock, timeout, [&] { return !busy(); });
+}
+
+std::size_t Session::framesAvailable() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return buffer_.size();
+}
+
+std::vector<Frame> Session::getFrames(std::size_t count) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  std::vector<Frame> frames;
+  while (!buffer_.empty() && frames.size() < count) {
+    frames.push_back(std::move(buffer_.front()));
+    buffer_.pop_front();
+  }
+  return frames;
+}
+
+AcquisitionStats Session::stats() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return stats_;
+}
+
+void Session::answerFrameWanted(std::optional<bool> answer) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  wantedAnswer_ = answer;
+}
+
+void Session::answerAcquisitionContinues(std::optional<bool> answer) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  continuesAnswer_ = answer;
+}
+
+} // namespace imaqkit::detail

@@ -1,0 +1,172 @@
+// VideoInput: one device object, as a MATLAB user drives it.
+#include "video_input_impl.h"
+
+namespace imaqkit {
+
+using detail::PropertyRecord;
+
+VideoInput::Impl::~Impl() {
+  if (adaptor == nullptr)
+    return;
+  try {
+    session->close(adaptor);
+  } catch (...) {
+    // Teardown goes on: the object must still be destroyed.
+  }
+  delete adaptor;
+}
+
+VideoInput::VideoInput(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+VideoInput::~VideoInput() = default;
+
+std::int32_t VideoInput::deviceId() const { return impl_->deviceId; }
+const std::string &VideoInput::formatName() const { return impl_->format; }
+const std::vector<SourceInfo> &VideoInput::sources() const {
+  return impl_->session->properties().sources();
+}
+
+// ---- Properties ----
+
+namespace {
+
+PropertyRecord &findRecord(detail::PropertyTable &table, const std::string &name) {
+  PropertyRecord *record = table.find(name);
+  if (record == nullptr)
+    throw Error("No property named \"" + name + "\".");
+  return *record;
+}
+
+void checkWritable(const PropertyRecord &record, const detail::Session &session) {
+  const PropertyInfo &info = record.info();
+  if (info.readOnly == ReadOnly::always)
+    throw Error("Property \"" + info.name + "\" is read-only.");
+  if (info.readOnly == ReadOnly::whileRunning && session.isRunning())
+    throw Error("Property \"" + info.name +
+                "\" cannot be set while the acquisition is running; stop it first.");
+}
+
+// The new value as its storage kind says, for the listeners.
+void notify(detail::PropertyTable &table, PropertyRecord &record,
+            const std::vector<IPropPostSetListener *> &listeners) {
+  double real = table.number(record);
+  std::int32_t integer = record.input() == detail::Input::sourceName
+                             ? table.sourceId(record)
+                             : static_cast<std::int32_t>(real);
+  std::string text = table.text(record);
+  const void *value = nullptr;
+  switch (record.info().storageKind) {
+  case IMAQ_STORAGE_DOUBLE:
+    value = &real;
+    break;
+  case IMAQ_STORAGE_INT32:
+    value = &integer;
+    break;
+  default:
+    value = text.c_str();
+    break;
+  }
+  for (IPropPostSetListener *listener : listeners)
+    listener->propertyWasSet(&record, value);
+}
+
+} // namespace
+
+std::vector<std::string> VideoInput::propertyNames() const { return impl_->session->properties().names(); }
+
+PropertyInfo VideoInput::propertyInfo(const std::string &name) const {
+  return findRecord(impl_->session->properties(), name).info();
+}
+
+void VideoInput::set(const std::string &name, double value) {
+  detail::PropertyTable &table = impl_->session->properties();
+  PropertyRecord &record = findRecord(table, name);
+  checkWritable(record, *impl_->session);
+  notify(table, record, table.assignNumber(record, value));
+}
+
+void VideoInput::set(const std::string &name, const std::string &text) {
+  detail::PropertyTable &table = impl_->session->properties();
+  PropertyRecord &record = findRecord(table, name);
+  checkWritable(record, *impl_->session);
+  notify(table, record, table.assignText(record, text));
+}
+
+double VideoInput::number(const std::string &name) const {
+  detail::PropertyTable &table = impl_->session->properties();
+  PropertyRecord &record = findRecord(table, name);
+  if (record.input() != detail::Input::number && record.input() != detail::Input::wholeNumber)
+    throw Error("Property \"" + name + "\" holds text, not a number.");
+  return table.number(record);
+}
+
+std::string VideoInput::text(const std::string &name) const {
+  detail::PropertyTable &table = impl_->session->properties();
+  PropertyRecord &record = findRecord(table, name);
+  if (record.input() != detail::Input::text && record.input() != detail::Input::sourceName)
+    throw Error("Property \"" + name + "\" holds a number, not text.");
+  return table.text(record);
+}
+
+// ---- The adaptor's answers ----
+
+std::int32_t VideoInput::imageWidth() const { return impl_->adaptor->imageWidth(); }
+std::int32_t VideoInput::imageHeight() const { return impl_->adaptor->imageHeight(); }
+std::int32_t VideoInput::frameFormat() const { return impl_->adaptor->frameFormat(); }
+std::int32_t VideoInput::bandCount() const { return impl_->adaptor->bandCount(); }
+std::string VideoInput::driverText() const {
+  const char *text = impl_->adaptor->driverText();
+  return text != nullptr ? text : "";
+}
+std::string VideoInput::versionText() const {
+  const char *text = impl_->adaptor->versionText();
+  return text != nullptr ? text : "";
+}
+
+// ---- Device and acquisition ----
+
+void VideoInput::open() { impl_->session->open(impl_->adaptor); }
+void VideoInput::close() { impl_->session->close(impl_->adaptor); }
+bool VideoInput::isOpen() const { return impl_->session->isOpen(); }
+
+void VideoInput::start() {
+  open();
+  impl_->session->start(impl_->adaptor);
+}
+
+void VideoInput::stop() { impl_->session->stop(impl_->adaptor); }
+bool VideoInput::isRunning() const { return impl_->session->isRunning(); }
+
+bool VideoInput::waitForFrames(std::size_t count, std::chrono::milliseconds timeout) {
+  return impl_->session->waitForFrames(count, timeout);
+}
+
+bool VideoInput::waitUntilStopped(std::chrono::milliseconds timeout) {
+  return impl_->session->waitUntilStopped(timeout);
+}
+
+std::size_t VideoInput::framesAvailable() const { return impl_->session->framesAvailable(); }
+std::vector<Frame> VideoInput::getFrames(std::size_t count) { return impl_->session->getFrames(count); }
+AcquisitionStats VideoInput::stats() const { return impl_->session->stats(); }
+
+// ---- For tests ----
+
+IAdaptor *VideoInput::adaptor() const { return impl_->adaptor; }
+IEngine *VideoInput::engine() const { return impl_->session.get(); }
+void VideoInput::recordCalls(bool on) { impl_->session->calls().enable(on); }
+std::vector<std::string> VideoInput::calls() const { return impl_->session->calls().entries(); }
+void VideoInput::clearCalls() { impl_->session->calls().clear(); }
+bool VideoInput::waitForCall(const std::string &entry, std::size_t occurrences,
+                             std::chrono::milliseconds timeout) {
+  return impl_->session->calls().waitFor(entry, occurrences, timeout);
+}
+void VideoInput::setCallObserver(std::function<void(const std::string &)> observer) {
+  impl_->session->calls().setObserver(std::move(observer));
+}
+void VideoInput::answerFrameWanted(std::optional<bool> answer) {
+  impl_->session->answerFrameWanted(answer);
+}
+void VideoInput::answerAcquisitionContinues(std::optional<bool> answer) {
+  impl_->session->answerAcquisitionContinues(answer);
+}
+
+} // namespace imaqkit
