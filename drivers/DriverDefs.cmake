@@ -1,0 +1,43 @@
+# Windows binding of the camera drivers by ordinal.
+#
+# The .def files of this folder name each operation with its 32-bit stdcall
+# decoration; i686 needs it to match the symbols, while x86-64 has no
+# decoration, so camera_driver_def() writes the form the target needs into
+# the build tree. Both the simulated drivers (to export at those ordinals)
+# and the import libraries of our libraries (to import by them) use it.
+include_guard(GLOBAL)
+
+function(camera_driver_def name out_var)
+  set(_source ${PROJECT_SOURCE_DIR}/drivers/${name}.def)
+  set(_target ${PROJECT_BINARY_DIR}/drivers/${name}.def)
+  file(READ ${_source} _text)
+  if(NOT CMAKE_SIZEOF_VOID_P EQUAL 4)
+    string(REGEX REPLACE "@[0-9]+( +@)" "\\1" _text "${_text}")
+  endif()
+  # Through a copy, so the file changes (and the driver relinks) only when
+  # its text does.
+  file(WRITE ${_target}.in "${_text}")
+  configure_file(${_target}.in ${_target} COPYONLY)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${_source})
+  set(${out_var} ${_target} PARENT_SCOPE)
+endfunction()
+
+# camera_driver_import_library(<interface target> <driver name>): the target
+# links an import library made from the .def, so whatever links the target
+# imports the driver by ordinal.
+function(camera_driver_import_library target name)
+  camera_driver_def(${name} _def)
+  if(NOT CMAKE_DLLTOOL)
+    string(REGEX REPLACE "g\\+\\+(-posix)?$" "dlltool" _guess ${CMAKE_CXX_COMPILER})
+    find_program(CMAKE_DLLTOOL NAMES ${_guess} dlltool REQUIRED)
+  endif()
+  set(_library ${CMAKE_ARCHIVE_OUTPUT_DIRECTORY}/lib${name}_ordinals.a)
+  add_custom_command(OUTPUT ${_library}
+    COMMAND ${CMAKE_DLLTOOL} --input-def ${_def} --output-lib ${_library} --dllname ${name}.dll
+    DEPENDS ${_def}
+    COMMENT "Import library of ${name}.dll by ordinal"
+    VERBATIM)
+  add_custom_target(${target}_import_library DEPENDS ${_library})
+  add_dependencies(${target} ${target}_import_library)
+  target_link_libraries(${target} INTERFACE ${_library})
+endfunction()

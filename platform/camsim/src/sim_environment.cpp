@@ -1,0 +1,93 @@
+#include "sim_environment.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+#include <string>
+
+namespace camsim {
+namespace {
+
+constexpr uint32_t largestSide = 65535;
+
+void complain(const char *name, const char *value, const char *expected) {
+  std::fprintf(stderr, "%s: '%s' is not %s; using the default\n", name, value, expected);
+}
+
+bool parseSize(const std::string &text, ImageSize &size) {
+  unsigned long width = 0, height = 0;
+  char by = 0, extra = 0;
+  if (std::sscanf(text.c_str(), "%lu%c%lu%c", &width, &by, &height, &extra) != 3 ||
+      (by != 'x' && by != 'X'))
+    return false;
+  if (width == 0 || height == 0 || width > largestSide || height > largestSide)
+    return false;
+  size = ImageSize{uint32_t(width), uint32_t(height)};
+  return true;
+}
+
+} // namespace
+
+long environmentInteger(const char *name, long fallback, long minimum, long maximum) {
+  const char *value = std::getenv(name);
+  if (!value || !*value)
+    return fallback;
+  char *end = nullptr;
+  const long number = std::strtol(value, &end, 10);
+  if (*end != '\0' || number < minimum || number > maximum) {
+    complain(name, value, "a whole number in range");
+    return fallback;
+  }
+  return number;
+}
+
+double environmentNumber(const char *name, double fallback, double minimum, double maximum) {
+  const char *value = std::getenv(name);
+  if (!value || !*value)
+    return fallback;
+  char *end = nullptr;
+  const double number = std::strtod(value, &end);
+  if (*end != '\0' || !(number >= minimum && number <= maximum)) {
+    complain(name, value, "a number in range");
+    return fallback;
+  }
+  return number;
+}
+
+std::vector<ImageSize> environmentSizes(const char *name, ImageSize fallback) {
+  const char *value = std::getenv(name);
+  if (!value || !*value)
+    return {fallback};
+  std::vector<ImageSize> sizes;
+  std::stringstream list(value);
+  for (std::string item; std::getline(list, item, ',');) {
+    ImageSize size{};
+    if (!parseSize(item, size)) {
+      complain(name, value, "WIDTHxHEIGHT[,WIDTHxHEIGHT...]");
+      return {fallback};
+    }
+    sizes.push_back(size);
+  }
+  if (sizes.empty())
+    return {fallback};
+  return sizes;
+}
+
+bool environmentFreeRunning(const char *name, bool fallback) {
+  const char *value = std::getenv(name);
+  if (!value || !*value)
+    return fallback;
+  if (std::strcmp(value, "free") == 0)
+    return true;
+  if (std::strcmp(value, "deterministic") == 0)
+    return false;
+  complain(name, value, "'free' or 'deterministic'");
+  return fallback;
+}
+
+ImageSize sizeFor(const std::vector<ImageSize> &sizes, size_t index) {
+  return index < sizes.size() ? sizes[index] : sizes.back();
+}
+
+} // namespace camsim

@@ -1,0 +1,57 @@
+// The test controls of qcam_sim_control.h.
+#include "qcam_sim.h"
+
+using qcamsim::QCamSim;
+
+namespace {
+
+QCamSim &sim() { return QCamSim::instance(); }
+
+} // namespace
+
+extern "C" {
+
+int qcamSimReset(void) { return sim().reset() ? 1 : 0; }
+
+int qcamSimConfigureFromEnvironment(void) { return sim().configureFromEnvironment() ? 1 : 0; }
+
+int32_t qcamSimAddCamera(int32_t handle, const char *serial, uint32_t width, uint32_t height,
+                         uint32_t bitDepth) {
+  return sim().addCamera(handle, serial, width, height, bitDepth);
+}
+
+void qcamSimSetFreeRunning(int freeRunning) { sim().setFreeRunning(freeRunning != 0); }
+
+int32_t qcamSimSetFramePeriod(double seconds) { return sim().setFramePeriod(seconds); }
+
+int32_t qcamSimProduceImages(int32_t handle, int32_t count) {
+  return sim().produceImages(handle, count);
+}
+
+int qcamSimInjectStatus(const char *operation, int32_t status, int when) {
+  return sim().injector.inject(operation, status, when == QCAM_SIM_ALWAYS) ? 1 : 0;
+}
+
+void qcamSimClearInjectedStatuses(void) { sim().injector.clear(); }
+
+size_t qcamSimCallLogCount(void) { return sim().log.count(); }
+
+long qcamSimCallLogLine(size_t index, char *buffer, size_t size) {
+  return sim().log.line(index, buffer, size);
+}
+
+void qcamSimClearCallLog(void) { sim().log.clear(); }
+
+int32_t qcamSimGetCounters(int32_t handle, QCamSimCounters *counters) {
+  return sim().getCounters(handle, counters);
+}
+
+int32_t qcamSimQueuedFrames(int32_t handle) { return sim().queuedFrames(handle); }
+
+int qcamSimWaitForCompletions(uint64_t count, uint32_t timeoutMs) {
+  return sim().waitForCompletions(count, timeoutMs) ? 1 : 0;
+}
+
+int qcamSimWaitUntilDrained(uint32_t timeoutMs) { return sim().waitUntilDrained(timeoutMs) ? 1 : 0; }
+
+} // extern "C"

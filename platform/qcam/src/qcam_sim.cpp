@@ -1,0 +1,216 @@
+#include "qcam_sim.h"
+
+#include "sim_environment.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace qcamsim {
+namespace {
+
+constexpr uint32_t largestSide = 65535;
+constexpr size_t longestSerial = 255;
+constexpr int32_t firstEnvironmentHandle = 200;
+constexpr double defaultPeriod = 0.01;
+
+bool validBitDepth(uint32_t bits) { return bits == 8 || bits == 12 || bits == 16; }
+
+} // namespace
+
+QCamSim &QCamSim::instance() {
+  // Never destroyed: on Windows its thread must not be waited for while the
+  // DLL is being unloaded. On POSIX exitProcess stops it first.
+  static QCamSim *sim = [] {
+    QCamSim *created = new QCamSim();
+#if !defined(_WIN32)
+    std::atexit([] { QCamSim::instance().exitProcess(); });
+#endif
+    return created;
+  }();
+  return *sim;
+}
+
+QCamSim::QCamSim()
+    : injector{"qcamGetSerialString", "qcamGetInfo", "qcamQueueBuffer", "qcamGrabImage",
+               "frameCompletion"} {
+  applyEnvironment();
+}
+
+bool QCamSim::intercept(const camsim::CallText &call, const char *operation, int32_t &status) {
+  log.record(call);
+  return injector.take(operation, status);
+}
+
+Camera *QCamSim::find(int32_t handle) {
+  for (auto &camera : cameras_)
+    if (camera->handle == handle)
+      return camera.get();
+  return nullptr;
+}
+
+void QCamSim::applyEnvironment() {
+  using namespace camsim;
+  const long count = environmentInteger("QCAM_SIM_CAMERAS", 1, 0, 64);
+  const auto sizes = environmentSizes("QCAM_SIM_SIZE", ImageSize{640, 480});
+  long bits = environmentInteger("QCAM_SIM_BIT_DEPTH", 8, 8, 16);
+  if (!validBitDepth(uint32_t(bits))) {
+    std::fprintf(stderr, "QCAM_SIM_BIT_DEPTH: %ld is not 8, 12 or 16; using 8\n", bits);
+    bits = 8;
+  }
+  period_ = environmentNumber("QCAM_SIM_FRAME_PERIOD_MS", defaultPeriod * 1000, 0.001, 3600e3) / 1000;
+  freeRunning_ = environmentFreeRunning("QCAM_SIM_MODE", true);
+  restartSchedule();
+  for (long i = 0; i < count; ++i) {
+    const ImageSize size = sizeFor(sizes, size_t(i));
+    const int32_t handle = firstEnvironmentHandle + int32_t(i);
+    char serial[16];
+    std::snprintf(serial, sizeof serial, "QSIM%04d", int(handle));
+    auto camera = std::make_unique<Camera>();
+    camera->handle = handle;
+    camera->serial = serial;
+    camera->scene = std::make_shared<SyntheticScene>(size.width, size.height, uint32_t(bits));
+    cameras_.push_back(std::move(camera));
+  }
+}
+
+void QCamSim::restartSchedule() {
+  scheduleStart_ = Clock::now();
+  ticksDone_ = 0;
+}
+
+int32_t QCamSim::getSerialString(int32_t handle, char *buffer, uint32_t size) {
+  if (!buffer || size == 0)
+    return QCAM_SIM_INVALID_VALUE;
+  Lock lock(mutex_);
+  const Camera *camera = find(handle);
+  if (!camera) {
+    buffer[0] = '\0'; // a caller that prints it anyway prints nothing
+    return QCAM_SIM_INVALID_HANDLE;
+  }
+  const size_t copied = std::min<size_t>(camera->serial.size(), size - 1);
+  std::memcpy(buffer, camera->serial.data(), copied);
+  buffer[copied] = '\0';
+  return QCAM_STATUS_SUCCESS;
+}
+
+int32_t QCamSim::getInfo(int32_t handle, uint32_t key, uint32_t *value) {
+  if (!value)
+    return QCAM_SIM_INVALID_VALUE;
+  Lock lock(mutex_);
+  const Camera *camera = find(handle);
+  if (!camera)
+    return QCAM_SIM_INVALID_HANDLE;
+  const camsim::SyntheticScene &scene = *camera->scene;
+  switch (key) {
+  case QCAM_INFO_BIT_DEPTH:
+    *value = scene.bitDepth();
+    return QCAM_STATUS_SUCCESS;
+  case QCAM_INFO_IMAGE_WIDTH:
+    *value = scene.width();
+    return QCAM_STATUS_SUCCESS;
+  case QCAM_INFO_IMAGE_HEIGHT:
+    *value = scene.height();
+    return QCAM_STATUS_SUCCESS;
+  case QCAM_INFO_IMAGE_SIZE:
+    *value = uint32_t(scene.imageBytes());
+    return QCAM_STATUS_SUCCESS;
+  default:
+    return QCAM_SIM_NOT_SUPPORTED;
+  }
+}
+
+bool QCamSim::reset() {
+  Lock lock(mutex_);
+  if (thread_.joinable() && thread_.get_id() == std::this_thread::get_id())
+    return false;
+  stopThread(lock);
+  cameras_.clear();
+  jobs_.clear();
+  freeRunning_ = false;
+  period_ = defaultPeriod;
+  restartSchedule();
+  completions_ = 0;
+  injector.clear();
+  log.clear();
+  return true;
+}
+
+bool QCamSim::configureFromEnvironment() {
+  if (!reset())
+    return false;
+  Lock lock(mutex_);
+  applyEnvironment();
+  return true;
+}
+
+int32_t QCamSim::addCamera(int32_t handle, const char *serial, uint32_t width, uint32_t height,
+                           uint32_t bitDepth) {
+  if (width < 1 || width > largestSide || height < 1 || height > largestSide ||
+      !validBitDepth(bitDepth) || !serial || std::strlen(serial) > longestSerial)
+    return QCAM_SIM_INVALID_VALUE;
+  // Built outside the lock: a large scene takes a moment.
+  auto scene = std::make_shared<camsim::SyntheticScene>(width, height, bitDepth);
+  Lock lock(mutex_);
+  if (handle == 0 || find(handle))
+    return QCAM_SIM_INVALID_HANDLE;
+  auto camera = std::make_unique<Camera>();
+  camera->handle = handle;
+  camera->serial = serial;
+  camera->scene = std::move(scene);
+  cameras_.push_back(std::move(camera));
+  return QCAM_STATUS_SUCCESS;
+}
+
+void QCamSim::setFreeRunning(bool freeRunning) {
+  Lock lock(mutex_);
+  if (freeRunning && !freeRunning_)
+    restartSchedule();
+  freeRunning_ = freeRunning;
+  changed_.notify_all();
+}
+
+int32_t QCamSim::setFramePeriod(double seconds) {
+  if (!(seconds > 0 && seconds <= 3600))
+    return QCAM_SIM_INVALID_VALUE;
+  Lock lock(mutex_);
+  period_ = seconds;
+  restartSchedule();
+  changed_.notify_all();
+  return QCAM_STATUS_SUCCESS;
+}
+
+int32_t QCamSim::getCounters(int32_t handle, QCamSimCounters *counters) {
+  Lock lock(mutex_);
+  const Camera *camera = find(handle);
+  if (!camera || !counters)
+    return QCAM_SIM_INVALID_HANDLE;
+  *counters = camera->counters;
+  return QCAM_STATUS_SUCCESS;
+}
+
+int32_t QCamSim::queuedFrames(int32_t handle) {
+  Lock lock(mutex_);
+  const Camera *camera = find(handle);
+  return camera ? int32_t(camera->queue.size()) : -1;
+}
+
+bool QCamSim::waitForCompletions(uint64_t count, uint32_t timeoutMs) {
+  Lock lock(mutex_);
+  return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                           [&] { return completions_ >= count; });
+}
+
+bool QCamSim::waitUntilDrained(uint32_t timeoutMs) {
+  Lock lock(mutex_);
+  return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
+    if (!jobs_.empty() || filling_)
+      return false;
+    for (const auto &camera : cameras_)
+      if (!camera->queue.empty())
+        return false;
+    return true;
+  });
+}
+
+} // namespace qcamsim

@@ -1,0 +1,117 @@
+// State of the simulated QCam driver: the cameras, their queues of frames,
+// and the driver's one thread, which fills frames and runs their completion
+// routines. One instance per process.
+//
+// Frames are paired with images under the lock, in the order the images
+// arrive, and handed to the thread as jobs; the thread fills a frame and
+// calls its routine without the lock, so a routine may call the driver.
+#ifndef CAMERA_PLATFORM_QCAM_SIM_H
+#define CAMERA_PLATFORM_QCAM_SIM_H
+
+#include "call_log.h"
+#include "qcam_sim_control.h"
+#include "status_injector.h"
+#include "synthetic_scene.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace qcamsim {
+
+struct QueuedFrame {
+  QCamFrameRecord *frame;
+  QCamCompletionRoutine routine;
+  uint32_t flags;
+  void *userPointer;
+  uint32_t userData;
+};
+
+struct Camera {
+  int32_t handle;
+  std::string serial;
+  std::shared_ptr<const camsim::SyntheticScene> scene; // shared with jobs being filled
+  uint32_t lastImage = 0;
+  std::deque<QueuedFrame> queue;
+  QCamSimCounters counters{};
+};
+
+// A frame that has its image and waits for the driver's thread.
+struct Job {
+  int32_t handle;
+  QueuedFrame frame;
+  uint32_t image;
+  std::shared_ptr<const camsim::SyntheticScene> scene;
+};
+
+class QCamSim {
+ public:
+  static QCamSim &instance();
+
+  // Logs the call; true, with the status, when a test injected one for it.
+  bool intercept(const camsim::CallText &call, const char *operation, int32_t &status);
+
+  int32_t getSerialString(int32_t handle, char *buffer, uint32_t size);
+  int32_t getInfo(int32_t handle, uint32_t key, uint32_t *value);
+  int32_t queueBuffer(int32_t handle, const QueuedFrame &frame);
+  int32_t grabImage(int32_t handle, QCamFrameRecord *frame);
+
+  // Test controls.
+  bool reset();
+  bool configureFromEnvironment();
+  int32_t addCamera(int32_t handle, const char *serial, uint32_t width, uint32_t height,
+                    uint32_t bitDepth);
+  void setFreeRunning(bool freeRunning);
+  int32_t setFramePeriod(double seconds);
+  int32_t produceImages(int32_t handle, int32_t count);
+  int32_t getCounters(int32_t handle, QCamSimCounters *counters);
+  int32_t queuedFrames(int32_t handle);
+  bool waitForCompletions(uint64_t count, uint32_t timeoutMs);
+  bool waitUntilDrained(uint32_t timeoutMs);
+
+  camsim::CallLog log;
+  camsim::StatusInjector injector;
+
+ private:
+  using Clock = std::chrono::steady_clock;
+  using Lock = std::unique_lock<std::mutex>;
+
+  QCamSim();
+  Camera *find(int32_t handle);
+  void applyEnvironment();
+  void startThread();
+  void stopThread(Lock &lock);
+  void exitProcess();
+  void run(uint64_t generation);
+  bool freeRunningTick(Lock &lock);
+  void restartSchedule();
+  bool deliver(Camera &camera);
+  int32_t complete(Job &job);
+
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<std::unique_ptr<Camera>> cameras_;
+  std::deque<Job> jobs_;
+  bool filling_ = false;
+  std::thread thread_;
+  uint64_t threadGeneration_ = 0; // a thread runs while its generation is current
+  bool exiting_ = false;
+  bool freeRunning_ = false;
+  double period_ = 0.01;
+  Clock::time_point scheduleStart_;
+  uint64_t ticksDone_ = 0;
+  uint64_t completions_ = 0;
+};
+
+// Fills the frame's buffer with the image; the error code (0 on success).
+int32_t fillFrame(const camsim::SyntheticScene &scene, uint32_t image, QCamFrameRecord &frame);
+
+} // namespace qcamsim
+
+#endif
