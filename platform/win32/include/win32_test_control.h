@@ -26,6 +26,9 @@ WIN32_STANDIN_API void win32SetMessageBoxHandler(Win32MessageBoxHandler handler,
 WIN32_STANDIN_API size_t win32OpenHandleCount(void);  /* handles not yet closed */
 WIN32_STANDIN_API size_t win32RunningThreadCount(void); /* CreateThread threads still running */
 WIN32_STANDIN_API size_t win32HookCount(void);          /* hooks installed and not removed */
+/* Blocks until at most count CreateThread threads run, at most timeoutMs;
+ * 1 then, 0 on time-out. */
+WIN32_STANDIN_API int win32WaitForRunningThreads(size_t count, DWORD timeoutMs);
 
 /* Failure injection: the next `times` calls of the named function (for
  * instance "SetWindowsHookExA", "CreateEventA", "CreateThread",
@@ -46,7 +49,8 @@ WIN32_STANDIN_API void win32HoldWaitsOn(HANDLE handle);
  * copied to handles, up to MAXIMUM_WAIT_OBJECTS, and its length to count),
  * 0 on time-out. */
 WIN32_STANDIN_API int win32WaitForHeldWait(DWORD timeoutMs, HANDLE *handles, DWORD *count);
-/* Lets held threads go on and stops holding. */
+/* Lets held threads go on and stops holding; a hold set right after applies
+ * to the next waits only. */
 WIN32_STANDIN_API void win32ReleaseHeldWaits(void);
 
 /* Length of a thread's message queue, or -1 if it has none. */

@@ -82,6 +82,7 @@ struct State {
   std::map<std::string, UINT> registeredMessages; // keys in upper case
   UINT nextRegisteredMessage = 0xC000;
   size_t runningCreatedThreads = 0;
+  std::condition_variable threadEnded;
   struct MessageBox {
     std::string text;
     std::string caption;
@@ -95,6 +96,7 @@ struct State {
   };
   std::map<std::string, Failure> failures;
   std::shared_ptr<Object> holdOn;
+  uint64_t holdGeneration = 0; // a release lets go of the holds made before it
   std::vector<HANDLE> heldHandles;
   size_t heldThreads = 0;
   std::condition_variable holdChanged;

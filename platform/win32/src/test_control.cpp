@@ -47,6 +47,14 @@ size_t win32RunningThreadCount(void) {
   return state().runningCreatedThreads;
 }
 
+int win32WaitForRunningThreads(size_t count, DWORD timeoutMs) {
+  Lock held(state().mutex);
+  return state().threadEnded.wait_for(held, std::chrono::milliseconds(timeoutMs),
+                                      [count] { return state().runningCreatedThreads <= count; })
+             ? 1
+             : 0;
+}
+
 size_t win32HookCount(void) {
   Lock held(state().mutex);
   return state().hooksById.size();
@@ -82,8 +90,9 @@ void holdIfAsked(Lock &held, const std::vector<std::shared_ptr<Object>> &objects
   if (!listed) return;
   s.heldHandles.assign(handles, handles + count);
   ++s.heldThreads;
+  const uint64_t generation = s.holdGeneration;
   s.holdChanged.notify_all();
-  s.holdChanged.wait(held, [&] { return !s.holdOn; });
+  s.holdChanged.wait(held, [&] { return s.holdGeneration != generation; });
 }
 
 } // namespace win32
@@ -123,6 +132,7 @@ int win32WaitForHeldWait(DWORD timeoutMs, HANDLE *handles, DWORD *count) {
 void win32ReleaseHeldWaits(void) {
   Lock held(state().mutex);
   state().holdOn.reset();
+  ++state().holdGeneration;
   state().holdChanged.notify_all();
 }
 

@@ -33,6 +33,7 @@ HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE
       Lock held(state().mutex);
       endThread(held, *thread, exitCode);
       --state().runningCreatedThreads;
+      state().threadEnded.notify_all();
       adoptCurrentThread(nullptr);
     }).detach();
   } catch (const std::system_error &) {
