@@ -49,6 +49,9 @@ WIN32_STANDIN_API void win32HoldWaitsOn(HANDLE handle);
  * copied to handles, up to MAXIMUM_WAIT_OBJECTS, and its length to count),
  * 0 on time-out. */
 WIN32_STANDIN_API int win32WaitForHeldWait(DWORD timeoutMs, HANDLE *handles, DWORD *count);
+/* Blocks until some thread waits on the handle (or timeoutMs passes): 1
+ * then, 0 on time-out. */
+WIN32_STANDIN_API int win32WaitForWaiterOn(HANDLE handle, DWORD timeoutMs);
 /* Lets held threads go on and stops holding; a hold set right after applies
  * to the next waits only. */
 WIN32_STANDIN_API void win32ReleaseHeldWaits(void);

@@ -129,6 +129,16 @@ int win32WaitForHeldWait(DWORD timeoutMs, HANDLE *handles, DWORD *count) {
   return 1;
 }
 
+int win32WaitForWaiterOn(HANDLE handle, DWORD timeoutMs) {
+  Lock held(state().mutex);
+  std::shared_ptr<Object> object = lookupHandle(held, handle);
+  if (!object) return 0;
+  return state().holdChanged.wait_for(held, std::chrono::milliseconds(timeoutMs),
+                                      [&] { return !object->waiters.empty(); })
+             ? 1
+             : 0;
+}
+
 void win32ReleaseHeldWaits(void) {
   Lock held(state().mutex);
   state().holdOn.reset();

@@ -38,6 +38,7 @@ DWORD waitFor(Lock &held, const std::vector<std::shared_ptr<Object>> &objects, b
   Waiter waiter;
   for (const auto &object : objects) object->waiters.push_back(&waiter);
   if (queueOf) queueOf->queueWaiters.push_back(&waiter);
+  state().holdChanged.notify_all(); // for tests that wait for a blocked waiter
   DWORD result = WAIT_TIMEOUT;
   for (;;) {
     size_t index = 0;

@@ -1,0 +1,98 @@
+// The bridge's binding, posting, hook and release.
+#include "AsyncMex.h"
+
+#include "mex.h"
+
+#include <stdlib.h>
+
+namespace {
+// Library-wide, set once and never reset while the library is loaded.
+UINT asyncMexMessage = 0;
+HHOOK asyncMexHook = nullptr;
+
+const int locationDuplicateHandle = 166;
+const int locationRegisterMessage = 182;
+} // namespace
+
+extern "C" {
+
+int initAsyncMex(AsyncMexObject *object) {
+  if (!DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(),
+                       &object->threadHandle, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
+    printWindowsErrorMessage(locationDuplicateHandle);
+    return -1;
+  }
+  object->threadId = GetCurrentThreadId();
+  object->hookHandle = nullptr;
+  if (asyncMexMessage == 0) {
+    asyncMexMessage = RegisterWindowMessageA("AsyncMex_Event");
+    if (asyncMexMessage == 0) {
+      printWindowsErrorMessage(locationRegisterMessage);
+      return -2;
+    }
+  }
+  if (asyncMexHook == nullptr) {
+    asyncMexHook = SetWindowsHookExA(WH_GETMESSAGE, asyncMexHookProc, nullptr, GetCurrentThreadId());
+    if (asyncMexHook == nullptr) return -3;
+  }
+  object->hookHandle = asyncMexHook;
+  return 0;
+}
+
+void postAsyncMex(AsyncMexObject *object, uint32_t argument) {
+  if (object == nullptr || object->threadId == 0) return;
+  PostThreadMessageA(object->threadId, asyncMexMessage, reinterpret_cast<WPARAM>(object),
+                     static_cast<LPARAM>(argument));
+}
+
+LRESULT CALLBACK asyncMexHookProc(int code, WPARAM wParam, LPARAM lParam) {
+  // A peeked message stays queued; it is dispatched when it is removed, so
+  // each post runs its routine once. Other hooks still see the peek.
+  if (code != HC_ACTION || wParam == PM_NOREMOVE) return CallNextHookEx(nullptr, code, wParam, lParam);
+  MSG *msg = reinterpret_cast<MSG *>(lParam);
+  if (asyncMexMessage == 0 || msg->message != asyncMexMessage)
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+  AsyncMexObject *object = reinterpret_cast<AsyncMexObject *>(msg->wParam);
+  if (object != nullptr && object->dispatchRoutine != nullptr)
+    object->dispatchRoutine(static_cast<uint32_t>(msg->lParam), object->dispatchContext);
+  return 0;
+}
+
+void discardAsyncMexEvents(void) {
+  if (asyncMexMessage == 0) return;
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, asyncMexMessage, asyncMexMessage, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) {
+      // A quit is retrieved whatever the filter; it is not ours to take.
+      PostQuitMessage(static_cast<int>(msg.wParam));
+      break;
+    }
+  }
+}
+
+void releaseAsyncMex(AsyncMexObject *object) {
+  if (object == nullptr) return;
+  if (object->hookHandle != nullptr) UnhookWindowsHookEx(object->hookHandle);
+  if (object->threadHandle != nullptr) CloseHandle(object->threadHandle);
+  free(object);
+}
+
+void printWindowsErrorMessage(int locationCode) {
+  DWORD error = GetLastError();
+  char *text = nullptr;
+  DWORD length = FormatMessageA(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM,
+      nullptr, error, 0, reinterpret_cast<LPSTR>(&text), 1024, nullptr);
+  if (length == 0) {
+    mexPrintf("printWindowsErrorMessage() - Failed to format message for error: %d\n"
+              "                             FormatMessage Error: %d\n",
+              static_cast<int>(error), static_cast<int>(GetLastError()));
+    return;
+  }
+  mexPrintf("AsyncMex (@ %d) - Windows Error: %d\n"
+            "                          %s\n",
+            locationCode, static_cast<int>(error), text);
+  LocalFree(text);
+}
+
+} // extern "C"

@@ -1,0 +1,113 @@
+// A MEX library for the bridge's tests (not shipped): it binds AsyncMex
+// objects, posts from other threads and reports each dispatch by printing
+// "<library> dispatch <object> <argument>". Built twice under two names, so
+// two copies of the bridge live in one process as in MATLAB.
+//
+//   probe('init', n)              binds n objects; returns [statuses; sameHook]
+//   probe('post', i, arg, count)  a new thread posts count events for object i
+//   probe('zeroThread', i)        object i loses its target thread
+//   probe('printError', code, e)  printWindowsErrorMessage with last error e
+//   probe('release')              discards queued events, releases every object
+#include "AsyncMex.h"
+#include "mex.h"
+
+#include <stdlib.h>
+#include <string.h>
+
+#ifndef PROBE_NAME
+#error "PROBE_NAME names this copy of the probe"
+#endif
+
+namespace {
+
+const int capacity = 8;
+AsyncMexObject *objects[capacity];
+int objectCount = 0;
+bool exitRegistered = false;
+
+void dispatch(uint32_t argument, void *context) {
+  mexPrintf("%s dispatch %d %u\n", PROBE_NAME, static_cast<int>(reinterpret_cast<intptr_t>(context)),
+            static_cast<unsigned>(argument));
+}
+
+void releaseAll() {
+  discardAsyncMexEvents();
+  for (int i = 0; i < objectCount; ++i) {
+    if (objects[i] != nullptr) releaseAsyncMex(objects[i]);
+    objects[i] = nullptr;
+  }
+  objectCount = 0;
+}
+
+struct PostJob {
+  AsyncMexObject *object;
+  uint32_t argument;
+  int count;
+};
+
+DWORD WINAPI postFromThread(LPVOID parameter) {
+  PostJob *job = static_cast<PostJob *>(parameter);
+  for (int i = 0; i < job->count; ++i) postAsyncMex(job->object, job->argument);
+  return 0;
+}
+
+int intArgument(int nrhs, const mxArray *prhs[], int index) {
+  if (nrhs <= index) mexErrMsgTxt("probe: missing argument");
+  return static_cast<int>(mxGetScalar(prhs[index]));
+}
+
+AsyncMexObject *objectArgument(int nrhs, const mxArray *prhs[], int index) {
+  int i = intArgument(nrhs, prhs, index);
+  if (i < 0 || i >= objectCount || objects[i] == nullptr) mexErrMsgTxt("probe: no such object");
+  return objects[i];
+}
+
+} // namespace
+
+void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[]) {
+  char command[32] = "";
+  if (nrhs < 1 || mxGetString(prhs[0], command, sizeof command) != 0) mexErrMsgTxt("probe: no command");
+  if (!exitRegistered) {
+    mexAtExit(releaseAll);
+    exitRegistered = true;
+  }
+  if (strcmp(command, "init") == 0) {
+    int n = intArgument(nrhs, prhs, 1);
+    mxArray *result = mxCreateDoubleMatrix(1, static_cast<mwSize>(n) + 1, mxREAL);
+    double *out = mxGetPr(result);
+    bool sameHook = true;
+    for (int i = 0; i < n && objectCount < capacity; ++i) {
+      AsyncMexObject *object = static_cast<AsyncMexObject *>(calloc(1, sizeof(AsyncMexObject)));
+      object->dispatchRoutine = dispatch;
+      object->dispatchContext = reinterpret_cast<void *>(static_cast<intptr_t>(objectCount));
+      int status = initAsyncMex(object);
+      out[i] = status;
+      if (status != 0) {
+        if (object->hookHandle != nullptr) mexErrMsgTxt("probe: a failed binding holds a hook");
+        releaseAsyncMex(object);
+        object = nullptr;
+      } else if (objectCount > 0 && objects[0] != nullptr) {
+        sameHook = sameHook && object->hookHandle == objects[0]->hookHandle;
+      }
+      objects[objectCount++] = object;
+    }
+    out[n] = sameHook ? 1 : 0;
+    if (nlhs > 0) plhs[0] = result;
+  } else if (strcmp(command, "post") == 0) {
+    PostJob job{objectArgument(nrhs, prhs, 1), static_cast<uint32_t>(intArgument(nrhs, prhs, 2)),
+                intArgument(nrhs, prhs, 3)};
+    HANDLE thread = CreateThread(nullptr, 0, postFromThread, &job, 0, nullptr);
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+  } else if (strcmp(command, "zeroThread") == 0) {
+    objectArgument(nrhs, prhs, 1)->threadId = 0;
+  } else if (strcmp(command, "printError") == 0) {
+    int code = intArgument(nrhs, prhs, 1);
+    SetLastError(static_cast<DWORD>(intArgument(nrhs, prhs, 2)));
+    printWindowsErrorMessage(code);
+  } else if (strcmp(command, "release") == 0) {
+    releaseAll();
+  } else {
+    mexErrMsgTxt("probe: unknown command");
+  }
+}

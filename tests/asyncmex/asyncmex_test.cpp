@@ -1,0 +1,175 @@
+// The bridge through two copies of a probe MEX library in one session:
+// binding, one dispatch per post, hook chaining, release with events queued.
+#include "matlab_session.h"
+
+#include <windows.h>
+#ifndef _WIN32
+#include <win32_test_control.h>
+#endif
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using mexhost::CallResult;
+using mexhost::Session;
+
+std::vector<UINT> chainSeen;
+LRESULT CALLBACK olderHook(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == HC_ACTION && wParam == PM_REMOVE) chainSeen.push_back(reinterpret_cast<MSG *>(lParam)->message);
+  return CallNextHookEx(nullptr, code, wParam, lParam) + 5;
+}
+
+class Bridge : public ::testing::Test {
+protected:
+  Session session;
+
+  CallResult probe(const std::string &library, const std::string &command, std::vector<double> numbers = {},
+                   int nlhs = 0) {
+    std::vector<mexhost::Value> inputs{session.text(command)};
+    for (double n : numbers) inputs.push_back(session.number(n));
+    CallResult result = session.call(library, inputs, nlhs);
+    EXPECT_TRUE(result.ok) << library << " " << command << ": " << result.errorMessage;
+    return result;
+  }
+
+  std::vector<std::string> dispatches() {
+    std::vector<std::string> lines;
+    for (const std::string &line : session.printed())
+      if (line.find(" dispatch ") != std::string::npos) lines.push_back(line);
+    return lines;
+  }
+
+  void TearDown() override {
+    mexhost::SessionReport report = session.close();
+    EXPECT_TRUE(report.leaked.empty()) << "arrays " << report.leaked.arrays << ", blocks " << report.leaked.blocks;
+  }
+};
+
+TEST_F(Bridge, ObjectsOfOneLibraryShareOneHook) {
+  CallResult result = probe("asyncMexProbeA", "init", {2}, 1);
+  ASSERT_EQ(result.outputs.size(), 1u);
+  const double *out = mxGetPr(result.outputs[0].get());
+  EXPECT_EQ(out[0], 0);
+  EXPECT_EQ(out[1], 0);
+  EXPECT_EQ(out[2], 1) << "both objects hold the same hook";
+#ifndef _WIN32
+  EXPECT_EQ(win32HookCount(), 1u);
+#endif
+}
+
+TEST_F(Bridge, EachPostIsDispatchedOnceWhenRemovedNotWhenPeeked) {
+  probe("asyncMexProbeA", "init", {1});
+  probe("asyncMexProbeA", "post", {0, 7, 3});
+  MSG msg;
+  ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE));
+  EXPECT_TRUE(dispatches().empty()) << "a peek runs no routine";
+  EXPECT_EQ(session.pumpMessages(), 3u);
+  const std::vector<std::string> expected(3, "asyncMexProbeA dispatch 0 7\n");
+  EXPECT_EQ(dispatches(), expected);
+}
+
+TEST_F(Bridge, OtherMessagesGoOnDownTheChainAndOursStop) {
+  HHOOK older = SetWindowsHookExA(WH_GETMESSAGE, olderHook, nullptr, GetCurrentThreadId());
+  chainSeen.clear();
+  probe("asyncMexProbeA", "init", {1});
+  probe("asyncMexProbeA", "post", {0, 1, 1});
+  ASSERT_TRUE(PostThreadMessageA(GetCurrentThreadId(), WM_USER + 9, 0, 0));
+  session.pumpMessages();
+  UnhookWindowsHookEx(older);
+  EXPECT_EQ(chainSeen, std::vector<UINT>{WM_USER + 9});
+  EXPECT_EQ(dispatches().size(), 1u);
+}
+
+TEST_F(Bridge, AnObjectWithoutATargetThreadIsNeverPosted) {
+  probe("asyncMexProbeA", "init", {1});
+  probe("asyncMexProbeA", "zeroThread", {0});
+  probe("asyncMexProbeA", "post", {0, 1, 2});
+  EXPECT_EQ(session.pumpMessages(), 0u);
+  EXPECT_TRUE(dispatches().empty());
+}
+
+TEST_F(Bridge, TwoLibrariesEachDispatchTheirOwnPostsExactlyOnce) {
+  for (const char *first : {"asyncMexProbeA", "asyncMexProbeB"}) {
+    const std::string second = std::string(first) == "asyncMexProbeA" ? "asyncMexProbeB" : "asyncMexProbeA";
+    session.clearCommandWindow();
+    probe(first, "init", {1});
+    probe(second, "init", {1});
+    probe(first, "post", {0, 1, 2});
+    probe(second, "post", {0, 2, 2});
+    probe(first, "post", {0, 3, 1});
+    session.pumpMessages();
+    const std::vector<std::string> expected = {
+        std::string(first) + " dispatch 0 1\n", std::string(first) + " dispatch 0 1\n",
+        second + " dispatch 0 2\n",             second + " dispatch 0 2\n",
+        std::string(first) + " dispatch 0 3\n"};
+    EXPECT_EQ(dispatches(), expected) << first << " loaded first";
+    session.clearAll();
+  }
+}
+
+TEST_F(Bridge, EventsQueuedWhenALibraryGoesNeverReachItsFreedObjects) {
+  probe("asyncMexProbeA", "init", {1});
+  probe("asyncMexProbeB", "init", {1});
+  probe("asyncMexProbeA", "post", {0, 4, 3});
+  probe("asyncMexProbeB", "post", {0, 5, 1});
+  ASSERT_TRUE(session.clear("asyncMexProbeA").cleared);
+  session.clearCommandWindow();
+  // B's hook is still installed: had A's events stayed queued, it would run
+  // routines of freed objects of an unloaded library.
+  session.pumpMessages();
+  for (const std::string &line : dispatches()) EXPECT_EQ(line.rfind("asyncMexProbeA", 0), std::string::npos) << line;
+  MSG msg;
+  EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+}
+
+TEST_F(Bridge, FormattingFailurePrintsBothErrorNumbers) {
+  probe("asyncMexProbeA", "printError", {166, 0x2000FFFF});
+  const std::string &window = session.commandWindow();
+  const std::string expectedStart = "printWindowsErrorMessage() - Failed to format message for error: " +
+                                    std::to_string(static_cast<int>(0x2000FFFF)) + "\n" +
+                                    std::string(29, ' ') + "FormatMessage Error: ";
+  EXPECT_EQ(window.rfind(expectedStart, 0), 0u) << window;
+}
+
+TEST_F(Bridge, WindowsErrorIsPrintedWithLocationAndSystemText) {
+  probe("asyncMexProbeA", "printError", {182, ERROR_INVALID_HANDLE});
+  const std::string &window = session.commandWindow();
+  EXPECT_EQ(window.rfind("AsyncMex (@ 182) - Windows Error: 6\n" + std::string(26, ' '), 0), 0u) << window;
+  EXPECT_NE(window.find("andle"), std::string::npos) << window;
+}
+
+#ifndef _WIN32
+TEST_F(Bridge, FailedBindingsReportTheStepThatFailed) {
+  struct Case {
+    const char *function;
+    double status;
+    const char *printed; // start of what the bridge prints, or "" for nothing
+  };
+  const Case cases[] = {
+      {"DuplicateHandle", -1, "AsyncMex (@ 166) - Windows Error: 8\n"},
+      {"RegisterWindowMessageA", -2, "AsyncMex (@ 182) - Windows Error: 8\n"},
+      {"SetWindowsHookExA", -3, ""},
+  };
+  for (const Case &c : cases) {
+    session.clearCommandWindow();
+    win32FailNextCalls(c.function, ERROR_NOT_ENOUGH_MEMORY, 1);
+    CallResult result = probe("asyncMexProbeA", "init", {1}, 1);
+    win32ClearFailures();
+    EXPECT_EQ(mxGetPr(result.outputs[0].get())[0], c.status) << c.function;
+    EXPECT_EQ(session.commandWindow().rfind(c.printed, 0), 0u) << c.function << ": " << session.commandWindow();
+    if (c.printed[0] == '\0') {
+      EXPECT_EQ(session.commandWindow(), "") << c.function;
+    }
+  }
+  // The library tries again: the next binding registers and hooks.
+  CallResult result = probe("asyncMexProbeA", "init", {1}, 1);
+  EXPECT_EQ(mxGetPr(result.outputs[0].get())[0], 0);
+  EXPECT_EQ(win32HookCount(), 1u);
+}
+#endif
+
+} // namespace

@@ -1,0 +1,216 @@
+// Bad input, table limits, callbacks that re-enter, and the failures of
+// threads, waits and the bridge: none may crash, leak or call freed memory.
+#include "watch_fixture.h"
+
+#ifndef _WIN32
+#include <win32_test_control.h>
+#endif
+
+namespace {
+
+using Test = WatchDriverSignalTest;
+
+#ifndef _WIN32
+// Makes the camera's watcher, blocked in its wait, take one image and post
+// it; then holds it before it waits again. So a test knows exactly what it
+// has done and can line up what it will find when it waits.
+void holdWatcherAfterOneImage(int32_t handle) {
+  AndorSimCameraState camera{};
+  andorSimGetCamera(handle, &camera);
+  ASSERT_EQ(win32WaitForWaiterOn(camera.event, 5000), 1);
+  win32HoldWaitsOn(camera.event);
+  andorSimProduceImages(handle, 1);
+}
+#endif
+
+TEST_F(Test, BadArgumentsAreRefusedAndChangeNothing) {
+  CallbackCalls calls;
+  struct Case {
+    std::vector<mexhost::Value> inputs;
+    const char *message;
+  };
+  const Case cases[] = {
+      {{}, "watchDriverSignal: the first argument must be a camera object with a cameraHandle property."},
+      {{session.object("AndorCamera", {{"expectedM", session.number(4)}}), recorder(calls)},
+       "watchDriverSignal: the first argument must be a camera object with a numeric scalar cameraHandle "
+       "property."},
+      {{session.number(3), recorder(calls)},
+       "watchDriverSignal: the first argument must be a camera object with a numeric scalar cameraHandle "
+       "property."},
+      {{session.object("AndorCamera", {{"cameraHandle", session.text("3")}})},
+       "watchDriverSignal: the first argument must be a camera object with a numeric scalar cameraHandle "
+       "property."},
+      {{camera(3), session.text("onEvent")},
+       "watchDriverSignal: the second argument must be a function handle, or empty to clear."},
+      {{camera(3), session.number(1)},
+       "watchDriverSignal: the second argument must be a function handle, or empty to clear."},
+  };
+  for (const Case &c : cases) {
+    mexhost::CallResult result = watch(c.inputs);
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(result.errorMessage, c.message);
+  }
+  EXPECT_TRUE(keptByLibrary().empty()) << "nothing was registered or made";
+  EXPECT_TRUE(callLog().empty());
+}
+
+TEST_F(Test, AHundredAndFirstCameraIsRefused) {
+  CallbackCalls calls;
+  mexhost::Value callback = recorder(calls);
+  for (int handle = 1000; handle < 1100; ++handle) mustWatch({camera(handle), callback});
+  const mexhost::MemoryCount full = keptByLibrary();
+  mexhost::CallResult result = watch({camera(2000), callback});
+  EXPECT_FALSE(result.ok);
+  EXPECT_EQ(result.errorMessage, "watchDriverSignal: callbacks are registered for 100 cameras already; clear "
+                                 "the library to register others.");
+  EXPECT_EQ(keptByLibrary().arrays, full.arrays);
+  mustWatch({camera(2000)}) ; // clearing an unknown camera is still fine
+  mustWatch({camera(1050), callback}); // and so is re-registering a known one
+}
+
+TEST_F(Test, ACallbackMayClearItsOwnCamera) {
+  int calls = 0;
+  mexhost::Value cameraObject = camera(3);
+  mexhost::Value clearing = session.functionHandle([&](const std::vector<const mxArray *> &, int) {
+    ++calls;
+    mexhost::CallResult result = session.call("watchDriverSignal", {cameraObject}, 0);
+    EXPECT_TRUE(result.ok) << result.errorMessage;
+    return std::vector<mexhost::Value>{};
+  });
+  mustWatch({cameraObject, clearing});
+  andorSimProduceImages(3, 1);
+  ASSERT_TRUE(session.runUntil([&] { return calls == 1; }, std::chrono::seconds(5)));
+  andorSimProduceImages(3, 1);
+  session.pumpMessages();
+  EXPECT_EQ(calls, 1);
+  EXPECT_EQ(driverEvent(3), nullptr);
+}
+
+TEST_F(Test, ACallbackMayRegisterAnotherForItsOwnCamera) {
+  int firstCalls = 0;
+  CallbackCalls second;
+  mexhost::Value cameraObject = camera(3);
+  mexhost::Value replacement = recorder(second);
+  mexhost::Value replacing = session.functionHandle([&](const std::vector<const mxArray *> &, int) {
+    ++firstCalls;
+    mexhost::CallResult result = session.call("watchDriverSignal", {cameraObject, replacement}, 0);
+    EXPECT_TRUE(result.ok) << result.errorMessage;
+    return std::vector<mexhost::Value>{};
+  });
+  mustWatch({cameraObject, replacing});
+  andorSimProduceImages(3, 1);
+  ASSERT_TRUE(session.runUntil([&] { return firstCalls == 1; }, std::chrono::seconds(5)));
+  andorSimProduceImages(3, 1);
+  ASSERT_TRUE(waitForCalls(second, 1));
+  EXPECT_EQ(firstCalls, 1);
+}
+
+#ifndef _WIN32
+
+TEST_F(Test, SignalsThatArriveBeforeTheWatcherWaitsAgainMakeOneCall) {
+  CallbackCalls calls;
+  mustWatch({camera(3), recorder(calls)});
+  holdWatcherAfterOneImage(3); // the watcher posts, then is held before its next wait
+  ASSERT_EQ(win32WaitForHeldWait(5000, nullptr, nullptr), 1);
+  andorSimProduceImages(3, 3);
+  win32ReleaseHeldWaits();
+  win32HoldWaitsOn(driverEvent(3)); // held again: it has gone round once more
+  ASSERT_EQ(win32WaitForHeldWait(5000, nullptr, nullptr), 1);
+  session.pumpMessages();
+  EXPECT_EQ(calls.count, 2) << "one for the first image, one for the three";
+  win32ReleaseHeldWaits();
+}
+
+TEST_F(Test, AStopThatComesWithDataPostsNothing) {
+  CallbackCalls calls;
+  const size_t threadsBefore = win32RunningThreadCount();
+  mustWatch({camera(3), recorder(calls)});
+  holdWatcherAfterOneImage(3);
+  HANDLE waitList[MAXIMUM_WAIT_OBJECTS];
+  DWORD count = 0;
+  ASSERT_EQ(win32WaitForHeldWait(5000, waitList, &count), 1);
+  ASSERT_EQ(count, 2u);
+  session.pumpMessages(); // the call for the image before the stop
+  andorSimProduceImages(3, 1);
+  SetEvent(waitList[0]); // the stop event, entry 0
+  win32ReleaseHeldWaits();
+  ASSERT_EQ(win32WaitForRunningThreads(threadsBefore, 5000), 1) << "the watcher ended";
+  session.pumpMessages();
+  EXPECT_EQ(calls.count, 1) << "nothing for the image that came with the stop";
+  // The record's watcher has ended by itself; clearing it is still safe.
+  win32ClearMessageBoxes();
+  mustWatch({camera(3)});
+  EXPECT_EQ(win32MessageBoxCount(), 0u);
+}
+
+TEST_F(Test, AFailedWaitEndsTheWatcherInsteadOfSpinning) {
+  const size_t threadsBefore = win32RunningThreadCount();
+  CallbackCalls calls;
+  win32FailNextCalls("WaitForMultipleObjects", ERROR_INVALID_HANDLE, 1);
+  mustWatch({camera(3), recorder(calls)});
+  EXPECT_EQ(win32WaitForRunningThreads(threadsBefore, 5000), 1);
+  win32ClearFailures();
+  mustWatch({camera(3)});
+  CallbackCalls again;
+  mustWatch({camera(3), recorder(again)}); // a fresh watcher works
+  andorSimProduceImages(3, 1);
+  EXPECT_TRUE(waitForCalls(again, 1));
+}
+
+TEST_F(Test, WithoutAnAsyncMexObjectTheCameraIsWatchedButNothingIsPosted) {
+  CallbackCalls calls;
+  win32FailNextCalls("SetWindowsHookExA", ERROR_NOT_ENOUGH_MEMORY, 1);
+  mustWatch({camera(3), recorder(calls)});
+  win32ClearFailures();
+  EXPECT_EQ(session.commandWindow().rfind("Failed to initialize AsyncMex object (@", 0), 0u)
+      << session.commandWindow();
+  EXPECT_EQ(session.commandWindow().substr(session.commandWindow().size() - 5), "): -3") << "no line end";
+  andorSimProduceImages(3, 2);
+  mustWatch({camera(3), recorder(calls)}); // re-registering keeps the record without an object
+  andorSimProduceImages(3, 1);
+  mustWatch({camera(3)});
+  session.pumpMessages();
+  EXPECT_EQ(calls.count, 0);
+}
+
+TEST_F(Test, AWatcherThatOutlivesItsStopIsNotCutShortByReuse) {
+  CallbackCalls first, second;
+  const size_t threadsBefore = win32RunningThreadCount();
+  mustWatch({camera(3), recorder(first)});
+  holdWatcherAfterOneImage(3);
+  ASSERT_EQ(win32WaitForHeldWait(5000, nullptr, nullptr), 1);
+  session.pumpMessages();
+  win32ClearMessageBoxes();
+  // The held watcher cannot end within the 2000 ms the clear waits.
+  mustWatch({camera(3)});
+  ASSERT_EQ(win32MessageBoxCount(), 1u);
+  char text[128];
+  win32MessageBoxText(0, text, sizeof text);
+  EXPECT_STREQ(text, "Failed to process shutdown an asynhchronous event handling thread.");
+  mustWatch({camera(3), recorder(second)});
+  win32ReleaseHeldWaits(); // the old watcher ends now, on its own memory
+  ASSERT_EQ(win32WaitForRunningThreads(threadsBefore + 1, 5000), 1);
+  andorSimProduceImages(3, 1);
+  ASSERT_TRUE(waitForCalls(second, 1));
+  session.pumpMessages();
+  EXPECT_EQ(first.count, 1) << "only its image from before the clear";
+  mustWatch({camera(3)}); // frees what the old watcher left
+}
+
+TEST_F(Test, ClearingTheLibraryWaitsForAWatcherThatOutlivesItsStop) {
+  CallbackCalls calls;
+  mustWatch({camera(3), recorder(calls)});
+  holdWatcherAfterOneImage(3);
+  ASSERT_EQ(win32WaitForHeldWait(5000, nullptr, nullptr), 1);
+  // The box stands for a user who closes it; the watcher then gets going.
+  win32SetMessageBoxHandler([](const char *, const char *, void *) { win32ReleaseHeldWaits(); }, nullptr);
+  mexhost::ClearReport report = session.clear("watchDriverSignal");
+  win32SetMessageBoxHandler(nullptr, nullptr);
+  EXPECT_TRUE(report.cleared);
+  EXPECT_TRUE(report.leaked.empty());
+  EXPECT_EQ(win32RunningThreadCount(), 0u);
+}
+
+#endif
+
+} // namespace

@@ -1,0 +1,170 @@
+// Registering, clearing and calling back, as MATLAB code sees it.
+#include "watch_fixture.h"
+
+#include <algorithm>
+
+namespace {
+
+using Test = WatchDriverSignalTest;
+
+TEST_F(Test, CallsTheCallbackWithTheCameraObjectAndAnEmptyStruct) {
+  CallbackCalls calls;
+  mustWatch({camera(3), recorder(calls)});
+  EXPECT_NE(driverEvent(3), nullptr) << "the camera was given an event";
+  andorSimProduceImages(3, 1);
+  ASSERT_TRUE(waitForCalls(calls, 1));
+  EXPECT_EQ(calls.arguments, 2);
+  EXPECT_EQ(calls.nargout, 0);
+  EXPECT_EQ(calls.tags, std::vector<std::string>{"first"});
+  EXPECT_EQ(calls.secondClass, mxSTRUCT_CLASS);
+  EXPECT_EQ(calls.secondRows, 0u);
+  EXPECT_EQ(calls.secondColumns, 0u);
+  EXPECT_EQ(calls.secondFields, 0);
+  const std::vector<std::string> log = callLog();
+  const std::vector<std::string> expected = {"selectCamera(3)", "setDriverEvent(ptr)"};
+  EXPECT_EQ(log, expected);
+}
+
+TEST_F(Test, ClearStopsCallsAndReRegisterReusesTheRecord) {
+  CallbackCalls first, second;
+  mustWatch({camera(3, "first"), recorder(first)});
+  const mexhost::MemoryCount registered = keptByLibrary();
+
+  andorSimClearCallLog();
+  mustWatch({camera(3)});
+  EXPECT_EQ(driverEvent(3), nullptr) << "the event was taken back from the driver";
+  const std::vector<std::string> log = callLog();
+  ASSERT_GE(log.size(), 2u);
+  EXPECT_EQ(std::vector<std::string>(log.end() - 2, log.end()),
+            (std::vector<std::string>{"selectCamera(3)", "setDriverEvent(0)"}));
+  andorSimProduceImages(3, 1);
+  session.pumpMessages();
+  EXPECT_EQ(first.count, 0);
+
+  // The camera object of the first registration is kept; the new one is not.
+  mustWatch({camera(3, "second"), recorder(second)});
+  andorSimProduceImages(3, 1);
+  ASSERT_TRUE(waitForCalls(second, 1));
+  EXPECT_EQ(second.tags, std::vector<std::string>{"first"});
+  EXPECT_EQ(first.count, 0);
+  const mexhost::MemoryCount again = keptByLibrary();
+  EXPECT_EQ(again.arrays, registered.arrays);
+  EXPECT_EQ(again.blocks, registered.blocks) << "no second record";
+}
+
+TEST_F(Test, RegisteringTwiceReplacesTheCallback) {
+  CallbackCalls first, second;
+  mustWatch({camera(3), recorder(first)});
+  mustWatch({camera(3), recorder(second)});
+  andorSimProduceImages(3, 1);
+  ASSERT_TRUE(waitForCalls(second, 1));
+  session.pumpMessages();
+  EXPECT_EQ(first.count, 0);
+}
+
+TEST_F(Test, AnEmptySecondArgumentClearsLikeNone) {
+  CallbackCalls calls;
+  mustWatch({camera(3), recorder(calls)});
+  mustWatch({camera(3), session.empty()});
+  EXPECT_EQ(driverEvent(3), nullptr);
+  andorSimProduceImages(3, 1);
+  session.pumpMessages();
+  EXPECT_EQ(calls.count, 0);
+}
+
+TEST_F(Test, ClearingAnUnknownCameraDoesNothing) {
+  mustWatch({camera(101)});
+  EXPECT_EQ(session.commandWindow(), "");
+  EXPECT_TRUE(callLog().empty());
+}
+
+TEST_F(Test, AFractionalHandleIsTruncated) {
+  CallbackCalls calls;
+  mustWatch({camera(3.7), recorder(calls)});
+  EXPECT_NE(driverEvent(3), nullptr);
+  andorSimProduceImages(3, 1);
+  EXPECT_TRUE(waitForCalls(calls, 1));
+}
+
+TEST_F(Test, EachCameraCallsItsOwnCallback) {
+  CallbackCalls three, other;
+  mustWatch({camera(3, "three"), recorder(three)});
+  mustWatch({camera(101, "other"), recorder(other)});
+  andorSimProduceImages(101, 1);
+  ASSERT_TRUE(waitForCalls(other, 1));
+  andorSimProduceImages(3, 1);
+  ASSERT_TRUE(waitForCalls(three, 1));
+  EXPECT_EQ(three.tags, std::vector<std::string>{"three"});
+  EXPECT_EQ(other.tags, std::vector<std::string>{"other"});
+}
+
+TEST_F(Test, EventsQueuedBeforeAClearCallNothing) {
+  CallbackCalls calls;
+  mustWatch({camera(3), recorder(calls)});
+  andorSimProduceImages(3, 3);
+  ASSERT_TRUE(waitForQueuedMessage());
+  mustWatch({camera(3)});
+  session.pumpMessages();
+  EXPECT_EQ(calls.count, 0);
+}
+
+TEST_F(Test, ACallbackErrorIsPrintedAndTheNextEventCallsAgain) {
+  CallbackCalls calls;
+  mustWatch({camera(3), recorder(calls, "Widget exploded")});
+  andorSimProduceImages(3, 1);
+  ASSERT_TRUE(waitForCalls(calls, 1));
+  EXPECT_EQ(session.commandWindow(), "ERROR in event callback of AndorCamera object: Widget exploded\n");
+  andorSimProduceImages(3, 1);
+  EXPECT_TRUE(waitForCalls(calls, 2));
+}
+
+TEST_F(Test, ALongErrorMessageIsCutTo255Characters) {
+  CallbackCalls calls;
+  const std::string message(300, 'x');
+  mustWatch({camera(3), recorder(calls, message)});
+  andorSimProduceImages(3, 1);
+  ASSERT_TRUE(waitForCalls(calls, 1));
+  EXPECT_EQ(session.commandWindow(),
+            "ERROR in event callback of AndorCamera object: " + std::string(255, 'x') + "\n");
+}
+
+TEST_F(Test, ClearingTheLibraryWithCallbacksAndQueuedEventsLeavesNothing) {
+  CallbackCalls three, other;
+  // A second library with the bridge: its hook would take our queued events.
+  ASSERT_TRUE(session.call("asyncMexProbeA", {session.text("init"), session.number(1)}, 0).ok);
+  mustWatch({camera(3), recorder(three)});
+  mustWatch({camera(101), recorder(other)});
+  andorSimProduceImages(3, 2);
+  andorSimProduceImages(101, 2);
+  ASSERT_TRUE(waitForQueuedMessage());
+  mexhost::ClearReport report = session.clear("watchDriverSignal");
+  EXPECT_TRUE(report.cleared);
+  EXPECT_TRUE(report.exitRoutineRan);
+  EXPECT_TRUE(report.leaked.empty()) << "arrays " << report.leaked.arrays << ", blocks " << report.leaked.blocks;
+  EXPECT_EQ(driverEvent(3), nullptr);
+  EXPECT_EQ(driverEvent(101), nullptr);
+  session.pumpMessages();
+  EXPECT_EQ(three.count + other.count, 0);
+
+  // Loaded again, it starts afresh.
+  CallbackCalls again;
+  mustWatch({camera(3, "again"), recorder(again)});
+  andorSimProduceImages(3, 1);
+  ASSERT_TRUE(waitForCalls(again, 1));
+  EXPECT_EQ(again.tags, std::vector<std::string>{"again"});
+}
+
+TEST_F(Test, TwoBridgeLibrariesInOneSessionEachGetTheirEvents) {
+  CallbackCalls calls;
+  ASSERT_TRUE(session.call("asyncMexProbeA", {session.text("init"), session.number(1)}, 0).ok);
+  mustWatch({camera(3), recorder(calls)});
+  ASSERT_TRUE(session.call("asyncMexProbeA", {session.text("post"), session.number(0), session.number(9),
+                                              session.number(2)}, 0).ok);
+  andorSimProduceImages(3, 1);
+  ASSERT_TRUE(waitForCalls(calls, 1));
+  session.pumpMessages();
+  EXPECT_EQ(std::count(session.printed().begin(), session.printed().end(), "asyncMexProbeA dispatch 0 9\n"), 2);
+  EXPECT_EQ(calls.count, 1);
+}
+
+} // namespace
