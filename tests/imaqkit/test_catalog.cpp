@@ -115,6 +115,13 @@ TEST_F(Kit, FailedAllocationYieldsNullAndConstructsNothing) {
   EXPECT_EQ(imaqkit::test::liveBlocks(), blocks_ + 1);
   delete probe; // back through imaqfree (checked at tear-down)
 
+  // An adaptor's createInstance may take the block itself and build in it.
+  void *block = imaqmalloc(sizeof(Probe));
+  ASSERT_NE(block, nullptr);
+  probe = new (block) Probe(&built);
+  EXPECT_EQ(static_cast<void *>(probe), block);
+  delete probe;
+
   imaqkit::test::failAllocations(0, 1);
   EXPECT_THROW(library_->createVideoInput(0), Error);
   EXPECT_EQ(count(fake::log(), "createInstance"), 1);

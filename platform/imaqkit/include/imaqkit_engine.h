@@ -28,6 +28,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -82,7 +83,19 @@ struct Frame {
   double time = 0;                 /* from putTime; NaN when never stamped */
   std::uint64_t number = 0;        /* 0 for the first frame of an acquisition */
 
-  std::uint32_t pixel(std::int32_t x, std::int32_t y, std::int32_t band = 0) const;
+  /* The value at (x, y), or 0 outside the frame. */
+  std::uint32_t pixel(std::int32_t x, std::int32_t y, std::int32_t band = 0) const {
+    if (x < 0 || y < 0 || band < 0 || x >= width || y >= height || band >= bands)
+      return 0;
+    std::size_t at = ((std::size_t(y) * std::size_t(width) + std::size_t(x)) * std::size_t(bands) +
+                      std::size_t(band)) *
+                     std::size_t(bytesPerPixel);
+    if (bytesPerPixel == 1)
+      return bytes[at];
+    std::uint16_t value;
+    std::memcpy(&value, &bytes[at], sizeof value);
+    return value;
+  }
 };
 
 /* Counters of one acquisition, from start(). Images the adaptor counted but

@@ -81,20 +81,3 @@ void ImageFrame::putTime(double time) {
 }
 
 } // namespace imaqkit::detail
-
-namespace imaqkit {
-
-std::uint32_t Frame::pixel(std::int32_t x, std::int32_t y, std::int32_t band) const {
-  if (x < 0 || y < 0 || band < 0 || x >= width || y >= height || band >= bands)
-    return 0;
-  std::size_t at = ((std::size_t(y) * std::size_t(width) + std::size_t(x)) * std::size_t(bands) +
-                    std::size_t(band)) *
-                   std::size_t(bytesPerPixel);
-  if (bytesPerPixel == 1)
-    return bytes[at];
-  std::uint16_t value;
-  std::memcpy(&value, &bytes[at], sizeof value);
-  return value;
-}
-
-} // namespace imaqkit
