@@ -46,11 +46,10 @@ SyntheticScene::SyntheticScene(uint32_t width, uint32_t height, uint32_t bitDept
     return;
   const double background = top / 16;
   const double slope = top / 8;
-  std::vector<double> scene(base_.size());
   for (uint32_t y = 0; y < height_; ++y)
     for (uint32_t x = 0; x < width_; ++x)
-      scene[size_t(y) * width_ + x] =
-          background + slope * (double(x) / width_ + double(y) / height_) / 2;
+      base_[size_t(y) * width_ + x] =
+          uint16_t(background + slope * (double(x) / width_ + double(y) / height_) / 2);
 
   // Each blob touches only its bounding box: a large scene stays cheap.
   const double side = std::min(width_, height_);
@@ -63,12 +62,12 @@ SyntheticScene::SyntheticScene(uint32_t width, uint32_t height, uint32_t bitDept
       for (long x = x0; x <= x1; ++x) {
         const double dx = x - cx, dy = y - cy;
         const double t = (dx * dx + dy * dy) / (radius * radius);
-        if (t < 1)
-          scene[size_t(y) * width_ + x] += blob.amplitude * top * (1 - t) * (1 - t);
+        if (t < 1) {
+          uint16_t &value = base_[size_t(y) * width_ + x];
+          value = uint16_t(std::min(top, value + blob.amplitude * top * (1 - t) * (1 - t)));
+        }
       }
   }
-  for (size_t i = 0; i < base_.size(); ++i)
-    base_[i] = uint16_t(std::min(scene[i], top));
 }
 
 template <typename Pixel>
