@@ -39,8 +39,11 @@ static void trappedCall(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs
       mexCallMATLABWithTrap(nlhs, plhs, nrhs - 1, (mxArray **)(prhs + 1), "feval");
   if (exception != NULL) {
     char *message = (char *)mxCalloc(256, 1);
-    mxArray *text = mxGetProperty(exception, 0, "message");
-    mxGetString(text, message, 256);
+    /* Octave traps into a struct with a field, MATLAB into an object with a
+     * property: read whichever is there. */
+    mxArray *text = mxGetField(exception, 0, "message");
+    if (text == NULL) text = mxGetProperty(exception, 0, "message");
+    if (text != NULL) mxGetString(text, message, 256);
     mexPrintf("ERROR in callback: %s\n", message);
     mxFree(message);
   }

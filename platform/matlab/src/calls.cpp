@@ -129,7 +129,7 @@ void callFunction(const std::string &name, int nlhs, mxArray *plhs[], int nrhs,
       function = defined->second;
     } else {
       std::string path, library;
-      if (!locateLibrary(functionName, path, library))
+      if (findLoaded(functionName) == nullptr && !locateLibrary(functionName, path, library))
         raise("MATLAB:UndefinedFunction",
               "Undefined function '" + functionName + "' for input arguments.");
       // A MEX function called from MATLAB code or from another MEX function.

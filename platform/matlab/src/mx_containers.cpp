@@ -109,16 +109,18 @@ MX_API int mxAddField(mxArray *pa, const char *name) {
 
 MX_API mxArray *mxGetFieldByNumber_730(const mxArray *pa, mwIndex i, int n) {
   requireMainThread("mxGetFieldByNumber");
-  requireStruct(pa, "mxGetFieldByNumber");
-  requireIndex(pa, i, "mxGetFieldByNumber");
-  if (n < 0 || static_cast<size_t>(n) >= pa->fields.size()) return nullptr;
+  // MATLAB answers null for anything but a field of a struct element, so
+  // code may probe an array of unknown kind (an MException object, or
+  // Octave's struct in its place) with it.
+  if (pa->classId != mxSTRUCT_CLASS || i >= numberOfElements(pa) || n < 0 ||
+      static_cast<size_t>(n) >= pa->fields.size())
+    return nullptr;
   return fieldSlot(const_cast<mxArray *>(pa), i, n);
 }
 
 MX_API mxArray *mxGetField_730(const mxArray *pa, mwIndex i, const char *name) {
   requireMainThread("mxGetField");
-  requireStruct(pa, "mxGetField");
-  requireIndex(pa, i, "mxGetField");
+  if (pa->classId != mxSTRUCT_CLASS || i >= numberOfElements(pa)) return nullptr;
   int n = fieldNumber(pa, name);
   return n < 0 ? nullptr : fieldSlot(const_cast<mxArray *>(pa), i, n);
 }
