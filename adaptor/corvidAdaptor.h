@@ -1,0 +1,74 @@
+/* corvid: the image acquisition adaptor for Andor cameras.
+ *
+ * The toolbox loads the library and calls its five exports (corvidExports.cpp);
+ * createInstance makes one corvidAdaptor per opened device. The adaptor turns
+ * the toolbox's open, close and start requests into thread messages to its
+ * AcquisitionThread (AcquisitionThread.cpp), which does all camera work of a
+ * capture. Property changes reach it through the listeners of
+ * corvidListeners.h. */
+#ifndef CORVID_ADAPTOR_H
+#define CORVID_ADAPTOR_H
+
+#include "drivers/andor_driver.h"
+#include "imaqkit.h"
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+
+/* Thread messages of the acquisition thread; both parameters are always 0. */
+enum : UINT {
+  CORVID_MSG_RUN = WM_USER,        /* run one acquisition */
+  CORVID_MSG_PROBE = WM_USER + 1,  /* probe of the thread's queue; ignored */
+  CORVID_MSG_QUIT = WM_QUIT,       /* end the thread */
+};
+
+/* One band of unsigned 16-bit pixels. */
+constexpr std::int32_t CORVID_FRAME_FORMAT = 285278212;
+static_assert(CORVID_FRAME_FORMAT == IMAQ_FRAME_MONO16, "the toolbox's 16-bit monochrome code");
+
+/* How long closeCamera holds the toolbox's thread waiting for the
+ * acquisition thread to end. */
+constexpr DWORD CORVID_CLOSE_WAIT_MS = 1000;
+
+class corvidAdaptor : public IAdaptor {
+public:
+  corvidAdaptor(IEngine *engine, IDeviceEntry *device);
+  ~corvidAdaptor() override;
+
+  std::int32_t imageWidth() override;
+  std::int32_t imageHeight() override;
+  std::int32_t frameFormat() override;
+  std::int32_t bandCount() override;
+  const char *driverText() override;
+  const char *versionText() override;
+  bool openCamera() override;
+  bool closeCamera() override;
+  bool beginCapture() override;
+  bool endCapture() override;
+
+  /* Shared with the acquisition thread and the listeners; the order is the
+   * object's layout. keepRunning and exposureTime are read on the
+   * acquisition thread while the toolbox's thread writes them, with no lock:
+   * they are lock-free atomics. */
+  std::int32_t cameraHandle;
+  std::atomic<bool> keepRunning;
+  std::atomic<float> exposureTime;
+  IPropertySet *propertySet;
+  HANDLE threadHandle; /* kept while the thread may still run */
+  DWORD threadId;
+
+private:
+  void retireThread();
+};
+
+static_assert(std::atomic<bool>::is_always_lock_free, "keepRunning is shared without a lock");
+static_assert(std::atomic<float>::is_always_lock_free, "exposureTime is shared without a lock");
+static_assert(sizeof(std::atomic<bool>) == 1, "keepRunning stays one byte");
+static_assert(sizeof(std::atomic<float>) == 4, "exposureTime stays a single float");
+
+/* The thread procedure: parameter is the corvidAdaptor; returns 0. */
+DWORD WINAPI AcquisitionThread(LPVOID parameter);
+
+#endif

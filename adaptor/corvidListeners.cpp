@@ -1,0 +1,63 @@
+#include "corvidListeners.h"
+
+#include "corvidAdaptor.h"
+
+#include <cstring>
+
+/* lastReal starts at the adaptor's exposure, so an Exposure notification
+ * that carries no value sends the camera the exposure already in force. */
+corvidPropListener::corvidPropListener(corvidAdaptor *adaptor)
+    : adaptor(adaptor), lastRecord(nullptr), lastInteger(0), lastReal(adaptor->exposureTime.load()),
+      lastKind1(nullptr), lastKind5(nullptr) {}
+
+void corvidPropListener::propertyWasSet(IPropertyRecord *record, const void *newValue) {
+  if (newValue != nullptr) {
+    lastRecord = record;
+    switch (record->storageKind()) {
+    case IMAQ_STORAGE_TEXT:
+      lastKind1 = newValue;
+      break;
+    case IMAQ_STORAGE_DOUBLE:
+      std::memcpy(&lastReal, newValue, sizeof lastReal);
+      break;
+    case IMAQ_STORAGE_INT32:
+      std::memcpy(&lastInteger, newValue, sizeof lastInteger);
+      break;
+    case IMAQ_STORAGE_DOUBLE_ARRAY:
+      lastKind5 = newValue;
+      break;
+    default:
+      break;
+    }
+  }
+
+  const char *name = record->propertyName();
+  if (std::strcmp(name, "Exposure") == 0) {
+    adaptor->exposureTime = static_cast<float>(lastReal);
+    setExposureTime(adaptor->exposureTime.load());
+    // The camera may round the exposure; keep the one it will really use.
+    float exposure = adaptor->exposureTime.load(), accumulate = 0, kinetic = 0;
+    getAcquisitionTimings(&exposure, &accumulate, &kinetic);
+    adaptor->exposureTime = exposure;
+  }
+  adaptorWarn("corvidPropListener:debug", "In Property listener. PropertyID: %s %f\n", name,
+              static_cast<double>(adaptor->exposureTime.load()));
+}
+
+corvidSourceListener::corvidSourceListener(corvidAdaptor *adaptor) : adaptor(adaptor), sourceId(0) {}
+
+void corvidSourceListener::propertyWasSet(IPropertyRecord *, const void *newValue) {
+  if (newValue == nullptr)
+    return;
+  std::memcpy(&sourceId, newValue, sizeof sourceId);
+  if (adaptor->manager->deviceIsOpen())
+    applySource();
+}
+
+/* The one source reaches no driver call: a new run sets the camera up again. */
+void corvidSourceListener::applySource() {
+  if (adaptor->manager->deviceIsAcquiring()) {
+    adaptor->manager->haltAcquisition();
+    adaptor->manager->resumeAcquisition();
+  }
+}
