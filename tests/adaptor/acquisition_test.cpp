@@ -1,0 +1,237 @@
+// Runs of the acquisition thread: the exact calls of a run, frames and
+// their stamps, images the toolbox does not want, runs that end at once,
+// successive runs, and runs whose image buffer cannot be had.
+#include "corvid_fixture.h"
+
+#include <cmath>
+
+using std::string;
+using std::vector;
+
+namespace {
+
+vector<string> concat(vector<string> a, const vector<string> &b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+const vector<string> oneImage = {"waitForAcquisition()",
+                                 "getNewImageRange(ptr, ptr)",
+                                 "getImages16(1, 1, ptr, 3072, ptr, ptr)",
+                                 "kit frameWanted=true",
+                                 "kit currentEngine",
+                                 "kit makeFrame",
+                                 "kit putImage",
+                                 "kit putTime",
+                                 "kit currentEngine",
+                                 "kit deliverFrame",
+                                 "kit countFrame"};
+const vector<string> runEnd = {"kit acquisitionContinues=false", "driverSetting219(1, 0, 0, 0, 0)",
+                               "abortAcquisition()"};
+
+// The trace of the acquisition thread alone: the close that ends each test
+// asks the manager from the toolbox's thread while the run finishes.
+vector<string> threadOnly(vector<string> log) {
+  log.erase(std::remove(log.begin(), log.end(), "kit deviceIsOpen=true"), log.end());
+  return log;
+}
+
+} // namespace
+
+TEST_F(Corvid, ARunMakesItsCallsInExactlyThisOrder) {
+  auto vid = open(0);
+  vid->set("FramesPerTrigger", 1);
+  vid->open();
+  trace_.clear();
+  const double before = getCurrentTime();
+  vid->start();
+  shoot(wide);
+  ASSERT_TRUE(vid->waitForFrames(1, patience));
+  vid->close(); // the thread has ended: its calls are all in
+
+  vector<string> expected = concat(concat(runSetUp(64, 48, "0.01"), {"kit acquisitionContinues=true"}), oneImage);
+  expected = concat(expected, runEnd);
+  vector<string> run = threadOnly(from(trace_.lines(), "driverSetting123(4)"));
+  ASSERT_GE(run.size(), expected.size());
+  EXPECT_EQ(vector<string>(run.begin(), run.begin() + long(expected.size())), expected);
+
+  vector<imaqkit::Frame> frames = vid->getFrames();
+  ASSERT_EQ(frames.size(), 1u);
+  EXPECT_EQ(frames[0].format, 285278212);
+  EXPECT_EQ(frames[0].width, 64);
+  EXPECT_EQ(frames[0].height, 48);
+  EXPECT_EQ(frames[0].pixel(0, 0) | (frames[0].pixel(1, 0) << 16), 1u) << "image 1's stamp";
+  EXPECT_GE(frames[0].time, before);
+  EXPECT_LE(frames[0].time, getCurrentTime());
+}
+
+TEST_F(Corvid, FramesFollowTheImagesOldestFirstWithRisingStamps) {
+  auto vid = open(1);
+  vid->set("FramesPerTrigger", 4);
+  vid->start();
+  for (size_t i = 1; i <= 4; ++i) {
+    shoot(narrow);
+    ASSERT_TRUE(vid->waitForCall("countFrame", i, patience));
+  }
+  ASSERT_TRUE(vid->waitForFrames(4, patience));
+  vector<imaqkit::Frame> frames = vid->getFrames();
+  ASSERT_EQ(frames.size(), 4u);
+  for (uint32_t i = 0; i < 4; ++i) {
+    EXPECT_EQ(frames[i].pixel(0, 0), i + 1);
+    EXPECT_EQ(frames[i].bytes.size(), 32u * 16u * 2u);
+    if (i > 0) {
+      EXPECT_GT(frames[i].time, frames[i - 1].time);
+    }
+  }
+  AndorSimCameraState state{};
+  andorSimGetCamera(narrow, &state);
+  EXPECT_EQ(state.counters.read, 4u);
+}
+
+TEST_F(Corvid, OnlyTheFirstOfSeveralNewImagesIsRead) {
+  auto vid = open(0);
+  vid->set("FramesPerTrigger", 2);
+  vid->start();
+  ASSERT_EQ(andorSimWaitForWaiters(1, patienceMs), 1);
+  ASSERT_EQ(andorSimProduceImages(wide, 3), 3);
+  ASSERT_TRUE(vid->waitForCall("countFrame", 1, patience));
+  shoot(wide);
+  ASSERT_TRUE(vid->waitForFrames(2, patience));
+  vector<imaqkit::Frame> frames = vid->getFrames();
+  EXPECT_EQ(frames[0].pixel(0, 0), 1u);
+  EXPECT_EQ(frames[1].pixel(0, 0), 2u) << "the next wake-up reads the next unread image";
+}
+
+TEST_F(Corvid, AnImageNobodyWantsIsReadAndCountedButMakesNoFrame) {
+  auto vid = open(0);
+  vid->set("FramesPerTrigger", 5);
+  vid->answerFrameWanted(false);
+  vid->start();
+  for (size_t i = 1; i <= 3; ++i) {
+    shoot(wide);
+    ASSERT_TRUE(vid->waitForCall("countFrame", i, patience));
+  }
+  vid->stop();
+  vid->close();
+  vector<string> run = from(trace_.lines(), "startAcquisition()");
+  EXPECT_EQ(count(run, "kit frameWanted=false"), 3);
+  EXPECT_EQ(count(run, "kit countFrame"), 3);
+  EXPECT_EQ(countPrefix(run, "getImages16"), 3);
+  EXPECT_EQ(count(run, "kit makeFrame"), 0);
+  EXPECT_EQ(count(run, "kit deliverFrame"), 0);
+  EXPECT_EQ(vid->framesAvailable(), 0u);
+}
+
+TEST_F(Corvid, TheFrameGrabIntervalSkipsImages) {
+  auto vid = open(0);
+  vid->set("FramesPerTrigger", 2);
+  vid->set("FrameGrabInterval", 2);
+  vid->start();
+  for (size_t i = 1; i <= 3; ++i) {
+    shoot(wide);
+    ASSERT_TRUE(vid->waitForCall("countFrame", i, patience));
+  }
+  ASSERT_TRUE(vid->waitForFrames(2, patience));
+  vector<imaqkit::Frame> frames = vid->getFrames();
+  EXPECT_EQ(frames[0].pixel(0, 0), 1u);
+  EXPECT_EQ(frames[1].pixel(0, 0), 3u);
+}
+
+TEST_F(Corvid, ARunOverAtItsFirstTestStartsAndStopsTheCameraAndReadsNothing) {
+  auto vid = open(0);
+  vid->answerAcquisitionContinues(false);
+  vid->open();
+  trace_.clear();
+  vid->start();
+  ASSERT_TRUE(vid->waitForCall("acquisitionContinues=false", 1, patience));
+  vid->answerAcquisitionContinues(std::nullopt);
+  vid->stop();
+  vid->close();
+  vector<string> expected = concat(runSetUp(64, 48, "0.01"), runEnd);
+  EXPECT_EQ(threadOnly(from(trace_.lines(), "driverSetting123(4)")), expected);
+}
+
+TEST_F(Corvid, EveryRunSetsTheCameraUpAgainWithTheExposureInForce) {
+  auto vid = open(0);
+  vid->set("FramesPerTrigger", 1);
+  vid->start();
+  shoot(wide);
+  ASSERT_TRUE(vid->waitForFrames(1, patience));
+  // The run ends at its next test; only then may the next one be asked for.
+  ASSERT_TRUE(vid->waitForCall("acquisitionContinues=false", 1, patience));
+  vid->start(); // same thread, second run
+  shoot(wide);
+  ASSERT_TRUE(vid->waitForFrames(1, patience));
+  vid->close();
+
+  vid->set("Exposure", 0.25); // takes effect at the next run
+  vid->start();               // opens: a fresh thread
+  shoot(wide);
+  ASSERT_TRUE(vid->waitForFrames(1, patience));
+  vid->close();
+
+  vector<string> camera = driverOnly(trace_.lines());
+  EXPECT_EQ(count(camera, "driverSetting123(4)"), 3);
+  EXPECT_EQ(count(camera, "setImageRegion(1, 1, 1, 64, 1, 48)"), 3);
+  EXPECT_EQ(count(camera, "startAcquisition()"), 3);
+  EXPECT_EQ(count(camera, "abortAcquisition()"), 3);
+  vector<string> runs = from(camera, "driverSetting123(4)");
+  vector<string> first(runs.begin(), runs.begin() + 8), second = from(vector<string>(runs.begin() + 1, runs.end()), "driverSetting123(4)");
+  EXPECT_EQ(first, runSetUp(64, 48, "0.01"));
+  ASSERT_GE(second.size(), 8u);
+  EXPECT_EQ(vector<string>(second.begin(), second.begin() + 8), runSetUp(64, 48, "0.01"));
+  vector<string> third = from(camera, "setExposureTime(0.25)");
+  third = from(vector<string>(third.begin() + 1, third.end()), "driverSetting123(4)");
+  ASSERT_GE(third.size(), 8u);
+  EXPECT_EQ(vector<string>(third.begin(), third.begin() + 8), runSetUp(64, 48, "0.25"));
+}
+
+TEST_F(Corvid, ADetectorTooLargeForOneBufferEndsTheRunWithAWarning) {
+  andorSimReset();
+  ASSERT_EQ(andorSimAddCamera(7, 65535, 65535), ANDOR_STATUS_SUCCESS);
+  auto vid = open(0);
+  vid->set("FramesPerTrigger", 1);
+  vid->open();
+  trace_.clear();
+  vid->start();
+  ASSERT_TRUE(vid->waitForCall("deviceIsAcquiring=false", 1, patience));
+  vid->close(); // the request has been handled before the WM_QUIT behind it
+  EXPECT_EQ(driverOnly(trace_.lines()), vector<string>{}) << "nothing set up, nothing read";
+  vector<string> texts = warningTexts("corvid:imageSize");
+  ASSERT_EQ(texts.size(), 1u);
+  EXPECT_NE(texts[0].find("65535 x 65535"), string::npos) << texts[0];
+}
+
+// A buffer that cannot be allocated is forced through the sanitizers' own
+// allocation limit, which the tests' sanitizer options set below.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define CORVID_ALLOCATION_LIMIT 1
+extern "C" {
+#if defined(__SANITIZE_ADDRESS__)
+const char *__asan_default_options() { return "allocator_may_return_null=1:max_allocation_size_mb=2048"; }
+#else
+const char *__tsan_default_options() { return "allocator_may_return_null=1:max_allocation_size_mb=2048"; }
+#endif
+}
+#endif
+
+TEST_F(Corvid, ABufferThatCannotBeAllocatedEndsTheRunWithAWarning) {
+#if !defined(CORVID_ALLOCATION_LIMIT)
+  GTEST_SKIP() << "needs an allocation limit: runs under the sanitizers";
+#else
+  andorSimReset();
+  ASSERT_EQ(andorSimAddCamera(7, 65535, 32767), ANDOR_STATUS_SUCCESS); // 4 GB, within 32 bits
+  auto vid = open(0);
+  vid->set("FramesPerTrigger", 1);
+  vid->open();
+  trace_.clear();
+  vid->start();
+  vid->close();
+  vector<string> camera = driverOnly(trace_.lines());
+  vector<string> expected = runSetUp(65535, 32767, "0.01");
+  expected.pop_back(); // no startAcquisition
+  expected.push_back("driverSetting219(1, 0, 0, 0, 0)");
+  EXPECT_EQ(camera, expected);
+  EXPECT_EQ(warningTexts("corvid:outOfMemory").size(), 1u);
+#endif
+}

@@ -1,0 +1,159 @@
+// The adaptor object: what construction tells the driver and the property
+// set, its answers about images, and open, close and start requests.
+#include "corvid_fixture.h"
+
+#include "corvidAdaptor.h"
+
+using std::string;
+using std::vector;
+
+TEST_F(Corvid, ConstructionBindsTheCameraAndAttachesTheListeners) {
+  andorSimClearCallLog();
+  auto vid = library_->createVideoInput(1);
+  EXPECT_EQ(driverCalls(), (vector<string>{"getCameraHandle(1, ptr)", "selectCamera(101)"}));
+  auto *adaptor = static_cast<corvidAdaptor *>(vid->adaptor());
+  EXPECT_EQ(adaptor->cameraHandle, narrow);
+  EXPECT_EQ(adaptor->exposureTime.load(), 0.01f);
+  EXPECT_EQ(adaptor->propertySet, vid->engine()->propertySet());
+  EXPECT_EQ(vid->imageWidth(), 32);
+  EXPECT_EQ(vid->imageHeight(), 16);
+  EXPECT_EQ(vid->frameFormat(), 285278212);
+  EXPECT_EQ(vid->bandCount(), 1);
+  EXPECT_EQ(vid->driverText(), "corvid_skeleton");
+  EXPECT_EQ(vid->versionText(), "0.1");
+}
+
+TEST_F(Corvid, ListenersGoOnTheSourceAndTheDeviceProperties) {
+  library_->attributes(0);
+  auto vid = library_->createVideoInput(0);
+  vid->recordCalls(true);
+  vid->set("Exposure", 0.02);
+  EXPECT_EQ(warningTexts("corvidPropListener:debug").back(),
+            "In Property listener. PropertyID: Exposure 0.020000\n");
+  imaqkit::clearWarnings();
+  vid->set("FramesPerTrigger", 3); // a toolbox property: no listener
+  vid->set("Name", "other");
+  EXPECT_TRUE(warningTexts("corvidPropListener:debug").empty());
+  vid->clearCalls();
+  vid->set("SelectedSourceName", "corvidDefault");
+  EXPECT_EQ(vid->calls(), (vector<string>{"deviceIsOpen=false"})) << "the source listener asked";
+}
+
+TEST_F(Corvid, AListenerThatCannotBeAllocatedLeavesThePropertyWithoutOne) {
+  const long before = imaqkit::test::allocationCalls();
+  auto probe = library_->createVideoInput(0);
+  ASSERT_EQ(imaqkit::test::allocationCalls() - before, 3) << "object, source listener, Exposure listener";
+  probe.reset();
+
+  // The Exposure listener is missing: the camera is not told.
+  imaqkit::test::failAllocations(2, 1);
+  auto vid = open(0);
+  vid->set("Exposure", 0.5);
+  EXPECT_EQ(countPrefix(driverCalls(), "setExposureTime"), 0);
+  EXPECT_TRUE(warningTexts("corvidPropListener:debug").empty());
+
+  // The source listener is missing: a source change restarts nothing.
+  imaqkit::test::failAllocations(1, 1);
+  auto second = open(1);
+  second->set("FramesPerTrigger", 2);
+  second->start();
+  second->set("SelectedSourceName", "corvidDefault");
+  EXPECT_EQ(count(second->calls(), "haltAcquisition"), 0);
+  second->stop();
+}
+
+TEST_F(Corvid, OpeningTwiceStartsOneThread) {
+  auto vid = open(0);
+  andorSimClearCallLog();
+  vid->open();
+  // The thread asks the detector size as it starts, and its queue exists
+  // once openCamera returns.
+  EXPECT_EQ(driverCalls(), (vector<string>{"getDetectorSize(ptr, ptr)", "getDetectorSize(ptr, ptr)"}));
+#if !defined(_WIN32)
+  EXPECT_EQ(win32RunningThreadCount(), threads_ + 1);
+#endif
+  EXPECT_TRUE(vid->adaptor()->openCamera()) << "open already";
+  EXPECT_EQ(countPrefix(driverCalls(), "getDetectorSize"), 2) << "no second thread";
+#if !defined(_WIN32)
+  EXPECT_EQ(win32RunningThreadCount(), threads_ + 1);
+#endif
+  vid->close();
+#if !defined(_WIN32)
+  EXPECT_EQ(win32RunningThreadCount(), threads_);
+#endif
+  vid->open();
+  EXPECT_EQ(countPrefix(driverCalls(), "getDetectorSize"), 4) << "a fresh thread after a close";
+}
+
+TEST_F(Corvid, ClosingAClosedDeviceChangesNothing) {
+  auto vid = open(0);
+  auto *adaptor = static_cast<corvidAdaptor *>(vid->adaptor());
+  andorSimClearCallLog();
+  vid->clearCalls();
+  EXPECT_TRUE(adaptor->closeCamera());
+  EXPECT_EQ(vid->calls(), (vector<string>{"deviceIsOpen=false"}));
+  EXPECT_EQ(adaptor->threadHandle, nullptr);
+  EXPECT_FALSE(adaptor->keepRunning.load());
+
+  vid->open();
+  vid->close();
+  EXPECT_EQ(adaptor->threadHandle, nullptr) << "a thread that ended is released";
+  vid->clearCalls();
+  andorSimClearCallLog();
+  EXPECT_TRUE(adaptor->closeCamera());
+  EXPECT_EQ(vid->calls(), (vector<string>{"deviceIsOpen=false"}));
+  EXPECT_TRUE(driverCalls().empty());
+}
+
+TEST_F(Corvid, StartingWhileAcquiringIsRefused) {
+  auto vid = open(0);
+  vid->set("FramesPerTrigger", 1);
+  vid->start();
+  vid->clearCalls();
+  EXPECT_FALSE(vid->adaptor()->beginCapture());
+  EXPECT_EQ(vid->calls(), (vector<string>{"deviceIsAcquiring=true"}));
+  shoot(wide);
+  ASSERT_TRUE(vid->waitForFrames(1, patience));
+  vid->close(); // the thread has ended: its calls are all in
+  EXPECT_EQ(count(driverCalls(), "startAcquisition()"), 1) << "the refused request started no run";
+}
+
+TEST_F(Corvid, EndCaptureLeavesTheRunToItsNextTest) {
+  auto vid = open(0);
+  vid->set("FramesPerTrigger", 5);
+  vid->start();
+  shoot(wide);
+  ASSERT_TRUE(vid->waitForCall("countFrame", 1, patience));
+  ASSERT_EQ(andorSimWaitForWaiters(1, patienceMs), 1);
+  andorSimClearCallLog();
+  EXPECT_TRUE(vid->adaptor()->endCapture());
+  vid->stop(); // the run's next test answers false; the run waits for its image first
+  EXPECT_TRUE(driverCalls().empty());
+  shoot(wide);
+  ASSERT_TRUE(vid->waitForCall("acquisitionContinues=false", 1, patience));
+  vid->close();
+  EXPECT_EQ(driverCalls(), (vector<string>{"getNewImageRange(ptr, ptr)",
+                                           "getImages16(2, 2, ptr, 3072, ptr, ptr)",
+                                           "driverSetting219(1, 0, 0, 0, 0)", "abortAcquisition()"}));
+}
+
+TEST_F(Corvid, TwoObjectsShareTheCameraSelectedLast) {
+  andorSimClearCallLog();
+  auto first = open(0);
+  auto second = open(1);
+  EXPECT_EQ(driverCalls(), (vector<string>{"getCameraHandle(0, ptr)", "selectCamera(100)",
+                                           "getCameraHandle(1, ptr)", "selectCamera(101)"}));
+  EXPECT_EQ(andorSimCurrentCamera(), narrow);
+  EXPECT_EQ(first->imageWidth(), 32) << "the first object's calls go to the camera selected last";
+
+  first->set("FramesPerTrigger", 1);
+  first->start();
+  shoot(narrow);
+  ASSERT_TRUE(first->waitForFrames(1, patience));
+  vector<imaqkit::Frame> frames = first->getFrames();
+  EXPECT_EQ(frames[0].width, 32);
+  EXPECT_EQ(frames[0].height, 16);
+  EXPECT_EQ(second->framesAvailable(), 0u);
+  first.reset();
+  EXPECT_EQ(imaqkit::test::liveManagers(), 1) << "each object owns its manager";
+}

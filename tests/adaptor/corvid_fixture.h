@@ -1,0 +1,170 @@
+// Shared set-up of corvid's tests: the toolbox engine loads corvid by file
+// name over the simulated Andor driver (deterministic: an image appears only
+// when a test makes one), and one trace merges the driver's call log with
+// the kit calls corvid makes, in the order they happened.
+#ifndef CORVID_TESTS_CORVID_FIXTURE_H
+#define CORVID_TESTS_CORVID_FIXTURE_H
+
+#include "andor_sim_control.h"
+#include "imaqkit_engine.h"
+#include "imaqkit_test_control.h"
+#if !defined(_WIN32)
+#include "win32_test_control.h"
+#endif
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+constexpr std::chrono::seconds patience{10};
+constexpr uint32_t patienceMs = 10000;
+
+// Camera 100 is 64 x 48, camera 101 is 32 x 16.
+constexpr int32_t wide = 100, narrow = 101;
+
+inline std::string driverLine(size_t index) {
+  char line[512];
+  andorSimCallLogLine(index, line, sizeof line);
+  return line;
+}
+
+inline std::vector<std::string> driverCalls() {
+  std::vector<std::string> lines;
+  for (size_t i = 0; i < andorSimCallLogCount(); ++i)
+    lines.push_back(driverLine(i));
+  return lines;
+}
+
+// Driver lines as they are ("selectCamera(101)"), kit calls marked
+// ("kit frameWanted=true"). Kit calls are seen as they are made; driver
+// lines are taken up before each kit call and whenever the trace is read,
+// so calls made on one thread keep their order.
+class Trace {
+public:
+  void kit(const std::string &entry) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    takeDriverLines();
+    lines_.push_back("kit " + entry);
+  }
+  std::vector<std::string> lines() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    takeDriverLines();
+    return lines_;
+  }
+  void clear() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    andorSimClearCallLog();
+    seen_ = 0;
+    lines_.clear();
+  }
+
+private:
+  void takeDriverLines() {
+    for (size_t n = andorSimCallLogCount(); seen_ < n; ++seen_)
+      lines_.push_back(driverLine(seen_));
+  }
+  std::mutex mutex_;
+  size_t seen_ = 0;
+  std::vector<std::string> lines_;
+};
+
+class Corvid : public ::testing::Test {
+protected:
+  void SetUp() override {
+    andorSimReset();
+    ASSERT_EQ(andorSimAddCamera(wide, 64, 48), ANDOR_STATUS_SUCCESS);
+    ASSERT_EQ(andorSimAddCamera(narrow, 32, 16), ANDOR_STATUS_SUCCESS);
+    imaqkit::clearWarnings();
+    imaqkit::test::stopFailingAllocations();
+    blocks_ = imaqkit::test::liveBlocks();
+#if !defined(_WIN32)
+    threads_ = win32RunningThreadCount();
+#endif
+    library_ = std::make_unique<imaqkit::AdaptorLibrary>(CORVID_FILE);
+    // As the toolbox does before it opens a device; each test starts after.
+    library_->enumerate();
+    andorSimClearCallLog();
+    imaqkit::clearWarnings();
+  }
+
+  void TearDown() override {
+    library_.reset();
+    imaqkit::test::stopFailingAllocations();
+    EXPECT_EQ(imaqkit::test::liveBlocks(), blocks_) << "imaqmalloc blocks leaked";
+    EXPECT_EQ(imaqkit::test::liveManagers(), 0);
+#if !defined(_WIN32)
+    EXPECT_EQ(win32RunningThreadCount(), threads_) << "an acquisition thread outlived its object";
+#endif
+    andorSimReset();
+  }
+
+  // A device object of camera `device`, its kit calls merged into trace_.
+  std::unique_ptr<imaqkit::VideoInput> open(int32_t device) {
+    auto vid = library_->createVideoInput(device);
+    vid->setCallObserver([this](const std::string &entry) { trace_.kit(entry); });
+    vid->recordCalls(true);
+    return vid;
+  }
+
+  // Blocks until the acquisition thread waits for an image, then makes one.
+  static void shoot(int32_t camera, uint64_t waiters = 1) {
+    ASSERT_EQ(andorSimWaitForWaiters(int32_t(waiters), patienceMs), 1) << "no thread waits for an image";
+    ASSERT_EQ(andorSimProduceImages(camera, 1), 1);
+  }
+
+  static std::vector<std::string> warningTexts(const std::string &id) {
+    std::vector<std::string> texts;
+    for (const imaqkit::Warning &warning : imaqkit::warnings())
+      if (warning.id == id)
+        texts.push_back(warning.text);
+    return texts;
+  }
+
+  std::unique_ptr<imaqkit::AdaptorLibrary> library_;
+  Trace trace_;
+  long blocks_ = 0;
+  size_t threads_ = 0;
+};
+
+inline long count(const std::vector<std::string> &log, const std::string &entry) {
+  return static_cast<long>(std::count(log.begin(), log.end(), entry));
+}
+
+inline long countPrefix(const std::vector<std::string> &log, const std::string &prefix) {
+  return static_cast<long>(std::count_if(log.begin(), log.end(), [&](const std::string &line) {
+    return line.compare(0, prefix.size(), prefix) == 0;
+  }));
+}
+
+// The part of log from its first entry equal to mark on (empty if none).
+inline std::vector<std::string> from(const std::vector<std::string> &log, const std::string &mark) {
+  return std::vector<std::string>(std::find(log.begin(), log.end(), mark), log.end());
+}
+
+// Only the lines that are not kit calls: what the camera was told.
+inline std::vector<std::string> driverOnly(const std::vector<std::string> &log) {
+  std::vector<std::string> lines;
+  for (const std::string &line : log)
+    if (line.compare(0, 4, "kit ") != 0)
+      lines.push_back(line);
+  return lines;
+}
+
+// The set-up every run makes, for a detector of width x height.
+inline std::vector<std::string> runSetUp(int width, int height, const std::string &exposure) {
+  return {"driverSetting123(4)",
+          "driverSetting152(1)",
+          "setImageRegion(1, 1, 1, " + std::to_string(width) + ", 1, " + std::to_string(height) + ")",
+          "driverSetting73(5)",
+          "driverSetting131(0)",
+          "setExposureTime(" + exposure + ")",
+          "driverSetting219(1, 1, 0, 0, 0)",
+          "startAcquisition()"};
+}
+
+#endif
