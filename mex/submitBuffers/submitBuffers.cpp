@@ -1,0 +1,242 @@
+// submitBuffers(camera, callbackFunc, numBufferedFrames): queues that many
+// frames on the QCam camera of the camera object; each frame the camera
+// fills is handed, uncopied, to callbackFunc(camera, s) in MATLAB's thread,
+// with s.frameData the frame's height-by-width uint16 matrix.
+#include "CallbackData.h"
+#include "callLog.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+mxArray *frameEventData = nullptr;
+
+namespace {
+
+const int32_t registryCapacity = 100;
+const size_t serialTextSize = 256;
+const size_t timeTextSize = 256;
+
+CallbackData *callbackRecords[registryCapacity];
+int32_t callbackRecordCount = 0;
+char queueTimeText[timeTextSize]; // mexFunction's own; completions use theirs
+
+const char *const frameFieldNames[1] = {"frameData"};
+
+// A call's frames, made whole before anything of the library changes, so a
+// failed allocation leaves the record as it was.
+struct NewFrames {
+  mxArray *callback;
+  mxArray *cells;
+  QCamFrameRecord **records;
+  int32_t count;
+};
+
+int32_t readCameraHandle(int nrhs, const mxArray *prhs[]) {
+  mxArray *property = nrhs < 1 ? nullptr : mxGetProperty(prhs[0], 0, "cameraHandle");
+  if (property == nullptr || (mxGetClassID(property) != mxINT32_CLASS && mxGetClassID(property) != mxUINT32_CLASS) ||
+      mxGetNumberOfElements(property) < 1) {
+    if (property != nullptr) mxDestroyArray(property);
+    mexErrMsgTxt("submitBuffers: the first argument must be a camera object whose cameraHandle property is a "
+                 "32-bit integer.");
+  }
+  int32_t handle;
+  memcpy(&handle, mxGetData(property), sizeof handle); // the first integer, unchanged
+  mxDestroyArray(property);
+  return handle;
+}
+
+int32_t readFrameCount(const mxArray *argument) {
+  if (!mxIsNumeric(argument))
+    mexErrMsgTxt("The 'numBufferedFrames' argument must be a number specifying number of frames to queue.");
+  double value = mxGetScalar(argument);
+  // Truncated toward zero: -0.5 still asks for no frame.
+  if (!(value > -1.0) || value >= 2147483648.0)
+    mexErrMsgTxt("submitBuffers: the 'numBufferedFrames' argument must be from 0 to 2147483647.");
+  return static_cast<int32_t>(value);
+}
+
+CallbackData *findRecord(int32_t cameraHandle) {
+  for (int32_t i = 0; i < callbackRecordCount; ++i)
+    if (callbackRecords[i]->cameraHandle == cameraHandle) return callbackRecords[i];
+  return nullptr;
+}
+
+uint32_t cameraInfo(int32_t cameraHandle, uint32_t key) {
+  uint32_t value = 0; // what a failed query leaves
+  qcamGetInfo(cameraHandle, key, &value);
+  return value;
+}
+
+// The driver is told each buffer's length as the camera's image size; it
+// must never be told more than the matrix holds.
+void refuseOversizedImages(uint32_t height, uint32_t width, uint32_t imageSize) {
+  const uint64_t matrixBytes = 2ull * height * width;
+  if (imageSize <= matrixBytes) return;
+  char message[256];
+  snprintf(message, sizeof message,
+           "submitBuffers: the camera's images of %u bytes do not fit its %u-by-%u uint16 frame matrix.",
+           static_cast<unsigned>(imageSize), static_cast<unsigned>(height), static_cast<unsigned>(width));
+  mexErrMsgTxt(message);
+}
+
+NewFrames makeFrames(const mxArray *callback, int32_t count, uint32_t height, uint32_t width, uint32_t imageSize) {
+  NewFrames frames;
+  frames.callback = mxDuplicateArray(callback);
+  frames.count = count;
+  frames.cells = mxCreateCellMatrix(static_cast<mwSize>(count), 1);
+  frames.records = static_cast<QCamFrameRecord **>(mxCalloc(static_cast<size_t>(count), sizeof(QCamFrameRecord *)));
+  for (int32_t j = 0; j < count; ++j) {
+    QCamFrameRecord *record = static_cast<QCamFrameRecord *>(mxCalloc(1, sizeof(QCamFrameRecord)));
+    frames.records[j] = record;
+    mxArray *matrix = mxCreateNumericMatrix(height, width, mxUINT16_CLASS, mxREAL);
+    mxSetCell(frames.cells, static_cast<mwIndex>(j), matrix);
+    record->bufferAddress = mxGetData(matrix);
+    record->bufferLength = imageSize;
+  }
+  return frames;
+}
+
+// From here on nothing can fail: the frames become the library's.
+void keepFrames(const NewFrames &frames) {
+  mexMakeArrayPersistent(frames.callback);
+  mexMakeArrayPersistent(frames.cells);
+  for (int32_t j = 0; j < frames.count; ++j) {
+    mexMakeMemoryPersistent(frames.records[j]);
+    mexMakeArrayPersistent(mxGetCell(frames.cells, static_cast<mwIndex>(j)));
+  }
+  if (frames.records != nullptr) mexMakeMemoryPersistent(frames.records);
+}
+
+CallbackData *makeRecord(int32_t cameraHandle, const mxArray *cameraObject) {
+  CallbackData *record = static_cast<CallbackData *>(mxCalloc(1, sizeof(CallbackData)));
+  record->cameraHandle = cameraHandle;
+  record->cameraObject = mxDuplicateArray(cameraObject);
+  return record;
+}
+
+void keepRecord(CallbackData *record) {
+  mexMakeMemoryPersistent(record);
+  mexMakeArrayPersistent(record->cameraObject);
+  callbackRecords[callbackRecordCount++] = record;
+}
+
+// The record's own object carries its frames' completions to MATLAB's
+// thread and back to this record, whichever camera completes first.
+void bindAsyncMex(CallbackData *record) {
+  if (record->asyncMex != nullptr) return;
+  AsyncMexObject *object = static_cast<AsyncMexObject *>(calloc(1, sizeof(AsyncMexObject)));
+  if (object == nullptr) return;
+  object->dispatchRoutine = dispatchCompletedFrame;
+  object->dispatchContext = record;
+  int status = initAsyncMex(object);
+  if (status != 0) {
+    mexPrintf("Failed to initialize AsyncMex object (@%p): %d", static_cast<void *>(object), status);
+    releaseAsyncMex(object);
+    return;
+  }
+  record->asyncMex = object;
+}
+
+void clearCallbackRecord(CallbackData *record) {
+  if (record->callback != nullptr) mxDestroyArray(record->callback);
+  record->callback = nullptr;
+  retireFrames(record);
+}
+
+void releaseCallbackRecords(void) {
+  releaseAllFrames(callbackRecords, callbackRecordCount);
+  for (int32_t i = 0; i < callbackRecordCount; ++i) {
+    CallbackData *record = callbackRecords[i];
+    if (record->callback != nullptr) mxDestroyArray(record->callback);
+    if (record->cameraObject != nullptr) mxDestroyArray(record->cameraObject);
+    if (record->asyncMex != nullptr) releaseAsyncMex(record->asyncMex);
+    mxFree(record);
+    callbackRecords[i] = nullptr;
+  }
+  callbackRecordCount = 0;
+  if (frameEventData != nullptr) {
+    mxSetField(frameEventData, 0, "frameData", nullptr);
+    mxDestroyArray(frameEventData);
+  }
+  frameEventData = nullptr;
+  libraryClosing = false;
+}
+
+int addressText(const void *address) { return static_cast<int>(reinterpret_cast<intptr_t>(address)); }
+
+} // namespace
+
+void mexFunction(int, mxArray *[], int nrhs, const mxArray *prhs[]) {
+  if (isSettleRequest(nrhs, prhs)) {
+    settleLibrary();
+    return;
+  }
+  const int32_t cameraHandle = readCameraHandle(nrhs, prhs);
+  char serial[serialTextSize] = "";
+  qcamGetSerialString(cameraHandle, serial, serialTextSize);
+  serial[serialTextSize - 1] = '\0';
+  mexPrintf("Serial String: %s\n", serial);
+
+  if (nrhs < 3) mexErrMsgTxt("All arguments must be supplied");
+  if (mxGetClassID(prhs[1]) != mxFUNCTION_CLASS || mxGetNumberOfElements(prhs[1]) != 1)
+    mexErrMsgTxt("The 'callbackFunc' argument must be a function handle");
+  const int32_t frameCount = readFrameCount(prhs[2]);
+  mexPrintf("Number of Buffered Frames: %d\n", frameCount);
+
+  CallbackData *record = findRecord(cameraHandle);
+  if (record == nullptr && callbackRecordCount >= registryCapacity)
+    mexErrMsgTxt("submitBuffers: frames are queued for 100 cameras already; clear submitBuffers to queue frames "
+                 "for another camera.");
+
+  if (frameEventData == nullptr) {
+    rememberLibraryName();
+    mexAtExit(releaseCallbackRecords);
+    mxArray *eventData = mxCreateStructMatrix(1, 1, 1, const_cast<const char **>(frameFieldNames));
+    mexMakeArrayPersistent(eventData);
+    frameEventData = eventData;
+  }
+  settleLibrary();
+
+  const bool isNew = record == nullptr;
+  if (!isNew && record->callback != nullptr) mexPrintf("Clearing previous callback record...\n");
+  if (isNew) mexPrintf("Detected new camera! Handle: %d\n", cameraHandle);
+
+  const uint32_t height = cameraInfo(cameraHandle, QCAM_INFO_IMAGE_HEIGHT);
+  const uint32_t width = cameraInfo(cameraHandle, QCAM_INFO_IMAGE_WIDTH);
+  const uint32_t bitDepth = cameraInfo(cameraHandle, QCAM_INFO_BIT_DEPTH);
+  const uint32_t imageSize = cameraInfo(cameraHandle, QCAM_INFO_IMAGE_SIZE);
+  refuseOversizedImages(height, width, imageSize);
+  NewFrames frames = makeFrames(prhs[1], frameCount, height, width, imageSize);
+  if (isNew) record = makeRecord(cameraHandle, prhs[0]);
+
+  keepFrames(frames);
+  if (isNew)
+    keepRecord(record);
+  else
+    clearCallbackRecord(record);
+  bindAsyncMex(record);
+  record->callback = frames.callback;
+  record->frameCellArray = frames.cells;
+  record->frameArray = frames.records;
+  record->frameCount = frames.count;
+  record->framesPosted = record->asyncMex != nullptr;
+
+  mexPrintf("Frame Size -- Height: %d\t Width: %d\t BitDepth: %d\t SizeInBytes: %d\n", static_cast<int>(height),
+            static_cast<int>(width), static_cast<int>(bitDepth), static_cast<int>(imageSize));
+  mexPrintf("CallbackData -- frameCellArray: %d\t frameArray: %d\n", addressText(&record->frameCellArray),
+            addressText(&record->frameArray));
+
+  if (frameCount > 0) holdLibraryForFrames();
+  for (int32_t j = 0; j < frameCount; ++j) {
+    noteFrameQueued(record, record->framesPosted);
+    int32_t status = qcamQueueBuffer(cameraHandle, record->frameArray[j], frameDoneCallback,
+                                     QCAM_CALLBACK_ON_FRAME_DONE, record->asyncMex, static_cast<uint32_t>(j));
+    // A frame the driver refused never comes back: it is not waited for.
+    if (status != QCAM_STATUS_SUCCESS) noteFrameRefused(record, record->framesPosted);
+    mexPrintf("Queued a frame (address: %d) to camera (handle: %d)!\n", addressText(&record->frameArray[j]),
+              cameraHandle);
+    appendCallLog("Queued a frame at time: %s\n", queueTimeText);
+  }
+  settleLibrary();
+}
