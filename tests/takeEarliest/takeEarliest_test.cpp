@@ -1,0 +1,206 @@
+// Reading the current Andor camera's oldest image into a new array or a
+// global variable, and what is refused before anything is read.
+#include "andor_sim_control.h"
+#include "matlab_session.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+// Simulated cameras by the pixels of their images.
+enum : int32_t { pixels100 = 1, pixels20 = 2, pixels4 = 3, pixels2 = 4, pixels42 = 5 };
+
+class TakeEarliestTest : public ::testing::Test {
+protected:
+  mexhost::Session session;
+
+  void SetUp() override {
+#ifdef MEX_DIR
+    session.addPath(MEX_DIR);
+#endif
+    andorSimReset();
+    const int32_t sizes[][3] = {{pixels100, 10, 10}, {pixels20, 5, 4}, {pixels4, 2, 2}, {pixels2, 2, 1},
+                                {pixels42, 7, 6}};
+    for (const auto &size : sizes) {
+      ASSERT_EQ(andorSimAddCamera(size[0], size[1], size[2]), ANDOR_STATUS_SUCCESS);
+      selectCamera(size[0]);
+      ASSERT_EQ(startAcquisition(), ANDOR_STATUS_SUCCESS);
+    }
+    andorSimClearCallLog();
+  }
+
+  void TearDown() override {
+    mexhost::SessionReport report = session.close();
+    EXPECT_TRUE(report.leaked.empty()) << "leaked arrays " << report.leaked.arrays << ", blocks "
+                                       << report.leaked.blocks;
+    andorSimReset();
+  }
+
+  // The camera takes images and becomes the driver's current camera.
+  void useCamera(int32_t handle, int32_t images = 1) {
+    ASSERT_EQ(andorSimProduceImages(handle, images), images);
+    selectCamera(handle);
+    andorSimClearCallLog();
+  }
+
+  mexhost::Value camera() {
+    return session.object("AndorCamera", {{"expectedM", session.number(6)}, {"expectedN", session.number(7)}});
+  }
+
+  mexhost::CallResult take(std::vector<mexhost::Value> inputs, int nlhs = 1) {
+    inputs.insert(inputs.begin(), camera());
+    return session.call("takeEarliest", inputs, nlhs);
+  }
+
+  uint64_t imagesRead(int32_t handle) {
+    AndorSimCameraState state{};
+    andorSimGetCamera(handle, &state);
+    return state.counters.read;
+  }
+
+  std::vector<std::string> callLog() {
+    std::vector<std::string> lines;
+    for (size_t i = 0; i < andorSimCallLogCount(); ++i) {
+      char line[256];
+      andorSimCallLogLine(i, line, sizeof line);
+      lines.push_back(line);
+    }
+    return lines;
+  }
+};
+
+using Test = TakeEarliestTest;
+
+TEST_F(Test, TheOutputSizeShapesTheArrayAndThePixelsAsked) {
+  struct Case {
+    int32_t handle;
+    std::vector<mexhost::Value> sizeInput; // empty: two inputs only
+    size_t rows, columns;
+  };
+  const Case cases[] = {
+      {pixels100, {session.number(100)}, 100, 1},
+      {pixels20, {session.numbers(mxDOUBLE_CLASS, 1, 2, {4, 5})}, 4, 5},
+      {pixels4, {session.int32(4)}, 4, 1},
+      {pixels2, {session.number(2.9)}, 2, 1},
+      {pixels42, {session.empty()}, 6, 7},
+      {pixels42, {}, 6, 7},
+  };
+  for (const Case &c : cases) {
+    useCamera(c.handle, 2);
+    std::vector<mexhost::Value> inputs = {session.number(16)};
+    inputs.insert(inputs.end(), c.sizeInput.begin(), c.sizeInput.end());
+    mexhost::CallResult result = take(inputs);
+    ASSERT_TRUE(result.ok) << result.errorMessage;
+    const mexhost::Value &image = result.outputs.at(0);
+    EXPECT_EQ(image.classId(), mxINT16_CLASS);
+    EXPECT_EQ(image.rows(), c.rows);
+    EXPECT_EQ(image.columns(), c.columns);
+    EXPECT_EQ(callLog(), std::vector<std::string>{"readOldestImage16(ptr, " + std::to_string(c.rows * c.columns) + ")"});
+    EXPECT_EQ(image.scalar(), imagesRead(c.handle)) << "the oldest unread image, numbered in its first pixel";
+  }
+}
+
+TEST_F(Test, BitDepthsAreTruncatedAndChooseTheClass) {
+  useCamera(pixels100, 2);
+  mexhost::CallResult result = take({session.number(16.7), session.number(100)});
+  ASSERT_TRUE(result.ok) << result.errorMessage;
+  EXPECT_EQ(result.outputs[0].classId(), mxINT16_CLASS);
+  result = take({session.number(32), session.number(100)});
+  ASSERT_TRUE(result.ok) << result.errorMessage;
+  EXPECT_EQ(result.outputs[0].classId(), mxINT32_CLASS);
+  EXPECT_EQ(result.outputs[0].rows(), 100u);
+  EXPECT_EQ(result.outputs[0].scalar(), 2);
+  EXPECT_EQ(callLog().back(), "readOldestImage32(ptr, 100)");
+}
+
+TEST_F(Test, WithNoOutputTheImageIsTakenAndDropped) {
+  useCamera(pixels100, 2);
+  ASSERT_TRUE(take({session.number(16), session.number(100)}, 0).ok);
+  EXPECT_EQ(imagesRead(pixels100), 1u);
+  mexhost::CallResult result = take({session.number(16), session.number(100)});
+  ASSERT_TRUE(result.ok);
+  EXPECT_EQ(result.outputs[0].scalar(), 2);
+}
+
+TEST_F(Test, AGlobalVariableIsFilledInPlaceOfAnOutput) {
+  useCamera(pixels100, 1);
+  session.setGlobal("frame", session.numbers(mxINT16_CLASS, 10, 10));
+  mexhost::CallResult result = take({session.number(16), session.text("frame")}, 0);
+  ASSERT_TRUE(result.ok) << result.errorMessage;
+  EXPECT_TRUE(result.outputs.empty());
+  EXPECT_EQ(session.global("frame").scalar(), 1);
+  EXPECT_EQ(callLog(), std::vector<std::string>{"readOldestImage16(ptr, 100)"});
+
+  // Wider elements take the pixels too.
+  useCamera(pixels100, 1);
+  session.setGlobal("wide", session.numbers(mxINT32_CLASS, 10, 10));
+  ASSERT_TRUE(take({session.number(32), session.text("wide")}, 0).ok);
+  EXPECT_EQ(session.global("wide").scalar(), 2);
+
+  useCamera(pixels100, 1);
+  result = take({session.number(16), session.text("missing")}, 0);
+  ASSERT_TRUE(result.ok);
+  EXPECT_EQ(session.commandWindow(), "Failed to find variable 'missing' in workspace. Aborting read.\n");
+  EXPECT_FALSE(session.hasGlobal("missing"));
+  EXPECT_TRUE(callLog().empty()) << "the image stays unread";
+}
+
+TEST_F(Test, ADriverFailureEndsTheCallWithItsStatus) {
+  selectCamera(pixels100); // no image yet
+  mexhost::CallResult result = take({session.number(16), session.number(100)});
+  EXPECT_FALSE(result.ok);
+  EXPECT_EQ(result.errorMessage, "ERROR in takeEarliest call. Status code 20024 was returned");
+  useCamera(pixels100, 1);
+  session.setGlobal("frame", session.numbers(mxINT16_CLASS, 10, 10, {7}));
+  andorSimInjectStatus("readOldestImage16", ANDOR_SIM_ACQUIRING, ANDOR_SIM_ONCE);
+  result = take({session.number(16), session.text("frame")}, 0);
+  EXPECT_EQ(result.errorMessage, "ERROR in takeEarliest call. Status code 20072 was returned");
+  EXPECT_EQ(session.global("frame").scalar(), 7) << "nothing is put back";
+}
+
+TEST_F(Test, BadInputsAreRefusedBeforeAnythingIsRead) {
+  useCamera(pixels100, 1);
+  session.setGlobal("bytes", session.numbers(mxUINT8_CLASS, 10, 10));
+  session.setGlobal("shorts", session.numbers(mxINT16_CLASS, 10, 10));
+  session.setGlobal("cells", mexhost::Value::adopt(mxCreateCellMatrix(10, 10)));
+  const char badDepth[] = "takeEarliest: the bit depth must be 16 or 32.";
+  struct Case {
+    std::vector<mexhost::Value> inputs; // after the camera object
+    std::string message;
+  };
+  const Case cases[] = {
+      {{}, "takeEarliest: at least two inputs are needed, the camera object and the bit depth."},
+      {{session.number(8)}, badDepth},
+      {{session.number(33)}, badDepth},
+      {{session.text(" ")}, badDepth},
+      {{session.empty()}, badDepth},
+      {{session.number(16), session.numbers(mxINT32_CLASS, 1, 2, {4, 5})},
+       " At this time, if an output size array is specified, it must be given as class 'double'."},
+      {{session.number(16), session.numbers(mxDOUBLE_CLASS, 1, 3, {1, 2, 3})},
+       "Either a scalar valure or a 2 element array must be supplied as the outputSize"},
+      {{session.number(16), mexhost::Value::adopt(mxCreateCellMatrix(1, 1))},
+       "takeEarliest: the third input must be an output size or the name of a global variable."},
+      {{session.number(16), session.text("bytes")},
+       "takeEarliest: the global variable 'bytes' must be a numeric array whose elements are at least 16 bits wide."},
+      {{session.number(32), session.text("shorts")},
+       "takeEarliest: the global variable 'shorts' must be a numeric array whose elements are at least 32 bits wide."},
+      {{session.number(16), session.text("cells")},
+       "takeEarliest: the global variable 'cells' must be a numeric array whose elements are at least 16 bits wide."},
+  };
+  for (const Case &c : cases) {
+    mexhost::CallResult result = take(c.inputs, 0);
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(result.errorMessage, c.message);
+  }
+  mexhost::CallResult result = session.call(
+      "takeEarliest", {session.object("AndorCamera", {{"expectedM", session.text("6")}}), session.number(16)}, 1);
+  EXPECT_EQ(result.errorMessage, "takeEarliest: without an output size the camera object must have numeric "
+                                 "expectedM and expectedN properties.");
+  EXPECT_TRUE(callLog().empty());
+  EXPECT_EQ(imagesRead(pixels100), 0u);
+}
+
+} // namespace
