@@ -1,0 +1,83 @@
+// acquire: a user of the image acquisition toolbox, on the command line.
+// Lists the devices of the corvid adaptor, or acquires frames from one into
+// a 16-bit TIFF and an 8-bit preview PNG. See --help.
+#include "acquisition.h"
+#include "imaqkit_engine.h"
+#include "listing.h"
+#include "options.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <vector>
+
+namespace {
+
+// The corvid library beside this program. Windows looks in the program's
+// folder first, so the bare name finds it there.
+std::string defaultAdaptor(const char *argv0) {
+#if defined(_WIN32)
+  (void)argv0;
+  return "corvid.dll";
+#else
+  namespace fs = std::filesystem;
+  std::error_code error;
+  fs::path program = fs::read_symlink("/proc/self/exe", error);
+  if (error)
+    program = fs::absolute(argv0, error);
+  return (program.parent_path() / "corvid.so").string();
+#endif
+}
+
+// Warnings that are more than the adaptor's running commentary.
+void printWarnings(bool echoed) {
+  if (echoed)
+    return;
+  for (const imaqkit::Warning &warning : imaqkit::warnings()) {
+    const std::string &id = warning.id;
+    auto endsWith = [&](const char *tail) {
+      const std::string t(tail);
+      return id.size() >= t.size() && id.compare(id.size() - t.size(), t.size(), t) == 0;
+    };
+    if (!endsWith(":debug") && !endsWith(":Info"))
+      std::fprintf(stderr, "%s\n", imaqkit::formatWarning(warning).c_str());
+  }
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+  acquire::Options options;
+  try {
+    options = acquire::parseOptions(std::vector<std::string>(argv + 1, argv + argc));
+  } catch (const acquire::UsageError &error) {
+    std::fprintf(stderr, "acquire: %s\n", error.what());
+    return 2;
+  }
+  if (options.action == acquire::Options::Action::help) {
+    std::fputs(acquire::usageText().c_str(), stdout);
+    return 0;
+  }
+  if (options.verbose)
+    imaqkit::echoWarnings(stderr);
+
+  const std::string adaptor = options.adaptor.empty() ? defaultAdaptor(argv[0]) : options.adaptor;
+  bool complete = false;
+  try {
+    imaqkit::AdaptorLibrary library(adaptor);
+    if (options.action == acquire::Options::Action::list) {
+      acquire::printDevices(library, stdout);
+      complete = true;
+    } else {
+      complete = acquire::acquireFrames(library, options, stdout, stderr);
+    }
+  } catch (const std::exception &error) {
+    std::fflush(stdout);
+    printWarnings(options.verbose);
+    std::fprintf(stderr, "acquire: %s\n", error.what());
+    return 1;
+  }
+  printWarnings(options.verbose);
+  return complete ? 0 : 1;
+}

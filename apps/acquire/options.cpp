@@ -1,0 +1,131 @@
+#include "options.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+
+namespace acquire {
+namespace {
+
+long long wholeNumber(const std::string &option, const std::string &text, long long lowest,
+                      long long highest) {
+  errno = 0;
+  char *end = nullptr;
+  const long long value = text.empty() ? 0 : std::strtoll(text.c_str(), &end, 10);
+  if (text.empty() || *end != '\0' || errno == ERANGE || value < lowest || value > highest)
+    throw UsageError(option + " wants a whole number from " + std::to_string(lowest) + " to " +
+                     std::to_string(highest) + ", not \"" + text + "\"");
+  return value;
+}
+
+double seconds(const std::string &option, const std::string &text) {
+  errno = 0;
+  char *end = nullptr;
+  const double value = text.empty() ? 0 : std::strtod(text.c_str(), &end);
+  if (text.empty() || *end != '\0' || errno == ERANGE || !std::isfinite(value) || value < 0)
+    throw UsageError(option + " wants a number of seconds, 0 or more, not \"" + text + "\"");
+  return value;
+}
+
+} // namespace
+
+Options parseOptions(const std::vector<std::string> &args) {
+  Options options;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    std::string name = args[i], value;
+    bool hasValue = false;
+    const std::size_t equals = name.find('=');
+    if (name.compare(0, 2, "--") == 0 && equals != std::string::npos) {
+      value = name.substr(equals + 1);
+      name = name.substr(0, equals);
+      hasValue = true;
+    }
+    auto takeValue = [&]() -> std::string {
+      if (hasValue)
+        return value;
+      if (i + 1 >= args.size())
+        throw UsageError(name + " needs a value");
+      return args[++i];
+    };
+    auto noValue = [&] {
+      if (hasValue)
+        throw UsageError(name + " takes no value");
+    };
+
+    if (name == "--help" || name == "-h") {
+      noValue();
+      options.action = Options::Action::help;
+      return options;
+    } else if (name == "--list") {
+      noValue();
+      options.action = Options::Action::list;
+    } else if (name == "--verbose") {
+      noValue();
+      options.verbose = true;
+    } else if (name == "--device") {
+      options.device = std::int32_t(wholeNumber(name, takeValue(), 0, std::numeric_limits<std::int32_t>::max()));
+    } else if (name == "--frames") {
+      options.frames = std::uint32_t(wholeNumber(name, takeValue(), 1, 1000000));
+    } else if (name == "--exposure") {
+      options.exposure = seconds(name, takeValue());
+    } else if (name == "--timeout") {
+      options.timeout = seconds(name, takeValue());
+      if (*options.timeout <= 0)
+        throw UsageError("--timeout wants more than 0 seconds");
+    } else if (name == "--out") {
+      options.out = takeValue();
+      if (options.out.empty())
+        throw UsageError("--out needs a folder");
+    } else if (name == "--adaptor") {
+      options.adaptor = takeValue();
+      if (options.adaptor.empty())
+        throw UsageError("--adaptor needs a file");
+    } else {
+      throw UsageError("unknown option \"" + args[i] + "\" (see --help)");
+    }
+  }
+  return options;
+}
+
+std::string usageText() {
+  return R"(Usage: acquire --list [--adaptor FILE] [--verbose]
+       acquire [--device N] [--frames K] [--exposure S] [--out DIR]
+               [--timeout S] [--adaptor FILE] [--verbose]
+
+Plays a user of the image acquisition toolbox over the corvid adaptor (Andor
+cameras): lists the devices, or opens one and acquires 16-bit frames.
+
+  --list          print the devices the adaptor reports, with their formats,
+                  video sources and properties, and exit
+  --device N      the device to open, an id from --list (default 0)
+  --frames K      frames to acquire, 1 to 1000000 (default 10)
+  --exposure S    exposure time in seconds, set on the device before the
+                  acquisition (its property range applies; default: the
+                  device's own, 0.01)
+  --out DIR       folder for the pictures, made if missing (default: the
+                  current folder); acquire writes DIR/frames.tif, every frame
+                  as a page of a 16-bit TIFF, and DIR/preview.png, the last
+                  frame contrast-stretched to 8 bits
+  --timeout S     give up when no frame has come for S seconds (default:
+                  10 s more than twice the exposure)
+  --adaptor FILE  the adaptor library (default: corvid.so, or corvid.dll on
+                  Windows, next to this program)
+  --verbose       show every warning the adaptor raises as it raises it
+  --help          show this text and exit
+
+While it runs, a progress line shows the frames acquired so far. At the end
+it prints the frames acquired, frames per second (from the frames'
+timestamps), frames dropped (wanted by the toolbox but never delivered) and
+the spread of the intervals between timestamps.
+
+With the simulated Andor driver, its environment sets the cameras:
+ANDOR_SIM_CAMERAS (count), ANDOR_SIM_SIZE (WIDTHxHEIGHT, or a comma list),
+ANDOR_SIM_MODE (free or deterministic), ANDOR_SIM_FRAME_PERIOD_MS.
+
+Exit status: 0 when all K frames were acquired and written, 1 otherwise; every
+error is one line on standard error.
+)";
+}
+
+} // namespace acquire

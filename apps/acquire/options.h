@@ -1,0 +1,38 @@
+// The command line of acquire.
+#ifndef ACQUIRE_OPTIONS_H
+#define ACQUIRE_OPTIONS_H
+
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace acquire {
+
+/* A command line that cannot be run; its message is one line. */
+class UsageError : public std::runtime_error {
+public:
+  using std::runtime_error::runtime_error;
+};
+
+struct Options {
+  enum class Action { acquire, list, help } action = Action::acquire;
+  std::string adaptor;         // empty: the corvid library next to the program
+  std::int32_t device = 0;
+  std::uint32_t frames = 10;
+  std::optional<double> exposure; // seconds; unset: the device's own
+  std::string out = ".";
+  std::optional<double> timeout;  // seconds without a new frame; unset: from the exposure
+  bool verbose = false;
+};
+
+/* args are the arguments after the program name. Throws UsageError. */
+Options parseOptions(const std::vector<std::string> &args);
+
+/* The text of --help. */
+std::string usageText();
+
+} // namespace acquire
+
+#endif
