@@ -1,0 +1,77 @@
+// camsim commands of the simulated QCam driver.
+#include "camsimCommand.h"
+
+#include "qcam_sim_control.h"
+
+#include <string>
+
+namespace {
+
+void reset(const CamsimCall &) {
+  if (!qcamSimReset()) mexErrMsgIdAndTxt("camsim:qcam", "camsim: the QCam driver cannot be reset from its own thread.");
+}
+
+void addCamera(const CamsimCall &call) {
+  int32_t handle = integerArgument(call, 0);
+  std::string serial = textArgument(call, 1);
+  int32_t width = integerArgument(call, 2), height = integerArgument(call, 3), depth = integerArgument(call, 4);
+  int32_t status = -1;
+  if (width > 0 && height > 0 && depth > 0)
+    status = qcamSimAddCamera(handle, serial.c_str(), uint32_t(width), uint32_t(height), uint32_t(depth));
+  if (status != QCAM_STATUS_SUCCESS) mexErrMsgIdAndTxt("camsim:qcam", "camsim: qcamAddCamera failed with status %d.", status);
+}
+
+void setFreeRunning(const CamsimCall &call) { qcamSimSetFreeRunning(numberArgument(call, 0) != 0); }
+
+void setFramePeriod(const CamsimCall &call) { setScalarOutput(call, qcamSimSetFramePeriod(numberArgument(call, 0))); }
+
+void produce(const CamsimCall &call) {
+  setScalarOutput(call, qcamSimProduceImages(integerArgument(call, 0), integerArgument(call, 1)));
+}
+
+void injectStatus(const CamsimCall &call) {
+  std::string operation = textArgument(call, 0);
+  if (!qcamSimInjectStatus(operation.c_str(), integerArgument(call, 1), whenArgument(call, 2)))
+    mexErrMsgIdAndTxt("camsim:qcam", "camsim: the QCam driver has no operation '%s'.", operation.c_str());
+}
+
+void clearStatuses(const CamsimCall &) { qcamSimClearInjectedStatuses(); }
+
+void counters(const CamsimCall &call) {
+  QCamSimCounters counts;
+  int32_t handle = integerArgument(call, 0);
+  if (qcamSimGetCounters(handle, &counts) != QCAM_STATUS_SUCCESS)
+    mexErrMsgIdAndTxt("camsim:qcam", "camsim: there is no QCam camera %d.", handle);
+  const char *fields[] = {"queued", "completed", "failed", "produced", "grabbed", "lost", "waiting"};
+  mxArray *result = mxCreateStructMatrix(1, 1, 7, fields);
+  const double values[] = {double(counts.queued),   double(counts.completed), double(counts.failed),
+                           double(counts.produced), double(counts.grabbed),   double(counts.lost),
+                           double(qcamSimQueuedFrames(handle))};
+  for (int i = 0; i < 7; ++i) mxSetFieldByNumber(result, 0, i, mxCreateDoubleScalar(values[i]));
+  setOutput(call, result);
+}
+
+void waitForCompletions(const CamsimCall &call) {
+  setScalarOutput(call, qcamSimWaitForCompletions(static_cast<uint64_t>(numberArgument(call, 0)),
+                                                  static_cast<uint32_t>(integerArgument(call, 1))));
+}
+
+void waitUntilDrained(const CamsimCall &call) {
+  setScalarOutput(call, qcamSimWaitUntilDrained(static_cast<uint32_t>(integerArgument(call, 0))));
+}
+
+} // namespace
+
+const CamsimCommand qcamCommands[] = {
+    {"qcamReset", 0, 0, reset},
+    {"qcamAddCamera", 5, 5, addCamera},
+    {"qcamSetFreeRunning", 1, 1, setFreeRunning},
+    {"qcamSetFramePeriod", 1, 1, setFramePeriod},
+    {"qcamProduce", 2, 2, produce},
+    {"qcamInjectStatus", 2, 3, injectStatus},
+    {"qcamClearStatuses", 0, 0, clearStatuses},
+    {"qcamCounters", 1, 1, counters},
+    {"qcamWaitForCompletions", 2, 2, waitForCompletions},
+    {"qcamWaitUntilDrained", 1, 1, waitUntilDrained},
+    {nullptr, 0, 0, nullptr},
+};
