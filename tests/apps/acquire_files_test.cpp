@@ -1,0 +1,134 @@
+// acquire run as a user runs it, on two simulated cameras, its pictures read
+// back with libtiff and libpng.
+#include <gtest/gtest.h>
+#include <png.h>
+#include <tiffio.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Outcome {
+  int status = -1;
+  std::string out, err;
+};
+
+std::string readText(const fs::path &file) {
+  std::ifstream in(file);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The simulated driver leaves its state behind when the adaptor unloads it,
+// which the leak checker would count against acquire.
+Outcome runAcquire(const std::string &arguments) {
+  const fs::path folder = fs::path(::testing::TempDir()) / "acquire_run";
+  fs::create_directories(folder);
+  const std::string command = "ASAN_OPTIONS=detect_leaks=0 ANDOR_SIM_CAMERAS=2 "
+                              "ANDOR_SIM_SIZE=96x64,48x40 ANDOR_SIM_MODE=free " ACQUIRE_FILE " " +
+                              arguments + " >" + (folder / "out").string() + " 2>" +
+                              (folder / "err").string();
+  Outcome run;
+  const int status = std::system(command.c_str());
+  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  run.out = readText(folder / "out");
+  run.err = readText(folder / "err");
+  return run;
+}
+
+size_t lines(const std::string &text) {
+  size_t count = 0;
+  for (char c : text)
+    count += c == '\n';
+  return count;
+}
+
+} // namespace
+
+TEST(Acquire, ListsTheDevicesOfTheAdaptor) {
+  Outcome run = runAcquire("--list");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("Devices: 2"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("Device 1: testing"), std::string::npos);
+  EXPECT_NE(run.out.find("Formats: testing (default)"), std::string::npos);
+  EXPECT_NE(run.out.find("Sources: corvidDefault (id 1)"), std::string::npos);
+  EXPECT_NE(run.out.find("Exposure: double, 0 to 50, default 0.01, read-only while running"),
+            std::string::npos);
+}
+
+TEST(Acquire, WritesATiffOfKPagesOfTheDetectorSizeAndAPng) {
+  const fs::path out = fs::path(::testing::TempDir()) / "acquire_pictures";
+  fs::remove_all(out);
+  Outcome run = runAcquire("--device 1 --frames 7 --exposure 0.002 --out " + out.string());
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("frames acquired: 7 of 7"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("frames per second: "), std::string::npos);
+  EXPECT_NE(run.out.find("frames dropped: 0"), std::string::npos);
+  EXPECT_NE(run.out.find("timestamps: first to last"), std::string::npos);
+  EXPECT_NE(run.err.find("acquiring: 7/7 frames"), std::string::npos) << "the progress line";
+
+  TIFF *tiff = TIFFOpen((out / "frames.tif").c_str(), "r");
+  ASSERT_NE(tiff, nullptr);
+  int pages = 0;
+  do {
+    uint32_t width = 0, height = 0;
+    uint16_t bits = 0, samples = 0;
+    TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &width);
+    TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &height);
+    TIFFGetField(tiff, TIFFTAG_BITSPERSAMPLE, &bits);
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_SAMPLESPERPIXEL, &samples);
+    EXPECT_EQ(width, 48u);
+    EXPECT_EQ(height, 40u);
+    EXPECT_EQ(bits, 16);
+    EXPECT_EQ(samples, 1);
+    EXPECT_EQ(TIFFNumberOfStrips(tiff), 1u);
+    std::vector<uint16_t> row(TIFFScanlineSize(tiff) / 2);
+    ASSERT_EQ(TIFFReadScanline(tiff, row.data(), 0, 0), 1);
+    EXPECT_EQ(row[0] | row[1] << 16, pages + 1) << "each page is the next image, by its stamp";
+    ++pages;
+  } while (TIFFReadDirectory(tiff));
+  TIFFClose(tiff);
+  EXPECT_EQ(pages, 7);
+
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  ASSERT_NE(png_image_begin_read_from_file(&image, (out / "preview.png").c_str()), 0) << image.message;
+  EXPECT_EQ(image.width, 48u);
+  EXPECT_EQ(image.height, 40u);
+  EXPECT_EQ(image.format, PNG_FORMAT_GRAY);
+  std::vector<uint8_t> pixels(PNG_IMAGE_SIZE(image));
+  ASSERT_NE(png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr), 0) << image.message;
+  EXPECT_EQ(*std::min_element(pixels.begin(), pixels.end()), 0) << "stretched to the full range";
+  EXPECT_EQ(*std::max_element(pixels.begin(), pixels.end()), 255);
+}
+
+TEST(Acquire, EveryErrorIsOneLineAndANonZeroExit) {
+  const fs::path file = fs::path(::testing::TempDir()) / "acquire_a_file";
+  std::ofstream(file) << "not a folder";
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"--device 2", "no device 2"},
+      {"--frames 1.5", "--frames wants a whole number"},
+      {"--exposure fast", "--exposure wants a number of seconds"},
+      {"--exposure 51", "Exposure"},
+      {"--out " + (file / "sub").string(), "cannot make the folder"},
+      {"--adaptor /nonexistent/corvid.so --list", "Cannot load the adaptor"},
+      {"--what", "unknown option"}};
+  for (const auto &[arguments, expected] : cases) {
+    Outcome run = runAcquire(arguments);
+    EXPECT_NE(run.status, 0) << arguments;
+    EXPECT_EQ(lines(run.err), 1u) << arguments << ": " << run.err;
+    EXPECT_NE(run.err.find(expected), std::string::npos) << arguments << ": " << run.err;
+  }
+  Outcome help = runAcquire("--help");
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("--exposure S"), std::string::npos);
+}

@@ -1,0 +1,96 @@
+// acquire's command line, its preview stretch and its timestamp statistics.
+#include "options.h"
+#include "preview.h"
+#include "timing.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using acquire::Options;
+using acquire::parseOptions;
+using acquire::UsageError;
+using Args = std::vector<std::string>;
+
+TEST(Options, DefaultsAndEveryOption) {
+  Options defaults = parseOptions({});
+  EXPECT_EQ(defaults.action, Options::Action::acquire);
+  EXPECT_EQ(defaults.device, 0);
+  EXPECT_EQ(defaults.frames, 10u);
+  EXPECT_FALSE(defaults.exposure);
+  EXPECT_EQ(defaults.out, ".");
+
+  Options options = parseOptions({"--device", "1", "--frames=100", "--exposure", "0.02", "--out",
+                                  "pictures", "--timeout", "3", "--adaptor", "x.so", "--verbose"});
+  EXPECT_EQ(options.device, 1);
+  EXPECT_EQ(options.frames, 100u);
+  EXPECT_EQ(*options.exposure, 0.02);
+  EXPECT_EQ(options.out, "pictures");
+  EXPECT_EQ(*options.timeout, 3.0);
+  EXPECT_EQ(options.adaptor, "x.so");
+  EXPECT_TRUE(options.verbose);
+  EXPECT_EQ(parseOptions({"--list"}).action, Options::Action::list);
+  EXPECT_EQ(parseOptions({"--help", "--frames", "x"}).action, Options::Action::help);
+}
+
+TEST(Options, EveryBadLineIsOneLineOfError) {
+  const std::vector<Args> bad = {{"--frames", "0"},     {"--frames", "12x"},   {"--frames", ""},
+                                 {"--frames", "-3"},    {"--device", "1.5"},   {"--device", "-1"},
+                                 {"--device", "99999999999"}, {"--exposure", "-1"}, {"--exposure", "nan"},
+                                 {"--exposure", "inf"}, {"--timeout", "0"},    {"--out", ""},
+                                 {"--frames"},          {"--list=yes"},        {"--colour"},
+                                 {"frames"}};
+  for (const Args &args : bad) {
+    try {
+      parseOptions(args);
+      ADD_FAILURE() << "accepted: " << args[0];
+    } catch (const UsageError &error) {
+      const std::string message = error.what();
+      EXPECT_FALSE(message.empty());
+      EXPECT_EQ(message.find('\n'), std::string::npos) << message;
+    }
+  }
+}
+
+TEST(Options, HelpNamesEveryOption) {
+  const std::string help = acquire::usageText();
+  for (const char *option : {"--list", "--device", "--frames", "--exposure", "--out", "--timeout",
+                             "--adaptor", "--verbose", "--help", "frames.tif", "preview.png"})
+    EXPECT_NE(help.find(option), std::string::npos) << option;
+}
+
+TEST(Preview, StretchIgnoresAFewExtremePixelsAndMapsToEightBits) {
+  std::vector<uint16_t> pixels(1000);
+  for (size_t i = 0; i < pixels.size(); ++i)
+    pixels[i] = uint16_t(1000 + i % 100);
+  pixels[0] = 0;
+  pixels[1] = 65535;
+  const acquire::Stretch stretch = acquire::stretchOf(pixels.data(), pixels.size());
+  EXPECT_EQ(stretch.low, 1000);
+  EXPECT_EQ(stretch.high, 1099);
+  const std::vector<uint8_t> out = acquire::toEightBits(pixels.data(), pixels.size(), stretch);
+  EXPECT_EQ(out[0], 0);
+  EXPECT_EQ(out[1], 255);
+  EXPECT_EQ(out[100], 0);   // 1000
+  EXPECT_EQ(out[99], 255);  // 1099
+  EXPECT_EQ(out[149], 126); // 1049, about halfway
+
+  const std::vector<uint16_t> flat(16, 500);
+  const std::vector<uint8_t> gray =
+      acquire::toEightBits(flat.data(), flat.size(), acquire::stretchOf(flat.data(), flat.size()));
+  EXPECT_EQ(gray, std::vector<uint8_t>(16, 128));
+}
+
+TEST(Timing, SpreadOfTheIntervals) {
+  const acquire::TimestampSpread spread = acquire::spreadOf({10.0, 10.1, 10.3, 10.4});
+  EXPECT_EQ(spread.frames, 4u);
+  EXPECT_NEAR(spread.span, 0.4, 1e-12);
+  EXPECT_NEAR(spread.framesPerSecond, 7.5, 1e-9);
+  EXPECT_NEAR(spread.meanInterval, 0.4 / 3, 1e-12);
+  EXPECT_NEAR(spread.minInterval, 0.1, 1e-12);
+  EXPECT_NEAR(spread.maxInterval, 0.2, 1e-12);
+  EXPECT_NEAR(spread.stddevInterval, 0.0471404520791, 1e-9);
+  EXPECT_EQ(acquire::spreadOf({5.0}).framesPerSecond, 0.0);
+  EXPECT_EQ(acquire::spreadOf({}).frames, 0u);
+}

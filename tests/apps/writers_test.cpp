@@ -1,0 +1,178 @@
+// acquire's picture writers, read back by small readers of the formats'
+// own structure: TIFF pages, PNG chunks with their CRCs, the zlib stream's
+// stored blocks and Adler-32.
+#include "png_writer.h"
+#include "tiff_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <string>
+#include <vector>
+
+using std::uint16_t;
+using std::uint32_t;
+using std::uint8_t;
+
+namespace {
+
+std::vector<uint8_t> readFile(const std::string &file) {
+  std::ifstream in(file, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+uint32_t le16(const std::vector<uint8_t> &b, size_t at) { return b.at(at) | b.at(at + 1) << 8; }
+uint32_t le32(const std::vector<uint8_t> &b, size_t at) { return le16(b, at) | le16(b, at + 2) << 16; }
+uint32_t be32(const std::vector<uint8_t> &b, size_t at) {
+  return uint32_t(b.at(at)) << 24 | b.at(at + 1) << 16 | b.at(at + 2) << 8 | b.at(at + 3);
+}
+
+struct TiffPage {
+  std::map<uint32_t, uint32_t> tags; // single values
+  std::vector<uint16_t> pixels;
+  std::string description;
+};
+
+std::vector<TiffPage> readTiff(const std::vector<uint8_t> &b) {
+  std::vector<TiffPage> pages;
+  EXPECT_EQ(b.at(0), 'I');
+  EXPECT_EQ(le16(b, 2), 42u);
+  for (uint32_t directory = le32(b, 4); directory != 0; directory = le32(b, directory + 2 + le16(b, directory) * 12)) {
+    EXPECT_EQ(directory % 2, 0u) << "directories start on a word";
+    TiffPage page;
+    for (uint32_t i = 0, n = le16(b, directory); i < n; ++i) {
+      const size_t entry = directory + 2 + i * 12;
+      const uint32_t tag = le16(b, entry), type = le16(b, entry + 2), count = le32(b, entry + 4);
+      if (tag == 270)
+        page.description = std::string(reinterpret_cast<const char *>(&b.at(le32(b, entry + 8))), count - 1);
+      else
+        page.tags[tag] = type == 3 ? le16(b, entry + 8) : le32(b, entry + 8);
+    }
+    const uint32_t offset = page.tags[273], bytes = page.tags[279];
+    for (uint32_t at = offset; at < offset + bytes; at += 2)
+      page.pixels.push_back(uint16_t(le16(b, at)));
+    pages.push_back(page);
+  }
+  return pages;
+}
+
+std::string tempFile(const std::string &name) {
+  return ::testing::TempDir() + "acquire_" + name;
+}
+
+} // namespace
+
+TEST(Tiff, PagesAreChainedWithTheirSizeDepthAndPixels) {
+  const std::string file = tempFile("pages.tif");
+  const std::vector<uint16_t> first = {0, 1, 2, 65535, 256, 4660}, second = {7, 7, 7, 7, 7, 9};
+  {
+    acquire::TiffWriter tiff(file);
+    tiff.addPage(first.data(), 3, 2, "frame 1");
+    tiff.addPage(second.data(), 3, 2, "x"); // short texts too
+    EXPECT_EQ(tiff.pages(), 2u);
+    tiff.close();
+  }
+  const std::vector<uint8_t> bytes = readFile(file);
+  EXPECT_EQ(bytes.size(), 8 + acquire::TiffWriter::pageBytes(3, 2, "frame 1") +
+                              acquire::TiffWriter::pageBytes(3, 2, "x"));
+  const std::vector<TiffPage> pages = readTiff(bytes);
+  ASSERT_EQ(pages.size(), 2u);
+  for (const TiffPage &page : pages) {
+    EXPECT_EQ(page.tags.at(256), 3u);
+    EXPECT_EQ(page.tags.at(257), 2u);
+    EXPECT_EQ(page.tags.at(258), 16u);
+    EXPECT_EQ(page.tags.at(259), 1u) << "uncompressed";
+    EXPECT_EQ(page.tags.at(262), 1u) << "black is zero";
+    EXPECT_EQ(page.tags.at(277), 1u);
+    EXPECT_EQ(page.tags.at(278), 2u) << "one strip";
+    EXPECT_EQ(page.tags.at(279), 12u);
+  }
+  EXPECT_EQ(pages[0].pixels, first);
+  EXPECT_EQ(pages[1].pixels, second);
+  EXPECT_EQ(pages[0].description, "frame 1");
+  EXPECT_EQ(pages[1].description, "x   ");
+  std::remove(file.c_str());
+}
+
+TEST(Tiff, WhatCannotBeWrittenIsRefused) {
+  EXPECT_THROW(acquire::TiffWriter(tempFile("no/such/folder/x.tif")), std::runtime_error);
+  const std::string file = tempFile("empty.tif");
+  acquire::TiffWriter tiff(file);
+  const uint16_t pixel = 0;
+  EXPECT_THROW(tiff.addPage(&pixel, 0, 1, "empty"), std::runtime_error);
+  // 4 GB is the most a TIFF's offsets reach.
+  EXPECT_GT(acquire::TiffWriter::pageBytes(65535, 32769, ""), acquire::TiffWriter::maxFileBytes);
+  tiff.close();
+  std::remove(file.c_str());
+}
+
+TEST(Png, ChecksumsMatchTheirStandards) {
+  const std::string check = "123456789", wiki = "Wikipedia";
+  EXPECT_EQ(acquire::crc32(reinterpret_cast<const uint8_t *>(check.data()), check.size()), 0xCBF43926u);
+  EXPECT_EQ(acquire::adler32(reinterpret_cast<const uint8_t *>(wiki.data()), wiki.size()), 0x11E60398u);
+}
+
+// Chunks with valid CRCs, the header's fields, and the pixels recovered from
+// the stored deflate blocks.
+void checkPng(const std::vector<uint8_t> &png, uint32_t width, uint32_t height,
+              const std::vector<uint8_t> &pixels, size_t blocks) {
+  const std::vector<uint8_t> signature = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  ASSERT_EQ(std::vector<uint8_t>(png.begin(), png.begin() + 8), signature);
+  std::vector<std::string> types;
+  std::vector<uint8_t> zlib;
+  for (size_t at = 8; at < png.size();) {
+    const uint32_t length = be32(png, at);
+    const std::string type(reinterpret_cast<const char *>(&png.at(at + 4)), 4);
+    types.push_back(type);
+    EXPECT_EQ(acquire::crc32(&png.at(at + 4), length + 4), be32(png, at + 8 + length)) << type;
+    if (type == "IHDR") {
+      EXPECT_EQ(be32(png, at + 8), width);
+      EXPECT_EQ(be32(png, at + 12), height);
+      EXPECT_EQ(png.at(at + 16), 8) << "8 bits";
+      EXPECT_EQ(png.at(at + 17), 0) << "grayscale";
+    } else if (type == "IDAT") {
+      zlib.insert(zlib.end(), png.begin() + long(at + 8), png.begin() + long(at + 8 + length));
+    }
+    at += 12 + length;
+  }
+  EXPECT_EQ(types, (std::vector<std::string>{"IHDR", "IDAT", "IEND"}));
+  ASSERT_GE(zlib.size(), 6u);
+  EXPECT_EQ((zlib[0] << 8 | zlib[1]) % 31, 0) << "zlib header check";
+  std::vector<uint8_t> raw;
+  size_t at = 2, seen = 0;
+  for (bool last = false; !last; ++seen) {
+    last = zlib.at(at) & 1;
+    EXPECT_EQ(zlib.at(at) >> 1, 0) << "stored block";
+    const uint32_t length = zlib.at(at + 1) | zlib.at(at + 2) << 8;
+    EXPECT_EQ(length ^ (zlib.at(at + 3) | zlib.at(at + 4) << 8), 0xFFFFu);
+    raw.insert(raw.end(), zlib.begin() + long(at + 5), zlib.begin() + long(at + 5 + length));
+    at += 5 + length;
+  }
+  EXPECT_EQ(seen, blocks);
+  EXPECT_EQ(be32(zlib, at), acquire::adler32(raw.data(), raw.size()));
+  ASSERT_EQ(raw.size(), (width + 1) * height);
+  for (uint32_t y = 0; y < height; ++y) {
+    EXPECT_EQ(raw[y * (width + 1)], 0) << "filter none";
+    EXPECT_TRUE(std::equal(pixels.begin() + long(y * width), pixels.begin() + long((y + 1) * width),
+                           raw.begin() + long(y * (width + 1) + 1)));
+  }
+}
+
+TEST(Png, SmallAndMultiBlockImagesDecode) {
+  const std::vector<uint8_t> small = {0, 50, 100, 150, 200, 255};
+  checkPng(acquire::encodePng(small.data(), 3, 2), 3, 2, small, 1);
+
+  std::vector<uint8_t> large(400u * 300u);
+  for (size_t i = 0; i < large.size(); ++i)
+    large[i] = uint8_t(i * 7);
+  checkPng(acquire::encodePng(large.data(), 400, 300), 400, 300, large, 2); // 120300 bytes of scanlines
+
+  const std::string file = tempFile("small.png");
+  acquire::writePng(file, small.data(), 3, 2);
+  EXPECT_EQ(readFile(file), acquire::encodePng(small.data(), 3, 2));
+  std::remove(file.c_str());
+  EXPECT_THROW(acquire::writePng(tempFile("no/such/folder/x.png"), small.data(), 3, 2), std::runtime_error);
+}
