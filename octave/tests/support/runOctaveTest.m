@@ -1,9 +1,10 @@
 function runOctaveTest(name)
-  % Runs the test script name and ends Octave: exit status 0 when every
-  % check passed and the script ran to its end, 1 otherwise.
-  global OCTAVE_TEST_CHECKS OCTAVE_TEST_FAILURES
-  OCTAVE_TEST_CHECKS = 0;
-  OCTAVE_TEST_FAILURES = {};
+  % Runs the test script name in the base workspace and ends Octave: exit
+  % status 0 when every check passed and the script ran to its end, 1
+  % otherwise. The counts live in the environment, which "clear all" in a
+  % script leaves alone.
+  setenv('OCTAVE_TEST_CHECKS', '0');
+  setenv('OCTAVE_TEST_FAILURES', '0');
   completed = false;
   try
     evalin('base', name);
@@ -14,9 +15,8 @@ function runOctaveTest(name)
       fprintf(2, '    at %s line %d\n', err.stack(k).name, err.stack(k).line);
     end
   end
-  % The script may have cleared the globals.
-  global OCTAVE_TEST_CHECKS OCTAVE_TEST_FAILURES
-  failed = numel(OCTAVE_TEST_FAILURES);
-  printf('%s: %d checks, %d failed\n', name, OCTAVE_TEST_CHECKS, failed);
-  exit(double(failed > 0 || ~completed));
+  checks = str2double(getenv('OCTAVE_TEST_CHECKS'));
+  failed = str2double(getenv('OCTAVE_TEST_FAILURES'));
+  printf('%s: %d checks, %d failed\n', name, checks, failed);
+  exit(double(failed > 0 || ~completed || checks == 0));
 end
