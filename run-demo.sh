@@ -26,6 +26,20 @@ if [ -x "$bin/acquire" ]; then
   ran=1
 fi
 
+if [ -f octave/CMakeLists.txt ]; then
+  # The MEX libraries in GNU Octave: the same sources built with mkoctfile.
+  echo "== configure and build: octave (the MEX libraries with mkoctfile)"
+  cmake --preset octave >/dev/null
+  cmake --build --preset octave --target octave_mex
+  echo "== Octave: driver events read with takeEarliest, QCam buffers, a snapshot"
+  root=$PWD
+  mkdir -p "$out/octave"
+  # Its working folder: submitBuffers' call log "C:\QCamLog.txt" lands there.
+  (cd "$out/octave" && octave-cli --no-gui --no-window-system --norc --no-history --quiet --eval \
+    "addpath('$root/build/octave/octave/mex', '$root/octave/classes', '$root/octave/lib', '$root/octave/demo'); cameraDemo(pwd)")
+  ran=1
+fi
+
 if [ "$ran" -eq 0 ]; then
   echo "== nothing to run yet: the build holds no front end; its libraries and tests are built"
 fi

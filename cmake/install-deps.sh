@@ -4,10 +4,10 @@
 # Runs apt-get as root; as another user it prefixes sudo.
 set -euo pipefail
 
-demo_packages=(cmake ninja-build g++ pkg-config libgtest-dev googletest libtiff-dev libpng-dev)
-all_packages=("${demo_packages[@]}" libbenchmark-dev
-  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine64
+demo_packages=(cmake ninja-build g++ pkg-config libgtest-dev googletest libtiff-dev libpng-dev
   octave liboctave-dev)
+all_packages=("${demo_packages[@]}" libbenchmark-dev
+  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine64)
 
 case "${1:-all}" in
   demo) wanted=("${demo_packages[@]}") ;;
