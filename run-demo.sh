@@ -17,11 +17,11 @@ ran=0
 
 if [ -x "$bin/acquire" ]; then
   # Two simulated Andor cameras, free-running: an image every exposure.
-  export ANDOR_SIM_CAMERAS=2 ANDOR_SIM_SIZE=512x512,256x256 ANDOR_SIM_MODE=free
+  sim=(env ANDOR_SIM_CAMERAS=2 ANDOR_SIM_SIZE=512x512,256x256 ANDOR_SIM_MODE=free)
   echo "== acquire --list"
-  "$bin/acquire" --list
+  "${sim[@]}" "$bin/acquire" --list
   echo "== acquire: 100 frames from device 0"
-  "$bin/acquire" --device 0 --frames 100 --exposure 0.01 --out "$out/acquire"
+  "${sim[@]}" "$bin/acquire" --device 0 --frames 100 --exposure 0.01 --out "$out/acquire"
   echo "== the pictures: $out/acquire/frames.tif (100 pages, 16-bit) and $out/acquire/preview.png"
   ran=1
 fi
