@@ -1,7 +1,8 @@
 % submitBuffers as Octave code meets it: argument errors, frames reaching
 % the callback with their pixels, failing callbacks, a second call, the log.
 camsim('qcamReset');
-unlink('C:\QCamLog.txt');   % the fixed log path names a file in the working folder here
+% The fixed log path names a file in the working folder here.
+if exist('C:\QCamLog.txt', 'file'), unlink('C:\QCamLog.txt'); end
 cam = QCamCamera(200, 'QSIM0200', 16, 12, 16);
 global CALLBACK_CALLS
 CALLBACK_CALLS = {};
