@@ -1,0 +1,110 @@
+// takeEarliest and snapPicture: the copies of one image each call makes,
+// against bare memcpys of the same bytes.
+//   takeEarliest: the driver copies the oldest image into a new array made
+//     for the call: baseline, a memcpy into a fresh buffer of that size.
+//   snapPicture: the driver fills the library's kept picture, and the call
+//     returns a duplicate of it, a copy made for safety (handing out the kept
+//     array would let MATLAB free what the library still grabs into):
+//     baseline, a memcpy into a kept buffer plus that duplicate.
+#include "andor_sim_control.h"
+#include "bench_support.h"
+#include "matlab_session.h"
+#include "qcam_sim_control.h"
+
+#include <memory>
+#include <stdexcept>
+
+namespace {
+
+constexpr int32_t andorHandle = 1, qcamHandle = 200;
+
+void mustSucceed(const mexhost::CallResult &result) {
+  if (!result.ok) throw std::runtime_error(result.errorMessage);
+}
+
+void takeEarliest(benchmark::State &state) {
+  const int32_t width = int32_t(state.range(0)), height = int32_t(state.range(1));
+  andorSimReset();
+  andorSimSetFreeRunning(0);
+  andorSimAddCamera(andorHandle, width, height);
+  selectCamera(andorHandle);
+  startAcquisition();
+  {
+    mexhost::Session session;
+    session.addPath(MEX_DIR);
+    const std::vector<mexhost::Value> inputs = {
+        session.object("AndorCamera", {}), session.number(16),
+        session.numbers(mxDOUBLE_CLASS, 1, 2, {double(height), double(width)})};
+    for (auto _ : state) {
+      state.PauseTiming();
+      andorSimProduceImages(andorHandle, 1);
+      state.ResumeTiming();
+      mexhost::CallResult result = session.call("takeEarliest", inputs, 1);
+      mustSucceed(result);
+    }
+    session.close();
+  }
+  andorSimReset();
+  const double bytes = double(width) * height * 2;
+  state.SetBytesProcessed(int64_t(double(state.iterations()) * bytes));
+  bench::reportMemory(state, bytes * 17); // the ring and the new array
+}
+
+void takeEarliestBaseline(benchmark::State &state) {
+  const size_t bytes = size_t(state.range(0)) * size_t(state.range(1)) * 2;
+  std::vector<uint8_t> ring = bench::touchedBuffer(bytes);
+  for (auto _ : state) {
+    std::unique_ptr<uint8_t[]> fresh(new uint8_t[bytes]);
+    std::memcpy(fresh.get(), ring.data(), bytes);
+    benchmark::DoNotOptimize(fresh.get());
+    benchmark::ClobberMemory();
+  }
+  state.SetBytesProcessed(int64_t(state.iterations() * bytes));
+  bench::reportMemory(state, double(bytes) * 2);
+}
+
+void snapPicture(benchmark::State &state) {
+  const uint32_t width = uint32_t(state.range(0)), height = uint32_t(state.range(1));
+  qcamSimReset();
+  qcamSimSetFreeRunning(0);
+  qcamSimAddCamera(qcamHandle, "QSIM0200", width, height, 8);
+  {
+    mexhost::Session session;
+    session.addPath(MEX_DIR);
+    const std::vector<mexhost::Value> inputs = {
+        session.object("QCamCamera", {{"cameraHandle", session.int32(qcamHandle)}})};
+    for (auto _ : state) {
+      mexhost::CallResult result = session.call("snapPicture", inputs, 1);
+      mustSucceed(result);
+    }
+    session.close();
+  }
+  qcamSimReset();
+  const double bytes = double(width) * height;
+  state.SetBytesProcessed(int64_t(double(state.iterations()) * bytes));
+  bench::reportMemory(state, bytes * 2); // the kept picture and its duplicate
+}
+
+// The grab into a kept buffer, and the duplicate for safety into a fresh one.
+void snapPictureBaseline(benchmark::State &state) {
+  const size_t bytes = size_t(state.range(0)) * size_t(state.range(1));
+  std::vector<uint8_t> scene = bench::touchedBuffer(bytes, 3), kept = bench::touchedBuffer(bytes);
+  for (auto _ : state) {
+    std::memcpy(kept.data(), scene.data(), bytes);
+    std::unique_ptr<uint8_t[]> duplicate(new uint8_t[bytes]);
+    std::memcpy(duplicate.get(), kept.data(), bytes);
+    benchmark::DoNotOptimize(duplicate.get());
+    benchmark::ClobberMemory();
+  }
+  state.SetBytesProcessed(int64_t(state.iterations() * bytes));
+  bench::reportMemory(state, double(bytes) * 3);
+}
+
+} // namespace
+
+BENCHMARK(takeEarliest)->Name("takeEarliest/call")->Args({2048, 2048})->Args({64, 64})->UseRealTime();
+BENCHMARK(takeEarliestBaseline)->Name("takeEarliest/baseline_memcpy_fresh")->Args({2048, 2048})->Args({64, 64})->UseRealTime();
+BENCHMARK(snapPicture)->Name("snapPicture/call")->Args({2048, 2048})->Args({640, 480})->UseRealTime();
+BENCHMARK(snapPictureBaseline)->Name("snapPicture/baseline_memcpy_kept_plus_safety_copy")->Args({2048, 2048})->Args({640, 480})->UseRealTime();
+
+BENCHMARK_MAIN();

@@ -1,0 +1,198 @@
+#!/usr/bin/env python3
+"""Merges the benchmark runs' JSON files into results.json and writes
+RESULTS.md: each figure beside its baseline, their ratio and the target.
+
+usage: report.py OUT_DIR LINUX_RUN_DIR [WINDOWS_RUN_DIR]
+Each run folder holds one Google Benchmark JSON file per benchmark (each
+benchmark runs in a process of its own, so its peak memory is its own)."""
+import json
+import pathlib
+import sys
+
+UNIT = {"ns": 1e-9, "us": 1e-6, "ms": 1e-3, "s": 1.0}
+
+
+def load(folder):
+    """Context of the first file and every median (or single) run."""
+    context, runs = None, []
+    if folder is None or not folder.is_dir():
+        return context, runs
+    for path in sorted(folder.glob("*.json")):
+        data = json.loads(path.read_text())
+        context = context or data.get("context")
+        for run in data.get("benchmarks", []):
+            if run.get("run_type") == "aggregate" and run.get("aggregate_name") != "median":
+                continue
+            run = dict(run)
+            run["seconds"] = run["real_time"] * UNIT[run.get("time_unit", "ns")]
+            runs.append(run)
+    return context, runs
+
+
+class Figures:
+    def __init__(self, runs):
+        self.runs = runs
+
+    def find(self, prefix):
+        for run in self.runs:
+            if run.get("run_name", run["name"]).startswith(prefix):
+                return run
+        return None
+
+    def value(self, prefix, key="seconds"):
+        run = self.find(prefix)
+        if run is None or key not in run:
+            return None
+        return run[key]
+
+
+def fmt(value, digits=3):
+    if value is None:
+        return "n/a"
+    if abs(value) >= 1000:
+        return f"{value:,.0f}"
+    return f"{value:.{digits}g}"
+
+
+def ratio(a, b):
+    if a is None or b is None or b == 0:
+        return None
+    return a / b
+
+
+def verdict(value, limit, at_most=True):
+    if value is None:
+        return "not measured"
+    ok = value <= limit if at_most else value >= limit
+    return "met" if ok else "**missed**"
+
+
+def rows(f):
+    """(figure, value, baseline, ratio, target, verdict) for one platform."""
+    out = []
+    big = "corvid/acquisition/2560/2160"
+    big_base = "corvid/baseline_memcpy/2560/2160"
+    t, b = f.value(big), f.value(big_base)
+    r = ratio(t, b)
+    out.append(("corvid 2560×2160 16-bit: time per frame (ms)", fmt(t and t * 1e3),
+                f"3 memcpy: {fmt(b and b * 1e3)}", fmt(r), "≤ 1.25", verdict(r, 1.25)))
+    fps = f.value(big, "items_per_second")
+    gbs = f.value(big, "bytes_per_second")
+    base_gbs = f.value(big_base, "bytes_per_second")
+    out.append(("corvid 2560×2160: frames/s, GB/s delivered",
+                f"{fmt(fps)} /s, {fmt(gbs and gbs / 1e9)} GB/s", f"{fmt(base_gbs and base_gbs / 1e9)} GB/s of 3 copies",
+                "", "", ""))
+    skipped = f.value(big, "frames_skipped")
+    lost = f.value(big, "images_lost")
+    out.append(("corvid 2560×2160: images skipped / lost in the driver's ring", f"{fmt(skipped)} / {fmt(lost)}",
+                "", "", "0", verdict((skipped or 0) + (lost or 0), 0) if skipped is not None else "not measured"))
+    small = "corvid/acquisition/64/64"
+    t = f.value(small)
+    fps = f.value(small, "items_per_second")
+    out.append(("corvid 64×64: fixed cost per frame (µs), frames/s", f"{fmt(t and t * 1e6)} µs, {fmt(fps)} /s",
+                f"3 memcpy: {fmt(f.value('corvid/baseline_memcpy/64/64') and f.value('corvid/baseline_memcpy/64/64') * 1e6)} µs",
+                "", "≥ 20,000 /s", verdict(fps, 20000, at_most=False)))
+    med, p99 = f.value("watchDriverSignal/event_to_callback", "median_us"), f.value(
+        "watchDriverSignal/event_to_callback", "p99_us")
+    bmed, bp99 = f.value("watchDriverSignal/baseline_ping_pong", "median_us"), f.value(
+        "watchDriverSignal/baseline_ping_pong", "p99_us")
+    r = ratio(med, bmed)
+    out.append(("watchDriverSignal event → callback: median (µs)", fmt(med), f"ping-pong: {fmt(bmed)}", fmt(r), "≤ 2",
+                verdict(r, 2)))
+    out.append(("watchDriverSignal event → callback: 99th percentile (µs)", fmt(p99), f"ping-pong: {fmt(bp99)}",
+                fmt(ratio(p99, bp99)), "", ""))
+    s64 = f.value("submitBuffers/completion_to_callback/64/64")
+    s2k = f.value("submitBuffers/completion_to_callback/2048/2048")
+    r = ratio(s2k, s64)
+    out.append(("submitBuffers completion → callback: 2048×2048 (µs)", fmt(s2k and s2k * 1e6),
+                f"64×64: {fmt(s64 and s64 * 1e6)}", fmt(r), "≤ 1.5", verdict(r, 1.5)))
+    for size, label in (("2048/2048", "2048×2048"), ("64/64", "64×64")):
+        t, b = f.value(f"takeEarliest/call/{size}"), f.value(f"takeEarliest/baseline_memcpy_fresh/{size}")
+        r = ratio(t, b)
+        big_one = size == "2048/2048"
+        out.append((f"takeEarliest {label} 16-bit: time per call (µs)", fmt(t and t * 1e6),
+                    f"memcpy to fresh: {fmt(b and b * 1e6)}", fmt(r), "≤ 1.3" if big_one else "(fixed cost)",
+                    verdict(r, 1.3) if big_one else ""))
+    for size, label in (("2048/2048", "2048×2048"), ("640/480", "640×480")):
+        t = f.value(f"snapPicture/call/{size}")
+        b = f.value(f"snapPicture/baseline_memcpy_kept_plus_safety_copy/{size}")
+        r = ratio(t, b)
+        big_one = size == "2048/2048"
+        out.append((f"snapPicture {label} 8-bit: time per call (µs)", fmt(t and t * 1e6),
+                    f"memcpy to kept + safety copy: {fmt(b and b * 1e6)}", fmt(r),
+                    "≤ 1.3" if big_one else "(fixed cost)", verdict(r, 1.3) if big_one else ""))
+    reg = f.value("watchDriverSignal/register_100")
+    out.append(("100 cameras: time to register all (ms)", fmt(reg and reg * 1e3),
+                f"per camera: {fmt(reg and reg / 100 * 1e6)} µs", "", "", ""))
+    out.append(("100 cameras: memory per camera",
+                f"{fmt(f.value('watchDriverSignal/register_100', 'rss_per_camera_KB'))} KB resident",
+                f"kept by the library: {fmt(f.value('watchDriverSignal/register_100', 'kept_per_camera_B'))} B", "",
+                "", ""))
+    ev = f.value("watchDriverSignal/event_on_100")
+    out.append(("100 cameras: one event on each → all callbacks (ms)", fmt(ev and ev * 1e3),
+                f"callbacks per round: {fmt(f.value('watchDriverSignal/event_on_100', 'callbacks'))}", "", "100 callbacks",
+                verdict(f.value('watchDriverSignal/event_on_100', 'callbacks'), 100, at_most=False)))
+    return out
+
+
+def table(header, body):
+    lines = ["| " + " | ".join(header) + " |", "|" + "---|" * len(header)]
+    lines += ["| " + " | ".join(str(c) for c in row) + " |" for row in body]
+    return "\n".join(lines)
+
+
+def memory_rows(runs):
+    out = []
+    for run in runs:
+        if "peak_rss_MB" in run:
+            out.append((run.get("run_name", run["name"]), fmt(run["peak_rss_MB"]), fmt(run.get("frames_MB"))))
+    return out
+
+
+def describe(context):
+    if not context:
+        return "no run"
+    return (f"{context.get('host_name', '?')}, {context.get('num_cpus', '?')} CPUs at "
+            f"{context.get('mhz_per_cpu', '?')} MHz, {context.get('date', '')}, "
+            f"library build {context.get('library_build_type', '?')}")
+
+
+def main():
+    out_dir = pathlib.Path(sys.argv[1])
+    linux_ctx, linux = load(pathlib.Path(sys.argv[2]))
+    win_ctx, windows = load(pathlib.Path(sys.argv[3]) if len(sys.argv) > 3 else None)
+    (out_dir / "results.json").write_text(json.dumps(
+        {"linux": {"context": linux_ctx, "benchmarks": linux},
+         "windows-x64 (wine64)": {"context": win_ctx, "benchmarks": windows}}, indent=1) + "\n")
+
+    header = ("figure", "value", "baseline (same run)", "ratio", "target", "")
+    lin_rows = rows(Figures(linux))
+    md = ["# Benchmark results", "",
+          "Written by `./run-benchmarks.sh` from `bench/results.json`. Each figure is the median of "
+          "three repetitions; each benchmark ran in a process of its own.", "",
+          f"Linux (release preset): {describe(linux_ctx)}.", ""]
+    if windows:
+        win_rows = rows(Figures(windows))
+        merged = []
+        for lin, win in zip(lin_rows, win_rows):
+            merged.append(lin[:4] + (win[1], win[3]) + lin[4:])
+        md += [f"windows-x64 under wine64: {describe(win_ctx)}.", "",
+               table(("figure", "Linux", "Linux baseline", "Linux ratio", "wine64", "wine64 ratio", "target",
+                      "Linux verdict"), merged)]
+    else:
+        md += [table(header, lin_rows), "", "windows-x64: no run."]
+    md += ["", "## Peak resident memory per benchmark", "",
+           "Peak resident memory of the process that ran the benchmark (ru_maxrss; on Windows the peak working "
+           "set), against the bytes of the frames the benchmark holds at once.", "",
+           table(("benchmark", "peak resident (MB)", "frames need (MB)"), memory_rows(linux))]
+    if windows:
+        md += ["", "windows-x64 under wine64:", "",
+               table(("benchmark", "peak resident (MB)", "frames need (MB)"), memory_rows(windows))]
+    notes = pathlib.Path(__file__).with_name("NOTES.md")
+    if notes.exists():
+        md += ["", notes.read_text().rstrip()]
+    (out_dir / "RESULTS.md").write_text("\n".join(md) + "\n")
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,80 @@
+// submitBuffers: a completed frame's way from the driver's completion to the
+// MATLAB callback. The matrix is handed over uncopied, so the time per frame
+// should not grow with the frame: 64 x 64 and 2048 x 2048 are compared.
+//
+// The driver's thread fills each frame before it completes it; that fill is
+// the camera's, not the path's, so each frame is timed from the moment its
+// completion routine has returned (the frame's message queued to MATLAB's
+// thread) to the callback's return.
+#include "bench_support.h"
+#include "matlab_session.h"
+#include "qcam_sim_control.h"
+
+#include <atomic>
+#include <filesystem>
+#include <stdexcept>
+
+namespace {
+
+constexpr int32_t cameraHandle = 200;
+constexpr int framesPerSubmit = 16;
+
+void completionToCallback(benchmark::State &state) {
+  const uint32_t width = uint32_t(state.range(0)), height = uint32_t(state.range(1));
+  qcamSimReset();
+  qcamSimSetFreeRunning(0);
+  qcamSimAddCamera(cameraHandle, "QSIM0200", width, height, 16);
+  {
+    mexhost::Session session;
+    session.addPath(MEX_DIR);
+    std::atomic<int> calls{0};
+    mexhost::Value callback = session.functionHandle([&](const std::vector<const mxArray *> &, int) {
+      ++calls;
+      return std::vector<mexhost::Value>{};
+    });
+    mexhost::Value camera = session.object("QCamCamera", {{"cameraHandle", session.int32(cameraHandle)}});
+    const mexhost::Value count = session.number(framesPerSubmit);
+    uint64_t completions = 0;
+    int queued = 0;
+    for (auto _ : state) {
+      state.PauseTiming();
+      if (queued == 0) {
+        session.pumpMessages();
+        mexhost::CallResult result = session.call("submitBuffers", {camera, callback, count}, 0);
+        if (!result.ok) throw std::runtime_error(result.errorMessage);
+        session.clearCommandWindow();
+        queued = framesPerSubmit;
+      }
+      qcamSimProduceImages(cameraHandle, 1);
+      if (qcamSimWaitForCompletions(++completions, 10000) != 1) throw std::runtime_error("no completion");
+      --queued;
+      const int expected = calls.load() + 1;
+      state.ResumeTiming();
+      if (!session.runUntil([&] { return calls.load() >= expected; }, std::chrono::seconds(10)))
+        throw std::runtime_error("no callback came");
+    }
+    session.close();
+  }
+  qcamSimReset();
+  state.SetItemsProcessed(int64_t(state.iterations()));
+  bench::reportMemory(state, double(width) * height * 2 * framesPerSubmit);
+}
+
+} // namespace
+
+BENCHMARK(completionToCallback)->Name("submitBuffers/completion_to_callback")->Args({64, 64})->Args({2048, 2048})->UseRealTime();
+
+int main(int argc, char **argv) {
+  // The library logs to "C:\QCamLog.txt": on POSIX a file of that name in
+  // the working folder, kept out of the build by a scratch folder.
+  const std::filesystem::path scratch = std::filesystem::temp_directory_path() / "camera-bench-submitBuffers";
+  std::filesystem::create_directories(scratch);
+  std::filesystem::current_path(scratch);
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  std::error_code ignored;
+  std::filesystem::remove_all(scratch, ignored);
+  return 0;
+}
