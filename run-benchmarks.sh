@@ -3,7 +3,9 @@
 # own, so each one's peak memory is its own), then writes bench/results.json
 # and bench/RESULTS.md: each figure beside its baseline, the ratio and the
 # target. Installs what is missing first. Takes a few minutes.
-#   BENCH_BUILD_DIR  build folder of the release preset (default build/release)
+#   BENCH_BUILD_DIR          build folder of the release preset (default build/release)
+#   BENCH_WINDOWS=0          skip the Windows build and its runs under wine64
+#   BENCH_WINDOWS_BUILD_DIR  its build folder (default build/windows-x64-bench)
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -26,7 +28,7 @@ run_program() {
     [ -n "$name" ] || continue
     n=$((n + 1))
     echo "== $name"
-    "$@" "$program" --benchmark_filter="^${name}\$" --benchmark_repetitions=3 \
+    "$@" "$program" --benchmark_filter="^${name}\$" --benchmark_repetitions=3 --benchmark_min_time=1 \
       --benchmark_report_aggregates_only=true \
       --benchmark_out="$dest/$(basename "$program")-$n.json" --benchmark_out_format=json
   done < <("$@" "$program" --benchmark_list_tests | tr -d '\r')
@@ -36,5 +38,21 @@ for program in corvid_bench watch_bench submit_bench copy_bench; do
   run_program "$build/bin/$program" "$runs/linux"
 done
 
-python3 bench/report.py bench "$runs/linux"
+windows_runs=
+if [ "${BENCH_WINDOWS:-1}" != 0 ]; then
+  # The windows-x64 toolchain, optimised as the release preset is.
+  winbuild=${BENCH_WINDOWS_BUILD_DIR:-build/windows-x64-bench}
+  echo "== configure and build: windows-x64, optimised, in $winbuild"
+  cmake --preset windows-x64 -B "$winbuild" -DCMAKE_BUILD_TYPE=Release -DCAMERA_BUILD_BENCHMARKS=ON >/dev/null
+  cmake --build "$winbuild" -j2 --target corvid_bench watch_bench submit_bench copy_bench
+  mkdir -p "$runs/windows"
+  root=$PWD
+  # Under wine64, from the folder of the DLLs the programs load.
+  for program in corvid_bench watch_bench submit_bench copy_bench; do
+    (cd "$winbuild/bin" && run_program "./$program.exe" "$runs/windows" "$root/cmake/wine-run.sh")
+  done
+  windows_runs="$runs/windows"
+fi
+
+python3 bench/report.py bench "$runs/linux" $windows_runs
 echo "== wrote bench/results.json and bench/RESULTS.md"
