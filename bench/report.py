@@ -154,7 +154,8 @@ def describe(context):
         return "no run"
     return (f"{context.get('host_name', '?')}, {context.get('num_cpus', '?')} CPUs at "
             f"{context.get('mhz_per_cpu', '?')} MHz, {context.get('date', '')}, "
-            f"library build {context.get('library_build_type', '?')}")
+            f"benchmark library: {context.get('library_build_type', '?')} build; load average "
+            f"{', '.join(f'{x:.1f}' for x in context.get('load_avg', [])) or 'n/a'}")
 
 
 def main():

@@ -38,6 +38,9 @@ void completionToCallback(benchmark::State &state) {
     const mexhost::Value count = session.number(framesPerSubmit);
     uint64_t completions = 0;
     int queued = 0;
+    // The first frame after a submission also releases the set it replaced.
+    double firstSeconds = 0, otherSeconds = 0;
+    int64_t firstCount = 0, otherCount = 0;
     for (auto _ : state) {
       state.PauseTiming();
       if (queued == 0) {
@@ -51,10 +54,17 @@ void completionToCallback(benchmark::State &state) {
       if (qcamSimWaitForCompletions(++completions, 10000) != 1) throw std::runtime_error("no completion");
       --queued;
       const int expected = calls.load() + 1;
+      const bool first = queued == framesPerSubmit - 1;
       state.ResumeTiming();
+      const bench::Clock::time_point start = bench::Clock::now();
       if (!session.runUntil([&] { return calls.load() >= expected; }, std::chrono::seconds(10)))
         throw std::runtime_error("no callback came");
+      const double took = bench::seconds(bench::Clock::now() - start);
+      (first ? firstSeconds : otherSeconds) += took;
+      ++(first ? firstCount : otherCount);
     }
+    state.counters["first_after_submit_us"] = firstCount ? firstSeconds / double(firstCount) * 1e6 : 0;
+    state.counters["other_frames_us"] = otherCount ? otherSeconds / double(otherCount) * 1e6 : 0;
     session.close();
   }
   qcamSimReset();
