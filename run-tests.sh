@@ -2,7 +2,8 @@
 # Builds every preset and runs every test on every host: natively with the
 # stand-ins (AddressSanitizer + UndefinedBehaviorSanitizer, then the threaded
 # tests under ThreadSanitizer), under wine64 against real Win32, in GNU Octave,
-# and links the 32-bit Windows build. Installs what is missing first; safe to
+# a bounded libFuzzer run per MEX library (clang), and links the 32-bit
+# Windows build. Installs what is missing first; safe to
 # run again. Exits non-zero on any failure.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -52,6 +53,8 @@ build windows-x64
 run_tests windows-x64
 build windows-x86
 build release
+build fuzz
+run_tests fuzz
 if [ -d octave ] && [ -f octave/CMakeLists.txt ]; then
   build octave
   run_tests octave
