@@ -106,6 +106,10 @@ def rows(f):
     r = ratio(s2k, s64)
     out.append(("submitBuffers completion → callback: 2048×2048 (µs)", fmt(s2k and s2k * 1e6),
                 f"64×64: {fmt(s64 and s64 * 1e6)}", fmt(r), "≤ 1.5", verdict(r, 1.5)))
+    first = f.value("submitBuffers/completion_to_callback/2048/2048", "first_after_submit_us")
+    other = f.value("submitBuffers/completion_to_callback/2048/2048", "other_frames_us")
+    out.append(("submitBuffers 2048×2048: first frame after a submission / the others (µs)",
+                f"{fmt(first)} / {fmt(other)}", "", "", "", ""))
     for size, label in (("2048/2048", "2048×2048"), ("64/64", "64×64")):
         t, b = f.value(f"takeEarliest/call/{size}"), f.value(f"takeEarliest/baseline_memcpy_fresh/{size}")
         r = ratio(t, b)
@@ -152,8 +156,9 @@ def memory_rows(runs):
 def describe(context):
     if not context:
         return "no run"
-    return (f"{context.get('host_name', '?')}, {context.get('num_cpus', '?')} CPUs at "
-            f"{context.get('mhz_per_cpu', '?')} MHz, {context.get('date', '')}, "
+    mhz = context.get('mhz_per_cpu') or 0
+    return (f"{context.get('host_name', '?')}, {context.get('num_cpus', '?')} CPUs"
+            f"{f' at {mhz} MHz' if mhz else ''}, {context.get('date', '')}, "
             f"benchmark library: {context.get('library_build_type', '?')} build; load average "
             f"{', '.join(f'{x:.1f}' for x in context.get('load_avg', [])) or 'n/a'}")
 
@@ -171,7 +176,11 @@ def main():
     md = ["# Benchmark results", "",
           "Written by `./run-benchmarks.sh` from `bench/results.json`. Each figure is the median of "
           "three repetitions; each benchmark ran in a process of its own.", "",
-          f"Linux (release preset): {describe(linux_ctx)}.", ""]
+          f"Linux (release preset): {describe(linux_ctx)}.", "",
+          "The machine is shared with other builds, so absolute times drift between benchmarks; each ratio "
+          "sets a figure against a baseline measured in the same run of the command. Debian's Google "
+          "Benchmark library calls itself a debug build (a flag of the package); the timed loops are the "
+          "benchmarks' own code and the libraries', built optimised.", ""]
     if windows:
         win_rows = rows(Figures(windows))
         merged = []
