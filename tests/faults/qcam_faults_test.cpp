@@ -71,6 +71,8 @@ TEST_P(QCamFaults, SubmitBuffers) {
   mexhost::Session session;
 #ifdef MEX_DIR
   session.addPath(MEX_DIR);
+#else
+  session.addPath(start_.string()); // the libraries sit beside the program
 #endif
   int calls = 0;
   mexhost::Value object = session.object("QCamCamera", {{"cameraHandle", session.int32(camera)}});
@@ -110,6 +112,8 @@ TEST_P(QCamFaults, SnapPicture) {
   mexhost::Session session;
 #ifdef MEX_DIR
   session.addPath(MEX_DIR);
+#else
+  session.addPath(start_.string()); // the libraries sit beside the program
 #endif
   mexhost::Value object = session.object("QCamCamera", {{"cameraHandle", session.int32(grabCamera)}});
   inject();

@@ -86,6 +86,8 @@ TEST_F(Soak, WatchDriverSignalRegistersSignalsAndClears) {
   mexhost::Session session;
 #ifdef MEX_DIR
   session.addPath(MEX_DIR);
+#else
+  session.addPath(start_.string()); // the libraries sit beside the program
 #endif
   int calls = 0;
   mexhost::Value object = session.object("AndorCamera", {{"cameraHandle", session.number(3)}});
@@ -109,6 +111,8 @@ TEST_F(Soak, SubmitBuffersQueuesCompletesAndClears) {
   mexhost::Session session;
 #ifdef MEX_DIR
   session.addPath(MEX_DIR);
+#else
+  session.addPath(start_.string()); // the libraries sit beside the program
 #endif
   int calls = 0;
   mexhost::Value object = session.object("QCamCamera", {{"cameraHandle", session.int32(200)}});
@@ -139,6 +143,8 @@ TEST_F(Soak, TakeEarliestReadsAndClears) {
   mexhost::Session session;
 #ifdef MEX_DIR
   session.addPath(MEX_DIR);
+#else
+  session.addPath(start_.string()); // the libraries sit beside the program
 #endif
   mexhost::Value object =
       session.object("AndorCamera", {{"expectedM", session.number(4)}, {"expectedN", session.number(8)}});
@@ -161,6 +167,8 @@ TEST_F(Soak, SnapPictureGrabsAndClears) {
   mexhost::Session session;
 #ifdef MEX_DIR
   session.addPath(MEX_DIR);
+#else
+  session.addPath(start_.string()); // the libraries sit beside the program
 #endif
   mexhost::Value object = session.object("QCamCamera", {{"cameraHandle", session.int32(201)}});
   soak("snapPicture", &session, [&](int) {
