@@ -60,13 +60,20 @@ LRESULT CALLBACK asyncMexHookProc(int code, WPARAM wParam, LPARAM lParam) {
 
 void discardAsyncMexEvents(void) {
   if (asyncMexMessage == 0) return;
+  // Only what is queued now is taken: producers of other libraries may go on
+  // posting, and a drain that chased them would never end. A post that
+  // carries no object marks the end; every hook passes it by.
+  const bool marked = PostThreadMessageA(GetCurrentThreadId(), asyncMexMessage, 0, 0) != FALSE;
+  const int unmarkedLimit = 10000; // a full queue holds no more
   MSG msg;
-  while (PeekMessageA(&msg, nullptr, asyncMexMessage, asyncMexMessage, PM_REMOVE)) {
+  for (int taken = 0; marked || taken < unmarkedLimit; ++taken) {
+    if (!PeekMessageA(&msg, nullptr, asyncMexMessage, asyncMexMessage, PM_REMOVE)) break;
     if (msg.message == WM_QUIT) {
       // A quit is retrieved whatever the filter; it is not ours to take.
       PostQuitMessage(static_cast<int>(msg.wParam));
       break;
     }
+    if (msg.wParam == 0) break;
   }
 }
 

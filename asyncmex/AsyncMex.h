@@ -36,7 +36,7 @@ void postAsyncMex(AsyncMexObject *object, uint32_t argument);
 /* The bound thread: removes the hook if the object holds it, frees the object. */
 void releaseAsyncMex(AsyncMexObject *object);
 
-/* The bound thread: takes every AsyncMex event still queued to it, so that
+/* The bound thread: takes every AsyncMex event queued to it so far, so that
  * none outlives the objects about to be released. Each is dispatched by
  * whichever hook takes it (the owner's routines must tolerate that), or
  * dropped when no hook is left. Call it after the producers have stopped

@@ -7,10 +7,12 @@
 //   probe('post', i, arg, count)  a new thread posts count events for object i
 //   probe('zeroThread', i)        object i loses its target thread
 //   probe('printError', code, e)  printWindowsErrorMessage with last error e
+//   probe('flood', i)             a thread posts for object i until 'stopFlood'
 //   probe('release')              discards queued events, releases every object
 #include "AsyncMex.h"
 #include "mex.h"
 
+#include <atomic>
 #include <stdlib.h>
 #include <string.h>
 
@@ -30,7 +32,10 @@ void dispatch(uint32_t argument, void *context) {
             static_cast<unsigned>(argument));
 }
 
+void stopFlood();
+
 void releaseAll() {
+  stopFlood();
   discardAsyncMexEvents();
   for (int i = 0; i < objectCount; ++i) {
     if (objects[i] != nullptr) releaseAsyncMex(objects[i]);
@@ -49,6 +54,23 @@ DWORD WINAPI postFromThread(LPVOID parameter) {
   PostJob *job = static_cast<PostJob *>(parameter);
   for (int i = 0; i < job->count; ++i) postAsyncMex(job->object, job->argument);
   return 0;
+}
+
+HANDLE floodThread = nullptr;
+std::atomic<bool> flooding{false};
+AsyncMexObject *floodObject = nullptr;
+
+DWORD WINAPI floodFromThread(LPVOID) {
+  while (flooding) postAsyncMex(floodObject, 1);
+  return 0;
+}
+
+void stopFlood() {
+  if (floodThread == nullptr) return;
+  flooding = false;
+  WaitForSingleObject(floodThread, INFINITE);
+  CloseHandle(floodThread);
+  floodThread = nullptr;
 }
 
 int intArgument(int nrhs, const mxArray *prhs[], int index) {
@@ -105,6 +127,12 @@ void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[]) {
     int code = intArgument(nrhs, prhs, 1);
     SetLastError(static_cast<DWORD>(intArgument(nrhs, prhs, 2)));
     printWindowsErrorMessage(code);
+  } else if (strcmp(command, "flood") == 0) {
+    floodObject = objectArgument(nrhs, prhs, 1);
+    flooding = true;
+    floodThread = CreateThread(nullptr, 0, floodFromThread, nullptr, 0, nullptr);
+  } else if (strcmp(command, "stopFlood") == 0) {
+    stopFlood();
   } else if (strcmp(command, "release") == 0) {
     releaseAll();
   } else {

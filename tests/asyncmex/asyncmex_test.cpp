@@ -126,6 +126,19 @@ TEST_F(Bridge, EventsQueuedWhenALibraryGoesNeverReachItsFreedObjects) {
   EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
 }
 
+TEST_F(Bridge, ALibraryGoesWhileAnotherKeepsPosting) {
+  probe("asyncMexProbeA", "init", {1});
+  probe("asyncMexProbeB", "init", {1});
+  probe("asyncMexProbeA", "post", {0, 4, 3});
+  probe("asyncMexProbeB", "flood", {0});
+  // The clear takes what was queued before it, not B's endless stream.
+  EXPECT_TRUE(session.clear("asyncMexProbeA").cleared);
+  probe("asyncMexProbeB", "stopFlood");
+  session.clearCommandWindow();
+  session.pumpMessages();
+  for (const std::string &line : dispatches()) EXPECT_EQ(line.rfind("asyncMexProbeA dispatch 0 4", 0), std::string::npos);
+}
+
 TEST_F(Bridge, FormattingFailurePrintsBothErrorNumbers) {
   probe("asyncMexProbeA", "printError", {166, 0x2000FFFF});
   const std::string &window = session.commandWindow();
