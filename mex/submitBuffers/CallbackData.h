@@ -57,6 +57,11 @@ void endDispatch(CallbackData *record);
 // Moves the record's current frames aside, to be released once idle.
 void retireFrames(CallbackData *record);
 
+// mexFunction, before it makes a new set: frees the record's frames at once
+// when all of them have come back, so a camera never holds two sets for
+// nothing and no dispatch pays for freeing them later.
+void releaseFinishedFrames(CallbackData *record);
+
 // mexFunction only: locks the library before its first frame goes out, and
 // unlocks it and releases idle frames once nothing is out.
 void holdLibraryForFrames(void);

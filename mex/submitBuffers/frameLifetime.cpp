@@ -123,6 +123,15 @@ void retireFrames(CallbackData *record) {
   record->framesPosted = false;
 }
 
+void releaseFinishedFrames(CallbackData *record) {
+  if (dispatchDepth > 0) return;
+  const bool finished =
+      record->framesPosted ? record->framesAwaitingDispatch == 0 : unpostedFrames.load() == 0;
+  if (!finished) return;
+  retireFrames(record);
+  releaseIdleFrames();
+}
+
 void holdLibraryForFrames(void) {
   if (libraryLocked) return;
   mexLock();

@@ -207,6 +207,7 @@ void mexFunction(int, mxArray *[], int nrhs, const mxArray *prhs[]) {
   const uint32_t bitDepth = cameraInfo(cameraHandle, QCAM_INFO_BIT_DEPTH);
   const uint32_t imageSize = cameraInfo(cameraHandle, QCAM_INFO_IMAGE_SIZE);
   refuseOversizedImages(height, width, imageSize);
+  if (!isNew) releaseFinishedFrames(record);
   NewFrames frames = makeFrames(prhs[1], frameCount, height, width, imageSize);
   if (isNew) record = makeRecord(cameraHandle, prhs[0]);
 

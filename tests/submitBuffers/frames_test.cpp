@@ -79,6 +79,9 @@ TEST_F(Test, ASecondCallReusesTheRecordWithItsNewCallbackAndTheFirstCameraObject
   mustSubmit({camera(200, "second"), recorder(second), session.number(1)});
   EXPECT_EQ(printedCount("Clearing previous callback record...\n"), 1u);
   EXPECT_EQ(printedCount("Detected new camera! Handle: 200\n"), 0u);
+  const mexhost::MemoryCount whileQueued = keptByLibrary();
+  EXPECT_EQ(whileQueued.bytes, oneCall.bytes)
+      << "a set whose frames all came back is freed by the call that replaces it, not kept beside the new one";
   produce(200, 1, 2);
   ASSERT_TRUE(waitForCalls(second, 1));
   EXPECT_EQ(second.tags, std::vector<std::string>{"first"}) << "the camera object of the first call";
