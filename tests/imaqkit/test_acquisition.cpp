@@ -194,6 +194,42 @@ TEST_F(Kit, EngineRefusesBadFramesAndDiscardsFramesNobodyWants) {
   EXPECT_EQ(imaqkit::warnings().back().id, "imaqkit:engine:unknownFrame");
 }
 
+// Frame memory is recycled and not zeroed when made, yet a frame's user
+// never sees bytes that no image of that frame put there.
+TEST_F(Kit, BytesNoImageCoveredAreZeroEvenInRecycledMemory) {
+  auto vid = library_->createVideoInput(0);
+  vid->set("FramesPerTrigger", 10);
+  vid->start();
+  IEngine *engine = vid->engine();
+  const int side = 256; // 128 KiB frames: large enough for the engine to recycle
+  const std::size_t frameBytes = std::size_t(side) * side * 2;
+  for (int i = 0; i < 4; ++i)
+    imaqkit::FrameBytes(frameBytes, 0xAB); // dirty memory that the next frames may get
+  const vector<std::uint16_t> row(side, 7), image(std::size_t(side) * side, 9);
+
+  IImageFrame *partial = engine->makeFrame(IMAQ_FRAME_MONO16, side, side);
+  IImageFrame *untouched = engine->makeFrame(IMAQ_FRAME_MONO16, side, side);
+  IImageFrame *wholeThenRow = engine->makeFrame(IMAQ_FRAME_MONO16, side, side);
+  ASSERT_TRUE(partial && untouched && wholeThenRow);
+  partial->putImage(row.data(), side, 1, 0, 5);
+  wholeThenRow->putImage(image.data(), side, side, 0, 0);
+  wholeThenRow->putImage(row.data(), side, 1, 0, 0);
+  engine->deliverFrame(partial);
+  engine->deliverFrame(untouched);
+  engine->deliverFrame(wholeThenRow);
+  ASSERT_TRUE(vid->waitForFrames(3, patience));
+  vector<imaqkit::Frame> frames = vid->getFrames(3);
+  vid->stop();
+
+  ASSERT_EQ(frames.size(), 3u);
+  for (int y = 0; y < side; ++y)
+    for (int x = 0; x < side; ++x) {
+      ASSERT_EQ(frames[0].pixel(x, y), y == 5 ? 7u : 0u) << "the one row put, zero elsewhere; at " << x << ", " << y;
+      ASSERT_EQ(frames[1].pixel(x, y), 0u) << "a frame no image was put into";
+      ASSERT_EQ(frames[2].pixel(x, y), y == 0 ? 7u : 9u) << "a whole image, then a row over it";
+    }
+}
+
 TEST_F(Kit, TwoObjectsKeepTheirOwnState) {
   fake::setCameras(2);
   auto left = library_->createVideoInput(0);

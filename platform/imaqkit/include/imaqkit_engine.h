@@ -31,9 +31,11 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <new>
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace imaqkit {
@@ -75,11 +77,43 @@ struct DeviceAttributes {
   std::vector<PropertyInfo> properties; /* device properties, in commit order */
 };
 
+/* Frame memory comes from the engine's store: a running camera makes a frame
+ * per image, all of one size, so the memory of a frame its user has let go
+ * serves the next one instead of fresh pages mapped and zeroed by the system
+ * for every image. takeFrameMemory answers null when there is none. */
+IMAQKIT_API void *takeFrameMemory(std::size_t bytes);
+IMAQKIT_API void giveFrameMemory(void *block, std::size_t bytes);
+
+template <typename T> struct FrameAllocator {
+  using value_type = T;
+  FrameAllocator() = default;
+  template <typename U> FrameAllocator(const FrameAllocator<U> &) {}
+  T *allocate(std::size_t n) {
+    if (n > std::size_t(-1) / sizeof(T))
+      throw std::bad_alloc();
+    void *block = takeFrameMemory(n * sizeof(T));
+    if (block == nullptr)
+      throw std::bad_alloc();
+    return static_cast<T *>(block);
+  }
+  void deallocate(T *block, std::size_t n) { giveFrameMemory(block, n * sizeof(T)); }
+  /* Elements made without a value are left as they are: the engine writes or
+   * zeroes every byte of a frame before its user sees it. */
+  template <typename U> void construct(U *at) { ::new (static_cast<void *>(at)) U; }
+  template <typename U, typename... Args> void construct(U *at, Args &&...args) {
+    ::new (static_cast<void *>(at)) U(std::forward<Args>(args)...);
+  }
+  friend bool operator==(const FrameAllocator &, const FrameAllocator &) { return true; }
+  friend bool operator!=(const FrameAllocator &, const FrameAllocator &) { return false; }
+};
+
+using FrameBytes = std::vector<std::uint8_t, FrameAllocator<std::uint8_t>>;
+
 /* One delivered frame. */
 struct Frame {
   std::int32_t format = 0; /* IMAQ_FRAME_ */
   std::int32_t width = 0, height = 0, bands = 0, bytesPerPixel = 0;
-  std::vector<std::uint8_t> bytes; /* rows of width pixels, bands interleaved */
+  FrameBytes bytes; /* rows of width pixels, bands interleaved */
   double time = 0;                 /* from putTime; NaN when never stamped */
   std::uint64_t number = 0;        /* 0 for the first frame of an acquisition */
 

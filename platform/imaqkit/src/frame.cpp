@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <new>
 
 namespace imaqkit::detail {
 
@@ -46,7 +47,13 @@ std::unique_ptr<ImageFrame> ImageFrame::make(CallLog &calls, std::int32_t format
   frame.width = width;
   frame.height = height;
   frame.time = std::numeric_limits<double>::quiet_NaN();
-  frame.bytes.assign(static_cast<std::size_t>(bytes), 0);
+  try {
+    frame.bytes.resize(static_cast<std::size_t>(bytes));
+  } catch (const std::bad_alloc &) {
+    adaptorWarn("imaqkit:engine:outOfMemory", "makeFrame: no memory for a frame of %d x %d pixels.",
+                static_cast<int>(width), static_cast<int>(height));
+    return nullptr;
+  }
   return std::unique_ptr<ImageFrame>(new ImageFrame(calls, std::move(frame)));
 }
 
@@ -66,6 +73,10 @@ void ImageFrame::putImage(const void *data, std::int32_t width, std::int32_t hei
   }
   if (width == 0 || height == 0)
     return;
+  if (xOffset == 0 && yOffset == 0 && width == frame_.width && height == frame_.height)
+    whollyWritten_ = true;
+  else
+    zeroUnlessWritten();
   const std::size_t pixel = std::size_t(frame_.bands) * std::size_t(frame_.bytesPerPixel);
   const std::size_t row = std::size_t(width) * pixel;
   const auto *source = static_cast<const std::uint8_t *>(data);
@@ -73,6 +84,18 @@ void ImageFrame::putImage(const void *data, std::int32_t width, std::int32_t hei
     std::size_t at = (std::size_t(yOffset + y) * std::size_t(frame_.width) + std::size_t(xOffset)) * pixel;
     std::memcpy(&frame_.bytes[at], source + std::size_t(y) * row, row);
   }
+}
+
+void ImageFrame::zeroUnlessWritten() {
+  if (whollyWritten_)
+    return;
+  std::memset(frame_.bytes.data(), 0, frame_.bytes.size());
+  whollyWritten_ = true;
+}
+
+Frame ImageFrame::take() {
+  zeroUnlessWritten();
+  return std::move(frame_);
 }
 
 void ImageFrame::putTime(double time) {

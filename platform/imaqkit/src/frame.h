@@ -23,14 +23,20 @@ public:
   void putTime(double time) override;
 
   /* The filled frame, handed over to the buffer. */
-  Frame take() { return std::move(frame_); }
+  Frame take();
   std::size_t size() const { return frame_.bytes.size(); }
 
 private:
   ImageFrame(CallLog &calls, Frame frame) : calls_(calls), frame_(std::move(frame)) {}
 
+  /* A new frame's memory is not zeroed when made: an adaptor that puts a
+   * whole image writes every byte. It is zeroed before the first image that
+   * covers less, or at delivery when no image was put. */
+  void zeroUnlessWritten();
+
   CallLog &calls_;
   Frame frame_;
+  bool whollyWritten_ = false;
 };
 
 } // namespace imaqkit::detail
