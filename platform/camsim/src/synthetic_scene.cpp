@@ -68,17 +68,22 @@ SyntheticScene::SyntheticScene(uint32_t width, uint32_t height, uint32_t bitDept
         }
       }
   }
+  if (bitDepth_ == 8) {
+    base8_.assign(base_.begin(), base_.end());
+    noise8_.assign(noise_.begin(), noise_.end());
+  }
 }
 
-template <typename Pixel>
-void SyntheticScene::renderInto(Pixel *pixels, uint32_t sequence) const {
+template <typename Pixel, typename Source>
+void SyntheticScene::renderInto(Pixel *pixels, const Source *sceneBase, const Source *noiseTable,
+                                uint32_t sequence) const {
   const size_t count = base_.size();
   size_t offset = size_t(mix(sequence)) & (noiseTableSize - 1);
   // Contiguous runs of scene and noise, so the compiler vectorises the add.
   for (size_t done = 0; done < count;) {
     const size_t run = std::min(count - done, noiseTableSize - offset);
-    const uint16_t *base = base_.data() + done;
-    const uint16_t *noise = noise_.data() + offset;
+    const Source *base = sceneBase + done;
+    const Source *noise = noiseTable + offset;
     Pixel *out = pixels + done;
     for (size_t i = 0; i < run; ++i)
       out[i] = Pixel(base[i] + noise[i]);
@@ -88,13 +93,16 @@ void SyntheticScene::renderInto(Pixel *pixels, uint32_t sequence) const {
 }
 
 void SyntheticScene::render16(uint16_t *pixels, uint32_t sequence) const {
-  renderInto(pixels, sequence);
+  renderInto(pixels, base_.data(), noise_.data(), sequence);
   const uint16_t stamp[2] = {uint16_t(sequence & 0xFFFF), uint16_t(sequence >> 16)};
   std::copy(stamp, stamp + std::min<size_t>(2, pixelCount()), pixels);
 }
 
 void SyntheticScene::render8(uint8_t *pixels, uint32_t sequence) const {
-  renderInto(pixels, sequence);
+  if (!base8_.empty())
+    renderInto(pixels, base8_.data(), noise8_.data(), sequence);
+  else
+    renderInto(pixels, base_.data(), noise_.data(), sequence); // a deeper scene, narrowed
   const uint8_t stamp[4] = {uint8_t(sequence), uint8_t(sequence >> 8), uint8_t(sequence >> 16),
                             uint8_t(sequence >> 24)};
   std::copy(stamp, stamp + std::min<size_t>(4, pixelCount()), pixels);

@@ -38,14 +38,18 @@ class SyntheticScene {
   void render(void *image, uint32_t sequence) const;
 
  private:
-  template <typename Pixel>
-  void renderInto(Pixel *pixels, uint32_t sequence) const;
+  template <typename Pixel, typename Source>
+  void renderInto(Pixel *pixels, const Source *base, const Source *noise, uint32_t sequence) const;
 
   uint32_t width_;
   uint32_t height_;
   uint32_t bitDepth_;
   std::vector<uint16_t> base_;  // scene values, leaving room for the noise
   std::vector<uint16_t> noise_; // the noise table
+  // The same, narrowed, for 8-bit scenes: rendering then reads a byte per
+  // pixel, as many as it writes.
+  std::vector<uint8_t> base8_;
+  std::vector<uint8_t> noise8_;
 };
 
 } // namespace camsim

@@ -89,7 +89,7 @@ mxArray *newArray(mxClassID classId, const std::vector<size_t> &dims) {
   return raw;
 }
 
-mxArray *newNumeric(mxClassID classId, const std::vector<size_t> &dims) {
+mxArray *newNumeric(mxClassID classId, const std::vector<size_t> &dims, Fill fill) {
   std::vector<size_t> shape = normalised(dims);
   size_t count = countOf(shape);
   size_t size = elementSize(classId);
@@ -99,7 +99,7 @@ mxArray *newNumeric(mxClassID classId, const std::vector<size_t> &dims) {
   if (limit != 0 && bytes > limit) raiseOutOfMemory();
   void *data = nullptr;
   if (bytes != 0) {
-    data = std::calloc(1, bytes);
+    data = fill == Fill::zeros ? std::calloc(1, bytes) : std::malloc(bytes);
     if (data == nullptr) raiseOutOfMemory();
   }
   mxArray *array = newArray(classId, shape);
@@ -113,7 +113,7 @@ static bool holdsElements(mxClassID classId) {
 }
 
 mxArray *duplicate(const mxArray *source) {
-  mxArray *copy = holdsElements(source->classId) ? newNumeric(source->classId, source->dims)
+  mxArray *copy = holdsElements(source->classId) ? newNumeric(source->classId, source->dims, Fill::none)
                                                  : newArray(source->classId, source->dims);
   if (source->dataBytes != 0) std::memcpy(copy->data, source->data, source->dataBytes);
   copy->fields = source->fields;

@@ -113,7 +113,10 @@ void requireLive(const mxArray *array, const char *api);
 size_t elementSize(mxClassID classId);
 bool isNumericClass(mxClassID classId);
 mxArray *newArray(mxClassID classId, const std::vector<size_t> &dims);
-mxArray *newNumeric(mxClassID classId, const std::vector<size_t> &dims);
+// Zero-filled, as MATLAB makes new arrays; a copy, whose every byte is about
+// to be written, asks for its data unfilled.
+enum class Fill { zeros, none };
+mxArray *newNumeric(mxClassID classId, const std::vector<size_t> &dims, Fill fill = Fill::zeros);
 mxArray *duplicate(const mxArray *array);
 void destroy(mxArray *array);
 size_t numberOfElements(const mxArray *array);
