@@ -101,15 +101,16 @@ def rows(f):
                 verdict(r, 2)))
     out.append(("watchDriverSignal event → callback: 99th percentile (µs)", fmt(p99), f"ping-pong: {fmt(bp99)}",
                 fmt(ratio(p99, bp99)), "", ""))
-    s64 = f.value("submitBuffers/completion_to_callback/64/64")
-    s2k = f.value("submitBuffers/completion_to_callback/2048/2048")
+    s64 = f.value("submitBuffers/completion_to_callback/64/64", "median_us")
+    s2k = f.value("submitBuffers/completion_to_callback/2048/2048", "median_us")
     r = ratio(s2k, s64)
-    out.append(("submitBuffers completion → callback: 2048×2048 (µs)", fmt(s2k and s2k * 1e6),
-                f"64×64: {fmt(s64 and s64 * 1e6)}", fmt(r), "≤ 1.5", verdict(r, 1.5)))
+    out.append(("submitBuffers completion → callback, camera at 100 frames/s: 2048×2048, median (µs)", fmt(s2k),
+                f"64×64: {fmt(s64)}", fmt(r), "≤ 1.5", verdict(r, 1.5)))
     first = f.value("submitBuffers/completion_to_callback/2048/2048", "first_after_submit_us")
     other = f.value("submitBuffers/completion_to_callback/2048/2048", "other_frames_us")
-    out.append(("submitBuffers 2048×2048: first frame after a submission / the others (µs)",
-                f"{fmt(first)} / {fmt(other)}", "", "", "", ""))
+    slowest = f.value("submitBuffers/completion_to_callback/2048/2048", "slowest_us")
+    out.append(("submitBuffers 2048×2048: mean of the first frame after a submission / the others; slowest (µs)",
+                f"{fmt(first)} / {fmt(other)}; {fmt(slowest)}", "", "", "", ""))
     for size, label in (("2048/2048", "2048×2048"), ("64/64", "64×64")):
         t, b = f.value(f"takeEarliest/call/{size}"), f.value(f"takeEarliest/baseline_memcpy_fresh/{size}")
         r = ratio(t, b)
@@ -117,6 +118,11 @@ def rows(f):
         out.append((f"takeEarliest {label} 16-bit: time per call (µs)", fmt(t and t * 1e6),
                     f"memcpy to fresh: {fmt(b and b * 1e6)}", fmt(r), "≤ 1.3" if big_one else "(fixed cost)",
                     verdict(r, 1.3) if big_one else ""))
+        if big_one:
+            z = f.value(f"takeEarliest/baseline_memcpy_fresh_zeroed/{size}")
+            out.append((f"takeEarliest {label}: the same call against a zero-filled fresh buffer",
+                        fmt(t and t * 1e6), f"memcpy to fresh zeroed: {fmt(z and z * 1e6)}", fmt(ratio(t, z)),
+                        "(the array is zero-filled)", ""))
     for size, label in (("2048/2048", "2048×2048"), ("640/480", "640×480")):
         t = f.value(f"snapPicture/call/{size}")
         b = f.value(f"snapPicture/baseline_memcpy_kept_plus_safety_copy/{size}")
