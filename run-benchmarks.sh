@@ -6,6 +6,7 @@
 #   BENCH_BUILD_DIR          build folder of the release preset (default build/release)
 #   BENCH_WINDOWS=0          skip the Windows build and its runs under wine64
 #   BENCH_WINDOWS_BUILD_DIR  its build folder (default build/windows-x64-bench)
+#   BENCH_ROUNDS             rounds of every benchmark (default 3)
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -20,18 +21,27 @@ runs=$(mktemp -d)
 trap 'rm -rf "$runs"' EXIT
 mkdir -p "$runs/linux"
 
-# Runs every benchmark of one program, one process each.
+# Runs every benchmark of one program, one process each, in rounds: each
+# round runs them all once, so a figure and its baseline are measured side by
+# side again and again, and a slow spell of the machine falls on both. The
+# report takes each figure's median over the rounds.
+rounds=${BENCH_ROUNDS:-3}
 run_program() {
-  local program=$1 dest=$2 n=0 name
+  local program=$1 dest=$2 n round name
   shift 2
+  local names=()
   while IFS= read -r name; do
-    [ -n "$name" ] || continue
-    n=$((n + 1))
-    echo "== $name"
-    "$@" "$program" --benchmark_filter="^${name}\$" --benchmark_repetitions=3 --benchmark_min_time=1 \
-      --benchmark_report_aggregates_only=true \
-      --benchmark_out="$dest/$(basename "$program")-$n.json" --benchmark_out_format=json
+    [ -n "$name" ] && names+=("$name")
   done < <("$@" "$program" --benchmark_list_tests | tr -d '\r')
+  for round in $(seq 1 "$rounds"); do
+    n=0
+    for name in "${names[@]}"; do
+      n=$((n + 1))
+      echo "== round $round: $name"
+      "$@" "$program" --benchmark_filter="^${name}\$" --benchmark_min_time=1 \
+        --benchmark_out="$dest/$(basename "$program")-$n-round$round.json" --benchmark_out_format=json
+    done
+  done
 }
 
 for program in corvid_bench watch_bench submit_bench copy_bench; do

@@ -12,6 +12,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <functional>
+#include <string>
+#include <utility>
 #include <vector>
 
 #if defined(_WIN32)
@@ -72,6 +75,54 @@ inline void reportMemory(benchmark::State &state, double framesBytes) {
 inline std::vector<uint8_t> touchedBuffer(size_t bytes, uint8_t fill = 1) {
   return std::vector<uint8_t>(bytes, fill);
 }
+
+template <typename Work> double timed(Work &&work) {
+  const Clock::time_point start = Clock::now();
+  work();
+  return seconds(Clock::now() - start);
+}
+
+// A baseline measured beside its figure in the same process: after every
+// block of the figure's iterations, as many of the baseline's. Each keeps the
+// steady state of the caches it has alone, and both share the drift of a
+// shared machine's speed from one second to the next.
+class BlockedBaseline {
+public:
+  // timedOnce runs the baseline once and answers its seconds.
+  BlockedBaseline(std::string name, std::function<double()> timedOnce, int block = 32)
+      : name_(std::move(name)), timedOnce_(std::move(timedOnce)), block_(block) {}
+
+  void addFigure(double figureSeconds) {
+    figureSeconds_ += figureSeconds;
+    ++figureCount_;
+    if (++pending_ == block_) catchUp();
+  }
+
+  // name_us: the baseline's time per iteration; name_ratio: the figure's
+  // time per iteration over it.
+  void report(benchmark::State &state) {
+    catchUp();
+    const double figure = figureCount_ ? figureSeconds_ / double(figureCount_) : 0;
+    const double baseline = baselineCount_ ? baselineSeconds_ / double(baselineCount_) : 0;
+    state.counters[name_ + "_us"] = baseline * 1e6;
+    state.counters[name_ + "_ratio"] = baseline > 0 ? figure / baseline : 0;
+  }
+
+private:
+  void catchUp() {
+    for (; pending_ > 0; --pending_) {
+      baselineSeconds_ += timedOnce_();
+      ++baselineCount_;
+    }
+  }
+
+  std::string name_;
+  std::function<double()> timedOnce_;
+  int block_;
+  int pending_ = 0;
+  double figureSeconds_ = 0, baselineSeconds_ = 0;
+  int64_t figureCount_ = 0, baselineCount_ = 0;
+};
 
 struct Latencies {
   std::vector<double> samples; // seconds

@@ -12,11 +12,18 @@ import sys
 UNIT = {"ns": 1e-9, "us": 1e-6, "ms": 1e-3, "s": 1.0}
 
 
+def median(values):
+    values = sorted(values)
+    middle = len(values) // 2
+    return values[middle] if len(values) % 2 else (values[middle - 1] + values[middle]) / 2
+
+
 def load(folder):
-    """Context of the first file and every median (or single) run."""
-    context, runs = None, []
+    """Context of the first file and, per benchmark, the median of each of
+    its figures over the rounds (each round a file of its own)."""
+    context, rounds = None, {}
     if folder is None or not folder.is_dir():
-        return context, runs
+        return context, []
     for path in sorted(folder.glob("*.json")):
         data = json.loads(path.read_text())
         context = context or data.get("context")
@@ -25,7 +32,18 @@ def load(folder):
                 continue
             run = dict(run)
             run["seconds"] = run["real_time"] * UNIT[run.get("time_unit", "ns")]
-            runs.append(run)
+            rounds.setdefault(run.get("run_name", run["name"]), []).append(run)
+    runs = []
+    for name, measured in rounds.items():
+        merged = dict(measured[0])
+        for key, value in measured[0].items():
+            if isinstance(value, (int, float)) and not isinstance(value, bool):
+                values = [m[key] for m in measured if key in m]
+                merged[key] = median(values)
+                if key.endswith("_ratio"):
+                    merged[key + "_range"] = (min(values), max(values))
+        merged["rounds"] = len(measured)
+        runs.append(merged)
     return context, runs
 
 
@@ -38,6 +56,16 @@ class Figures:
             if run.get("run_name", run["name"]).startswith(prefix):
                 return run
         return None
+
+    def paired(self, prefix, baseline):
+        """The median over the rounds of a ratio measured beside its
+        baseline, with its lowest and highest."""
+        run = self.find(prefix)
+        if run is None or f"{baseline}_ratio" not in run:
+            return "n/a"
+        low, high = run.get(f"{baseline}_ratio_range", (None, None))
+        spread = f" ({fmt(low)}–{fmt(high)})" if low is not None and run.get("rounds", 1) > 1 else ""
+        return fmt(run[f"{baseline}_ratio"]) + spread
 
     def value(self, prefix, key="seconds"):
         run = self.find(prefix)
@@ -71,17 +99,16 @@ def rows(f):
     """(figure, value, baseline, ratio, target, verdict) for one platform."""
     out = []
     big = "corvid/acquisition/2560/2160"
-    big_base = "corvid/baseline_memcpy/2560/2160"
-    t, b = f.value(big), f.value(big_base)
-    r = ratio(t, b)
+    t = f.value(big)
+    b = f.value(big, "three_memcpy_us")
+    r = f.value(big, "three_memcpy_ratio")
     out.append(("corvid 2560×2160 16-bit: time per frame (ms)", fmt(t and t * 1e3),
-                f"3 memcpy: {fmt(b and b * 1e3)}", fmt(r), "≤ 1.25", verdict(r, 1.25)))
+                f"3 memcpy: {fmt(b and b / 1e3)}", f.paired(big, "three_memcpy"), "≤ 1.25", verdict(r, 1.25)))
     fps = f.value(big, "items_per_second")
     gbs = f.value(big, "bytes_per_second")
-    base_gbs = f.value(big_base, "bytes_per_second")
     out.append(("corvid 2560×2160: frames/s, GB/s delivered",
-                f"{fmt(fps)} /s, {fmt(gbs and gbs / 1e9)} GB/s", f"{fmt(base_gbs and base_gbs / 1e9)} GB/s of 3 copies",
-                "", "", ""))
+                f"{fmt(fps)} /s, {fmt(gbs and gbs / 1e9)} GB/s",
+                f"{fmt(b and t and gbs and gbs * t / (b * 1e-6) / 1e9)} GB/s by the 3 memcpys", "", "", ""))
     skipped = f.value(big, "frames_skipped")
     lost = f.value(big, "images_lost")
     out.append(("corvid 2560×2160: images skipped / lost in the driver's ring", f"{fmt(skipped)} / {fmt(lost)}",
@@ -90,7 +117,7 @@ def rows(f):
     t = f.value(small)
     fps = f.value(small, "items_per_second")
     out.append(("corvid 64×64: fixed cost per frame (µs), frames/s", f"{fmt(t and t * 1e6)} µs, {fmt(fps)} /s",
-                f"3 memcpy: {fmt(f.value('corvid/baseline_memcpy/64/64') and f.value('corvid/baseline_memcpy/64/64') * 1e6)} µs",
+                f"3 memcpy: {fmt(f.value(small, 'three_memcpy_us'))} µs",
                 "", "≥ 20,000 /s", verdict(fps, 20000, at_most=False)))
     med, p99 = f.value("watchDriverSignal/event_to_callback", "median_us"), f.value(
         "watchDriverSignal/event_to_callback", "p99_us")
@@ -115,24 +142,25 @@ def rows(f):
     out.append(("submitBuffers 2048×2048: mean of the first frame after a submission / the others; slowest (µs)",
                 f"{fmt(first)} / {fmt(other)}; {fmt(slowest)}", "", "", "", ""))
     for size, label in (("2048/2048", "2048×2048"), ("64/64", "64×64")):
-        t, b = f.value(f"takeEarliest/call/{size}"), f.value(f"takeEarliest/baseline_memcpy_fresh/{size}")
-        r = ratio(t, b)
+        name = f"takeEarliest/call/{size}"
+        t, b = f.value(name), f.value(name, "memcpy_fresh_us")
+        r = f.value(name, "memcpy_fresh_ratio")
         big_one = size == "2048/2048"
         out.append((f"takeEarliest {label} 16-bit: time per call (µs)", fmt(t and t * 1e6),
-                    f"memcpy to fresh: {fmt(b and b * 1e6)}", fmt(r), "≤ 1.3" if big_one else "(fixed cost)",
-                    verdict(r, 1.3) if big_one else ""))
+                    f"memcpy to fresh: {fmt(b)}", f.paired(name, "memcpy_fresh"),
+                    "≤ 1.3" if big_one else "(fixed cost)", verdict(r, 1.3) if big_one else ""))
         if big_one:
-            z = f.value(f"takeEarliest/baseline_memcpy_fresh_zeroed/{size}")
+            z = f.value(name, "memcpy_fresh_zeroed_us")
             out.append((f"takeEarliest {label}: the same call against a zero-filled fresh buffer",
-                        fmt(t and t * 1e6), f"memcpy to fresh zeroed: {fmt(z and z * 1e6)}", fmt(ratio(t, z)),
-                        "(the array is zero-filled)", ""))
+                        fmt(t and t * 1e6), f"memcpy to fresh zeroed: {fmt(z)}",
+                        f.paired(name, "memcpy_fresh_zeroed"), "(the array is zero-filled)", ""))
     for size, label in (("2048/2048", "2048×2048"), ("640/480", "640×480")):
-        t = f.value(f"snapPicture/call/{size}")
-        b = f.value(f"snapPicture/baseline_memcpy_kept_plus_safety_copy/{size}")
-        r = ratio(t, b)
+        name = f"snapPicture/call/{size}"
+        t, b = f.value(name), f.value(name, "memcpy_kept_plus_safety_copy_us")
+        r = f.value(name, "memcpy_kept_plus_safety_copy_ratio")
         big_one = size == "2048/2048"
         out.append((f"snapPicture {label} 8-bit: time per call (µs)", fmt(t and t * 1e6),
-                    f"memcpy to kept + safety copy: {fmt(b and b * 1e6)}", fmt(r),
+                    f"memcpy to kept + safety copy: {fmt(b)}", f.paired(name, "memcpy_kept_plus_safety_copy"),
                     "≤ 1.3" if big_one else "(fixed cost)", verdict(r, 1.3) if big_one else ""))
     reg = f.value("watchDriverSignal/register_100")
     out.append(("100 cameras: time to register all (ms)", fmt(reg and reg * 1e3),
@@ -183,11 +211,15 @@ def main():
     header = ("figure", "value", "baseline (same run)", "ratio", "target", "")
     lin_rows = rows(Figures(linux))
     md = ["# Benchmark results", "",
-          "Written by `./run-benchmarks.sh` from `bench/results.json`. Each figure is the median of "
-          "three repetitions; each benchmark ran in a process of its own.", "",
+          "Written by `./run-benchmarks.sh` from `bench/results.json`. Each benchmark ran in a process of "
+          "its own, once per round, in rounds that run every benchmark in turn; each figure is the median "
+          f"over the rounds ({max((r['rounds'] for r in linux), default=0)} on Linux).", "",
           f"Linux (release preset): {describe(linux_ctx)}.", "",
-          "The machine is shared with other builds, so absolute times drift between benchmarks; each ratio "
-          "sets a figure against a baseline measured in the same run of the command. Debian's Google "
+          "The machine is a shared virtual machine whose speed drifts from one second to the next. The "
+          "memcpy baselines of corvid, takeEarliest and snapPicture are therefore timed in the same process "
+          "as their figure, in blocks of 32 iterations between blocks of the figure's; their ratio column "
+          "gives the median over the rounds and, in brackets, the lowest and highest round. The other "
+          "ratios set a figure against a baseline measured in the same run of the command. Debian's Google "
           "Benchmark library calls itself a debug build (a flag of the package); the timed loops are the "
           "benchmarks' own code and the libraries', built optimised.", ""]
     if windows:

@@ -31,8 +31,6 @@ namespace {
 constexpr int32_t cameraHandle = 200;
 constexpr int framesPerSubmit = 16;
 constexpr size_t largeFillBytes = size_t(2048) * 2048 * 2;
-// A camera at 100 frames/s; the driver fills a 2048 x 2048 frame well within it.
-constexpr double framePeriodSeconds = 0.01;
 std::string mexDir = MEX_DIR; // made absolute before main leaves the start folder
 
 void completionToCallback(benchmark::State &state) {
