@@ -74,19 +74,49 @@ SyntheticScene::SyntheticScene(uint32_t width, uint32_t height, uint32_t bitDept
   }
 }
 
+namespace {
+
+template <typename Pixel, typename Source>
+void addRun(Pixel *out, const Source *base, const Source *noise, size_t run) {
+  for (size_t i = 0; i < run; ++i)
+    out[i] = Pixel(base[i] + noise[i]);
+}
+
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+// The same loop in 32-byte vectors, for processors that have them: the fill
+// of a large image then costs about what a memcpy of it does.
+template <typename Pixel, typename Source>
+__attribute__((target("avx2"))) void addRunWide(Pixel *out, const Source *base, const Source *noise, size_t run) {
+  for (size_t i = 0; i < run; ++i)
+    out[i] = Pixel(base[i] + noise[i]);
+}
+bool wideVectors() {
+  static const bool has = __builtin_cpu_supports("avx2");
+  return has;
+}
+#else
+template <typename Pixel, typename Source>
+void addRunWide(Pixel *out, const Source *base, const Source *noise, size_t run) {
+  addRun(out, base, noise, run);
+}
+bool wideVectors() { return false; }
+#endif
+
+} // namespace
+
 template <typename Pixel, typename Source>
 void SyntheticScene::renderInto(Pixel *pixels, const Source *sceneBase, const Source *noiseTable,
                                 uint32_t sequence) const {
   const size_t count = base_.size();
+  const bool wide = wideVectors();
   size_t offset = size_t(mix(sequence)) & (noiseTableSize - 1);
   // Contiguous runs of scene and noise, so the compiler vectorises the add.
   for (size_t done = 0; done < count;) {
     const size_t run = std::min(count - done, noiseTableSize - offset);
-    const Source *base = sceneBase + done;
-    const Source *noise = noiseTable + offset;
-    Pixel *out = pixels + done;
-    for (size_t i = 0; i < run; ++i)
-      out[i] = Pixel(base[i] + noise[i]);
+    if (wide)
+      addRunWide(pixels + done, sceneBase + done, noiseTable + offset, run);
+    else
+      addRun(pixels + done, sceneBase + done, noiseTable + offset, run);
     done += run;
     offset = 0;
   }
