@@ -74,7 +74,7 @@ void ImageFrame::putImage(const void *data, std::int32_t width, std::int32_t hei
   if (width == 0 || height == 0)
     return;
   if (xOffset == 0 && yOffset == 0 && width == frame_.width && height == frame_.height)
-    whollyWritten_ = true;
+    everyByteSet_ = true;
   else
     zeroUnlessWritten();
   const std::size_t pixel = std::size_t(frame_.bands) * std::size_t(frame_.bytesPerPixel);
@@ -87,10 +87,10 @@ void ImageFrame::putImage(const void *data, std::int32_t width, std::int32_t hei
 }
 
 void ImageFrame::zeroUnlessWritten() {
-  if (whollyWritten_)
+  if (everyByteSet_)
     return;
   std::memset(frame_.bytes.data(), 0, frame_.bytes.size());
-  whollyWritten_ = true;
+  everyByteSet_ = true;
 }
 
 Frame ImageFrame::take() {

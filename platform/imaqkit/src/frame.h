@@ -36,7 +36,7 @@ private:
 
   CallLog &calls_;
   Frame frame_;
-  bool whollyWritten_ = false;
+  bool everyByteSet_ = false;
 };
 
 } // namespace imaqkit::detail
