@@ -34,11 +34,6 @@ struct Block {
 
 class Store {
 public:
-  ~Store() {
-    for (std::size_t i = 0; i < count_; ++i)
-      std::free(blocks_[i].memory);
-  }
-
   void *take(std::size_t bytes) {
     std::lock_guard<std::mutex> lock(mutex_);
     for (std::size_t i = count_; i-- > 0;)
@@ -73,9 +68,11 @@ private:
   std::size_t count_ = 0;
 };
 
+// Never destroyed: a frame held in a static of the program may be let go
+// after this library's statics are gone, at exit.
 Store &store() {
-  static Store kept;
-  return kept;
+  static Store *kept = new Store;
+  return *kept;
 }
 
 bool worthKeeping(std::size_t bytes) { return IMAQKIT_KEEP_FRAME_MEMORY && bytes >= smallestKept; }
