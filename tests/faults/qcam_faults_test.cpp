@@ -7,12 +7,12 @@
 #include "matlab_session.h"
 #include "process_counts.h"
 #include "qcam_sim_control.h"
+#include "scratch_folder.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdio>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -37,13 +37,7 @@ std::vector<Fault> everyFault() {
 class QCamFaults : public ::testing::TestWithParam<Fault> {
 protected:
   void SetUp() override {
-    start_ = std::filesystem::current_path();
-    // submitBuffers writes its call log into the working folder.
-    scratch_ = std::filesystem::temp_directory_path() /
-               ("qcam-faults-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    std::filesystem::remove_all(scratch_);
-    std::filesystem::create_directories(scratch_);
-    std::filesystem::current_path(scratch_);
+    scratch_.enter("qcam-faults");
     qcamSimReset();
     ASSERT_EQ(qcamSimAddCamera(camera, "QSIM0200", 8, 6, 16), 0);
     ASSERT_EQ(qcamSimAddCamera(grabCamera, "QSIM0201", 8, 6, 8), 0);
@@ -54,26 +48,19 @@ protected:
     qcamSimClearInjectedStatuses();
     qcamSimReset();
     EXPECT_EQ(ProcessCounts::settled(before_.threads), before_);
-    std::filesystem::current_path(start_);
-    std::error_code ignored;
-    std::filesystem::remove_all(scratch_, ignored);
+    scratch_.leave();
   }
 
-  std::string scratch_string() const { return scratch_.string(); }
   void inject() { ASSERT_EQ(qcamSimInjectStatus(GetParam().operation.c_str(), failure, GetParam().when), 1); }
   bool fails(const char *operation) const { return GetParam().operation == operation; }
 
-  std::filesystem::path start_, scratch_;
+  ScratchFolder scratch_;
   ProcessCounts before_;
 };
 
 TEST_P(QCamFaults, SubmitBuffers) {
   mexhost::Session session;
-#ifdef MEX_DIR
-  session.addPath(MEX_DIR);
-#else
-  session.addPath(start_.string()); // the libraries sit beside the program
-#endif
+  scratch_.addLibraryPath(session);
   int calls = 0;
   mexhost::Value object = session.object("QCamCamera", {{"cameraHandle", session.int32(camera)}});
   mexhost::Value callback = session.functionHandle([&calls](const std::vector<const mxArray *> &, int) {
@@ -110,11 +97,7 @@ TEST_P(QCamFaults, SubmitBuffers) {
 
 TEST_P(QCamFaults, SnapPicture) {
   mexhost::Session session;
-#ifdef MEX_DIR
-  session.addPath(MEX_DIR);
-#else
-  session.addPath(start_.string()); // the libraries sit beside the program
-#endif
+  scratch_.addLibraryPath(session);
   mexhost::Value object = session.object("QCamCamera", {{"cameraHandle", session.int32(grabCamera)}});
   inject();
   for (int round = 0; round < 2; ++round) {

@@ -12,13 +12,13 @@
 #include "matlab_session.h"
 #include "process_counts.h"
 #include "qcam_sim_control.h"
+#include "scratch_folder.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
 #include <cmath>
-#include <filesystem>
 #include <functional>
 #include <string>
 #include <thread>
@@ -49,12 +49,7 @@ private:
 class Interleavings : public ::testing::Test {
 protected:
   void SetUp() override {
-    start_ = std::filesystem::current_path();
-    scratch_ = std::filesystem::temp_directory_path() /
-               ("interleavings-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    std::filesystem::remove_all(scratch_);
-    std::filesystem::create_directories(scratch_);
-    std::filesystem::current_path(scratch_);
+    scratch_.enter("interleavings");
     andorSimReset();
     qcamSimReset();
     ASSERT_EQ(andorSimAddCamera(3, 8, 4), ANDOR_STATUS_SUCCESS);
@@ -66,9 +61,7 @@ protected:
     andorSimReset();
     qcamSimReset();
     EXPECT_EQ(ProcessCounts::settled(before_.threads), before_);
-    std::filesystem::current_path(start_);
-    std::error_code ignored;
-    std::filesystem::remove_all(scratch_, ignored);
+    scratch_.leave();
   }
 
   static void startCamera(int32_t handle) {
@@ -83,15 +76,9 @@ protected:
     });
   }
 
-  void addMexPath(mexhost::Session &session) const {
-#ifdef MEX_DIR
-    session.addPath(MEX_DIR);
-#else
-    session.addPath(start_.string()); // the libraries sit beside the program
-#endif
-  }
+  void addMexPath(mexhost::Session &session) const { scratch_.addLibraryPath(session); }
 
-  std::filesystem::path start_, scratch_;
+  ScratchFolder scratch_;
   ProcessCounts before_;
 };
 

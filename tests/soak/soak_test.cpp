@@ -10,12 +10,12 @@
 #include "matlab_session.h"
 #include "process_counts.h"
 #include "qcam_sim_control.h"
+#include "scratch_folder.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -32,12 +32,7 @@ int cycles() {
 class Soak : public ::testing::Test {
 protected:
   void SetUp() override {
-    start_ = std::filesystem::current_path();
-    scratch_ = std::filesystem::temp_directory_path() /
-               ("soak-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    std::filesystem::remove_all(scratch_);
-    std::filesystem::create_directories(scratch_);
-    std::filesystem::current_path(scratch_);
+    scratch_.enter("soak");
     andorSimReset();
     qcamSimReset();
   }
@@ -45,9 +40,7 @@ protected:
   void TearDown() override {
     andorSimReset();
     qcamSimReset();
-    std::filesystem::current_path(start_);
-    std::error_code ignored;
-    std::filesystem::remove_all(scratch_, ignored);
+    scratch_.leave();
   }
 
   // Runs cycle() the given number of times; the first is a warm-up that
@@ -76,7 +69,7 @@ protected:
                 after.hooks, leakedArrays, leakedBlocks);
   }
 
-  std::filesystem::path start_, scratch_;
+  ScratchFolder scratch_;
 };
 
 TEST_F(Soak, WatchDriverSignalRegistersSignalsAndClears) {
@@ -84,11 +77,7 @@ TEST_F(Soak, WatchDriverSignalRegistersSignalsAndClears) {
   selectCamera(3);
   ASSERT_EQ(startAcquisition(), ANDOR_STATUS_SUCCESS);
   mexhost::Session session;
-#ifdef MEX_DIR
-  session.addPath(MEX_DIR);
-#else
-  session.addPath(start_.string()); // the libraries sit beside the program
-#endif
+  scratch_.addLibraryPath(session);
   int calls = 0;
   mexhost::Value object = session.object("AndorCamera", {{"cameraHandle", session.number(3)}});
   mexhost::Value callback = session.functionHandle([&calls](const std::vector<const mxArray *> &, int) {
@@ -109,11 +98,7 @@ TEST_F(Soak, WatchDriverSignalRegistersSignalsAndClears) {
 TEST_F(Soak, SubmitBuffersQueuesCompletesAndClears) {
   ASSERT_EQ(qcamSimAddCamera(200, "QSIM0200", 8, 6, 16), 0);
   mexhost::Session session;
-#ifdef MEX_DIR
-  session.addPath(MEX_DIR);
-#else
-  session.addPath(start_.string()); // the libraries sit beside the program
-#endif
+  scratch_.addLibraryPath(session);
   int calls = 0;
   mexhost::Value object = session.object("QCamCamera", {{"cameraHandle", session.int32(200)}});
   mexhost::Value callback = session.functionHandle([&calls](const std::vector<const mxArray *> &, int) {
@@ -141,11 +126,7 @@ TEST_F(Soak, TakeEarliestReadsAndClears) {
   selectCamera(5);
   ASSERT_EQ(startAcquisition(), ANDOR_STATUS_SUCCESS);
   mexhost::Session session;
-#ifdef MEX_DIR
-  session.addPath(MEX_DIR);
-#else
-  session.addPath(start_.string()); // the libraries sit beside the program
-#endif
+  scratch_.addLibraryPath(session);
   mexhost::Value object =
       session.object("AndorCamera", {{"expectedM", session.number(4)}, {"expectedN", session.number(8)}});
   soak("takeEarliest", &session, [&](int i) {
@@ -165,11 +146,7 @@ TEST_F(Soak, TakeEarliestReadsAndClears) {
 TEST_F(Soak, SnapPictureGrabsAndClears) {
   ASSERT_EQ(qcamSimAddCamera(201, "QSIM0201", 8, 6, 8), 0);
   mexhost::Session session;
-#ifdef MEX_DIR
-  session.addPath(MEX_DIR);
-#else
-  session.addPath(start_.string()); // the libraries sit beside the program
-#endif
+  scratch_.addLibraryPath(session);
   mexhost::Value object = session.object("QCamCamera", {{"cameraHandle", session.int32(201)}});
   soak("snapPicture", &session, [&](int) {
     mexhost::CallResult result = session.call("snapPicture", {object}, 1);

@@ -5,6 +5,7 @@
 
 #include "matlab_session.h"
 #include "qcam_sim_control.h"
+#include "scratch_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -35,26 +36,15 @@ inline const char *callLogPath() { return "C:\\QCamLog.txt"; }
 class SubmitBuffersTest : public ::testing::Test {
 protected:
   mexhost::Session session;
-  std::filesystem::path scratch;
-  std::filesystem::path startFolder;
+  ScratchFolder scratch;
 
   void SetUp() override {
-    startFolder = std::filesystem::current_path();
-#ifdef MEX_DIR
-    session.addPath(MEX_DIR);
-#else
-    session.addPath(startFolder.string());
-#endif
     // The log's path names a file in the working folder where there is no
-    // drive C:, so every test gets a fresh folder.
-    scratch = std::filesystem::temp_directory_path() /
-              ("submitBuffers-" + std::to_string(reinterpret_cast<uintptr_t>(this)) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(scratch);
-    std::filesystem::create_directories(scratch);
-    std::filesystem::current_path(scratch);
-    std::error_code ignored;
-    std::filesystem::remove_all(callLogPath(), ignored);
+    // drive C:, so every test gets a fresh folder; on Windows it is the real
+    // C:\QCamLog.txt, removed before and after each test.
+    scratch.enter("submitBuffers");
+    scratch.addLibraryPath(session);
+    removeCallLog();
     qcamSimReset();
     ASSERT_EQ(qcamSimAddCamera(200, "QSIM0200", 8, 6, 16), 0);
     ASSERT_EQ(qcamSimAddCamera(201, "QSIM0201", 5, 4, 12), 0);
@@ -65,10 +55,13 @@ protected:
     EXPECT_TRUE(report.leaked.empty()) << "leaked arrays " << report.leaked.arrays << ", blocks "
                                        << report.leaked.blocks;
     qcamSimReset();
-    std::filesystem::current_path(startFolder);
+    removeCallLog();
+    scratch.leave();
+  }
+
+  static void removeCallLog() {
     std::error_code ignored;
     std::filesystem::remove_all(callLogPath(), ignored);
-    std::filesystem::remove_all(scratch, ignored);
   }
 
   mexhost::Value camera(int32_t handle, const std::string &tag = "first") {
