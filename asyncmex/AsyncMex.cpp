@@ -39,10 +39,10 @@ int initAsyncMex(AsyncMexObject *object) {
   return 0;
 }
 
-void postAsyncMex(AsyncMexObject *object, uint32_t argument) {
-  if (object == nullptr || object->threadId == 0) return;
-  PostThreadMessageA(object->threadId, asyncMexMessage, reinterpret_cast<WPARAM>(object),
-                     static_cast<LPARAM>(argument));
+int postAsyncMex(AsyncMexObject *object, uint32_t argument) {
+  if (object == nullptr || object->threadId == 0) return 0;
+  return PostThreadMessageA(object->threadId, asyncMexMessage, reinterpret_cast<WPARAM>(object),
+                            static_cast<LPARAM>(argument)) != FALSE;
 }
 
 LRESULT CALLBACK asyncMexHookProc(int code, WPARAM wParam, LPARAM lParam) {

@@ -30,8 +30,10 @@ typedef struct AsyncMexObject {
  * duplicated; -2 message not registered; -3 hook not installed. */
 int initAsyncMex(AsyncMexObject *object);
 
-/* Any thread: queues one event for the object's thread. */
-void postAsyncMex(AsyncMexObject *object, uint32_t argument);
+/* Any thread: queues one event for the object's thread. Nonzero when it
+ * was queued; 0 for a null object, one without a thread, or a post that
+ * Windows refused, which an owner counting its events must know of. */
+int postAsyncMex(AsyncMexObject *object, uint32_t argument);
 
 /* The bound thread: removes the hook if the object holds it, frees the object. */
 void releaseAsyncMex(AsyncMexObject *object);

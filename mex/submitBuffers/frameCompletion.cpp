@@ -7,37 +7,37 @@ namespace {
 const size_t timeTextSize = 256;
 }
 
-void WINAPI frameDoneCallback(void *userPointer, uint32_t userData, int32_t, uint32_t) {
-  completionRoutineBegins();
+void WINAPI frameDoneCallback(void *userPointer, uint32_t ticket, int32_t, uint32_t) {
+  frameLedger.completionBegins();
   char timeText[timeTextSize];
   appendCallLog("Entered QCam callback at time: %s\n", timeText);
-  if (userPointer != nullptr)
-    postAsyncMex(static_cast<AsyncMexObject *>(userPointer), userData);
-  else
-    noteUnpostedFrameDone();
-  completionRoutineEnds();
+  // A frame whose event cannot reach MATLAB's thread has still come back:
+  // its callback is lost, its matrix and the library's hold are not.
+  if (!postAsyncMex(static_cast<AsyncMexObject *>(userPointer), ticket)) frameLedger.frameBackUndispatched(ticket);
+  frameLedger.completionEnds();
 }
 
-void dispatchCompletedFrame(uint32_t frameIndex, void *context) {
-  if (libraryClosing) return; // an event taken by the exit routine
+void dispatchCompletedFrame(uint32_t ticket, void *context) {
+  if (frameLedger.closing()) {
+    frameLedger.frameBackWithoutCallback(ticket); // an event taken by the exit routine
+    return;
+  }
   CallbackData *record = static_cast<CallbackData *>(context);
-  beginDispatch();
   mexPrintf("Reached Matlab Callback Wrapper\n");
-  // A frame of an earlier, longer call of this camera has no cell of its
-  // index in the current call's cell array: nothing is handed on for it.
-  if (frameIndex < static_cast<uint32_t>(record->frameCount) && record->callback != nullptr &&
-      frameEventData != nullptr) {
-    mxSetField(frameEventData, 0, "frameData", mxGetCell(record->frameCellArray, frameIndex));
+  mxArray *matrix;
+  FrameSet *set = frameLedger.beginDispatch(ticket, record, &matrix);
+  if (matrix != nullptr && record->callback != nullptr && frameEventData != nullptr) {
+    mxSetField(frameEventData, 0, "frameData", matrix);
     // MATLAB gets its own copy of the function handle: the callback may call
     // submitBuffers for this camera again, which replaces the record's copy.
     mxArray *callback = mxDuplicateArray(record->callback);
     mxArray *arguments[3] = {callback, record->cameraObject, frameEventData};
     mxArray *exception = mexCallMATLABWithTrap(0, nullptr, 3, arguments, "feval");
     mxDestroyArray(callback);
-    // The struct never keeps a matrix past its callback: frame sets are
-    // released later, and the struct must not point into one then.
+    // The struct never keeps a matrix past its callback: the set may be
+    // freed as soon as the callback has returned.
     mxSetField(frameEventData, 0, "frameData", nullptr);
     if (exception != nullptr) printCallbackError(exception);
   }
-  endDispatch(record);
+  frameLedger.endDispatch(set);
 }

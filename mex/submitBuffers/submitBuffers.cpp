@@ -10,6 +10,7 @@
 #include <string.h>
 
 mxArray *frameEventData = nullptr;
+FrameLedger frameLedger;
 
 namespace {
 
@@ -22,15 +23,6 @@ int32_t callbackRecordCount = 0;
 char queueTimeText[timeTextSize]; // mexFunction's own; completions use theirs
 
 const char *const frameFieldNames[1] = {"frameData"};
-
-// A call's frames, made whole before anything of the library changes, so a
-// failed allocation leaves the record as it was.
-struct NewFrames {
-  mxArray *callback;
-  mxArray *cells;
-  QCamFrameRecord **records;
-  int32_t count;
-};
 
 int32_t readCameraHandle(int nrhs, const mxArray *prhs[]) {
   mxArray *property = nrhs < 1 ? nullptr : mxGetProperty(prhs[0], 0, "cameraHandle");
@@ -80,34 +72,6 @@ void refuseOversizedImages(uint32_t height, uint32_t width, uint32_t imageSize) 
   mexErrMsgTxt(message);
 }
 
-NewFrames makeFrames(const mxArray *callback, int32_t count, uint32_t height, uint32_t width, uint32_t imageSize) {
-  NewFrames frames;
-  frames.callback = mxDuplicateArray(callback);
-  frames.count = count;
-  frames.cells = mxCreateCellMatrix(static_cast<mwSize>(count), 1);
-  frames.records = static_cast<QCamFrameRecord **>(mxCalloc(static_cast<size_t>(count), sizeof(QCamFrameRecord *)));
-  for (int32_t j = 0; j < count; ++j) {
-    QCamFrameRecord *record = static_cast<QCamFrameRecord *>(mxCalloc(1, sizeof(QCamFrameRecord)));
-    frames.records[j] = record;
-    mxArray *matrix = mxCreateNumericMatrix(height, width, mxUINT16_CLASS, mxREAL);
-    mxSetCell(frames.cells, static_cast<mwIndex>(j), matrix);
-    record->bufferAddress = mxGetData(matrix);
-    record->bufferLength = imageSize;
-  }
-  return frames;
-}
-
-// From here on nothing can fail: the frames become the library's.
-void keepFrames(const NewFrames &frames) {
-  mexMakeArrayPersistent(frames.callback);
-  mexMakeArrayPersistent(frames.cells);
-  for (int32_t j = 0; j < frames.count; ++j) {
-    mexMakeMemoryPersistent(frames.records[j]);
-    mexMakeArrayPersistent(mxGetCell(frames.cells, static_cast<mwIndex>(j)));
-  }
-  if (frames.records != nullptr) mexMakeMemoryPersistent(frames.records);
-}
-
 CallbackData *makeRecord(int32_t cameraHandle, const mxArray *cameraObject) {
   CallbackData *record = static_cast<CallbackData *>(mxCalloc(1, sizeof(CallbackData)));
   record->cameraHandle = cameraHandle;
@@ -138,17 +102,17 @@ void bindAsyncMex(CallbackData *record) {
   record->asyncMex = object;
 }
 
+// The record's frames stay with the ledger until they have come back.
 void clearCallbackRecord(CallbackData *record) {
   if (record->callback != nullptr) mxDestroyArray(record->callback);
   record->callback = nullptr;
-  retireFrames(record);
 }
 
 void releaseCallbackRecords(void) {
-  releaseAllFrames(callbackRecords, callbackRecordCount);
+  frameLedger.close();
   for (int32_t i = 0; i < callbackRecordCount; ++i) {
     CallbackData *record = callbackRecords[i];
-    if (record->callback != nullptr) mxDestroyArray(record->callback);
+    clearCallbackRecord(record);
     if (record->cameraObject != nullptr) mxDestroyArray(record->cameraObject);
     if (record->asyncMex != nullptr) releaseAsyncMex(record->asyncMex);
     mxFree(record);
@@ -160,7 +124,6 @@ void releaseCallbackRecords(void) {
     mxDestroyArray(frameEventData);
   }
   frameEventData = nullptr;
-  libraryClosing = false;
 }
 
 int addressText(const void *address) { return static_cast<int>(reinterpret_cast<intptr_t>(address)); }
@@ -168,8 +131,8 @@ int addressText(const void *address) { return static_cast<int>(reinterpret_cast<
 } // namespace
 
 void mexFunction(int, mxArray *[], int nrhs, const mxArray *prhs[]) {
-  if (isSettleRequest(nrhs, prhs)) {
-    settleLibrary();
+  if (frameLedger.isSettleRequest(nrhs, prhs)) {
+    frameLedger.settle();
     return;
   }
   const int32_t cameraHandle = readCameraHandle(nrhs, prhs);
@@ -190,13 +153,13 @@ void mexFunction(int, mxArray *[], int nrhs, const mxArray *prhs[]) {
                  "for another camera.");
 
   if (frameEventData == nullptr) {
-    rememberLibraryName();
+    frameLedger.rememberLibraryName();
     mexAtExit(releaseCallbackRecords);
     mxArray *eventData = mxCreateStructMatrix(1, 1, 1, const_cast<const char **>(frameFieldNames));
     mexMakeArrayPersistent(eventData);
     frameEventData = eventData;
   }
-  settleLibrary();
+  frameLedger.settle();
 
   const bool isNew = record == nullptr;
   if (!isNew && record->callback != nullptr) mexPrintf("Clearing previous callback record...\n");
@@ -207,37 +170,40 @@ void mexFunction(int, mxArray *[], int nrhs, const mxArray *prhs[]) {
   const uint32_t bitDepth = cameraInfo(cameraHandle, QCAM_INFO_BIT_DEPTH);
   const uint32_t imageSize = cameraInfo(cameraHandle, QCAM_INFO_IMAGE_SIZE);
   refuseOversizedImages(height, width, imageSize);
-  if (!isNew) releaseFinishedFrames(record);
-  NewFrames frames = makeFrames(prhs[1], frameCount, height, width, imageSize);
-  if (isNew) record = makeRecord(cameraHandle, prhs[0]);
 
-  keepFrames(frames);
+  // Everything the call needs is made before anything of the library
+  // changes: an allocation that fails ends the call and leaves the record,
+  // its callback and the frames already out as they were.
+  if (isNew) record = makeRecord(cameraHandle, prhs[0]);
+  mxArray *callback = mxDuplicateArray(prhs[1]);
+  FrameSet *frames = makeFrameSet(record, frameCount, height, width, imageSize);
+  frameLedger.reserveTickets(frameCount);
+
+  keepFrameSet(frames);
+  frameLedger.adopt(frames);
+  mexMakeArrayPersistent(callback);
   if (isNew)
     keepRecord(record);
   else
     clearCallbackRecord(record);
+  record->callback = callback;
   bindAsyncMex(record);
-  record->callback = frames.callback;
-  record->frameCellArray = frames.cells;
-  record->frameArray = frames.records;
-  record->frameCount = frames.count;
-  record->framesPosted = record->asyncMex != nullptr;
 
   mexPrintf("Frame Size -- Height: %d\t Width: %d\t BitDepth: %d\t SizeInBytes: %d\n", static_cast<int>(height),
             static_cast<int>(width), static_cast<int>(bitDepth), static_cast<int>(imageSize));
-  mexPrintf("CallbackData -- frameCellArray: %d\t frameArray: %d\n", addressText(&record->frameCellArray),
-            addressText(&record->frameArray));
+  mexPrintf("CallbackData -- frameCellArray: %d\t frameArray: %d\n", addressText(&frames->cells),
+            addressText(&frames->records));
 
-  if (frameCount > 0) holdLibraryForFrames();
+  frameLedger.queueingBegins(frames);
   for (int32_t j = 0; j < frameCount; ++j) {
-    noteFrameQueued(record, record->framesPosted);
-    int32_t status = qcamQueueBuffer(cameraHandle, record->frameArray[j], frameDoneCallback,
-                                     QCAM_CALLBACK_ON_FRAME_DONE, record->asyncMex, static_cast<uint32_t>(j));
-    // A frame the driver refused never comes back: it is not waited for.
-    if (status != QCAM_STATUS_SUCCESS) noteFrameRefused(record, record->framesPosted);
-    mexPrintf("Queued a frame (address: %d) to camera (handle: %d)!\n", addressText(&record->frameArray[j]),
+    const uint32_t ticket = frameLedger.frameGoesOut(frames, j);
+    const int32_t status = qcamQueueBuffer(cameraHandle, frames->records[j], frameDoneCallback,
+                                           QCAM_CALLBACK_ON_FRAME_DONE, record->asyncMex, ticket);
+    if (status != QCAM_STATUS_SUCCESS) frameLedger.frameBackWithoutCallback(ticket);
+    mexPrintf("Queued a frame (address: %d) to camera (handle: %d)!\n", addressText(&frames->records[j]),
               cameraHandle);
     appendCallLog("Queued a frame at time: %s\n", queueTimeText);
   }
-  settleLibrary();
+  frameLedger.queueingEnds(frames);
+  frameLedger.settle();
 }

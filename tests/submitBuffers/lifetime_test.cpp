@@ -56,7 +56,151 @@ TEST_F(Test, ALogThatCannotBeOpenedStopsNeitherTheCallNorTheCompletion) {
   EXPECT_TRUE(std::filesystem::is_directory(callLogPath()));
 }
 
+// The usual stream: each callback queues the next frame. Every frame must
+// come back in its own matrix, and what the library keeps must not grow
+// with the frames that went by.
+TEST_F(Test, AStreamThatRequeuesFromItsCallbackKeepsOnlyTheFramesOut) {
+  const int frames = 1000;
+  const mexhost::Value cameraObject = camera(200);
+  const mexhost::Value one = session.number(1);
+  std::vector<uint16_t> stamps;
+  bool requeue = true;
+  mexhost::Value requeueing;
+  requeueing = session.functionHandle([&](const std::vector<const mxArray *> &args, int) {
+    stamps.push_back(static_cast<const uint16_t *>(mxGetData(mxGetField(args[1], 0, "frameData")))[0]);
+    if (requeue) {
+      mexhost::CallResult result = session.call("submitBuffers", {cameraObject, requeueing, one}, 0);
+      EXPECT_TRUE(result.ok) << result.errorMessage;
+    }
+    return std::vector<mexhost::Value>{};
+  });
+  mustSubmit({cameraObject, requeueing, one});
+  mexhost::MemoryCount afterTen;
+  for (int i = 1; i <= frames; ++i) {
+    if (i == frames) requeue = false;
+    produce(200, 1, static_cast<uint64_t>(i));
+    ASSERT_TRUE(session.runUntil([&] { return stamps.size() >= static_cast<size_t>(i); }, std::chrono::seconds(5)))
+        << "frame " << i;
+    if (i == 10) afterTen = keptByLibrary();
+    if (i == frames - 1) {
+      const mexhost::MemoryCount late = keptByLibrary();
+      EXPECT_LE(late.arrays, afterTen.arrays);
+      EXPECT_LE(late.blocks, afterTen.blocks);
+      EXPECT_LE(late.bytes, afterTen.bytes);
+    }
+  }
+  ASSERT_EQ(stamps.size(), static_cast<size_t>(frames));
+  for (int i = 0; i < frames; ++i) ASSERT_EQ(stamps[i], i + 1) << "frame " << i;
+  mexhost::ClearReport report = session.clear("submitBuffers");
+  EXPECT_TRUE(report.cleared) << report.reason;
+}
+
+// mexLock and mexUnlock belong to calls of the library. A frame dispatched
+// while a call is still queueing (MATLAB's command window may take messages
+// while it prints) must not let the library go before the call's last
+// frame is out.
+TEST_F(Test, AFrameDispatchedWhileTheCallQueuesLeavesTheLibraryHeld) {
+  FrameCalls calls;
+  bool pumped = false;
+  session.setPrintHook([&](const std::string &text) {
+    if (pumped || text.rfind("Queued a frame (address: ", 0) != 0) return;
+    pumped = true;
+    qcamSimProduceImages(200, 1);
+    ASSERT_EQ(qcamSimWaitForCompletions(1, 5000), 1);
+    session.pumpMessages(); // the first frame's dispatch, inside the call
+  });
+  mustSubmit({camera(200), recorder(calls), session.number(2)});
+  session.setPrintHook(nullptr);
+  ASSERT_EQ(calls.count, 1);
+  EXPECT_EQ(session.clear("submitBuffers").reason, "locked") << "the second frame is out";
+  produce(200, 1, 2);
+  ASSERT_TRUE(waitForCalls(calls, 2));
+  EXPECT_EQ(calls.firstPixels, (std::vector<uint16_t>{1, 2}));
+  EXPECT_TRUE(session.clear("submitBuffers").cleared);
+}
+
+// Nothing may change before the new frames exist: a call that runs out of
+// memory leaves the record, its callback and what the library keeps as
+// they were.
+TEST_F(Test, ACallThatCannotMakeItsFramesChangesNothing) {
+  FrameCalls first, second;
+  const auto failingCall = [&] {
+    session.setAllocationLimit(64 * 1024);
+    const mexhost::CallResult result = submit({camera(200), recorder(second), session.number(100000)});
+    session.setAllocationLimit(0);
+    EXPECT_FALSE(result.ok);
+  };
+  const auto expectKept = [&](const mexhost::MemoryCount &expected) {
+    const mexhost::MemoryCount kept = keptByLibrary();
+    EXPECT_EQ(kept.arrays, expected.arrays);
+    EXPECT_EQ(kept.blocks, expected.blocks);
+    EXPECT_EQ(kept.bytes, expected.bytes);
+  };
+  // With every frame back...
+  mustSubmit({camera(200), recorder(first), session.number(1)});
+  produce(200, 1, 1);
+  ASSERT_TRUE(waitForCalls(first, 1));
+  const mexhost::MemoryCount idle = keptByLibrary();
+  failingCall();
+  expectKept(idle);
+  // ...and with frames out, which still reach the callback they were queued for.
+  mustSubmit({camera(200), recorder(first), session.number(2)});
+  const mexhost::MemoryCount queued = keptByLibrary();
+  failingCall();
+  expectKept(queued);
+  produce(200, 2, 3);
+  ASSERT_TRUE(waitForCalls(first, 3));
+  EXPECT_EQ(first.firstPixels, (std::vector<uint16_t>{1, 2, 3}));
+  EXPECT_EQ(second.count, 0);
+  EXPECT_TRUE(session.clear("submitBuffers").cleared);
+}
+
+// A clear forced while frames are out (as when MATLAB exits) cannot take
+// them back from the driver, so their frames stay allocated; sets whose
+// frames are all back are freed.
+TEST_F(Test, AForcedClearKeepsOnlyTheFramesStillOut) {
+  FrameCalls calls;
+  mustSubmit({camera(200), recorder(calls), session.number(2)});
+  produce(200, 2, 2);
+  ASSERT_TRUE(waitForCalls(calls, 2));
+  mustSubmit({camera(201), recorder(calls), session.number(3)});
+  const mexhost::SessionReport report = session.close();
+  EXPECT_EQ(report.leaked.arrays, 1u) << "the cell array of the three frames out, and nothing else";
+  EXPECT_LT(report.leaked.bytes, 2048u);
+}
+
 #ifndef _WIN32
+
+TEST_F(Test, AFrameWhosePostIsRefusedCountsAsBack) {
+  FrameCalls calls;
+  mustSubmit({camera(200), recorder(calls), session.number(1)});
+  produce(200, 1, 1);
+  ASSERT_TRUE(waitForCalls(calls, 1));
+  const mexhost::MemoryCount idle = keptByLibrary();
+  mustSubmit({camera(200), recorder(calls), session.number(3)});
+  win32FailNextCalls("PostThreadMessage", ERROR_NOT_ENOUGH_QUOTA, 1);
+  produce(200, 1, 2); // its callback is lost, and only that
+  produce(200, 2, 4);
+  ASSERT_TRUE(waitForCalls(calls, 3));
+  EXPECT_EQ(calls.firstPixels, (std::vector<uint16_t>{1, 3, 4}));
+  const mexhost::MemoryCount after = keptByLibrary();
+  EXPECT_EQ(after.arrays, idle.arrays) << "the set is freed";
+  EXPECT_EQ(after.bytes, idle.bytes);
+  const mexhost::ClearReport report = session.clear("submitBuffers");
+  EXPECT_TRUE(report.cleared) << report.reason;
+}
+
+TEST_F(Test, ARefusedPostOfTheLastFrameOutLetsTheLibraryGoAtTheNextCall) {
+  FrameCalls calls;
+  mustSubmit({camera(200), recorder(calls), session.number(1)});
+  win32FailNextCalls("PostThreadMessage", ERROR_NOT_ENOUGH_QUOTA, 1);
+  produce(200, 1, 1);
+  session.pumpMessages();
+  EXPECT_EQ(calls.count, 0);
+  // Nothing runs on MATLAB's thread to learn of it until the library is called.
+  mustSubmit({camera(200), recorder(calls), session.number(0)});
+  EXPECT_TRUE(session.clear("submitBuffers").cleared);
+}
 
 TEST_F(Test, WithoutAnAsyncMexObjectFramesAreLoggedButReachNoCallback) {
   FrameCalls calls;

@@ -187,6 +187,10 @@ public:
   const std::vector<Warning> &warnings() const;
   void clearCommandWindow();
   void setEcho(bool echo); /* also copy what is printed to stdout */
+  /* Runs after each text reaches the command window, on the main thread,
+   * inside the call that printed it, as MATLAB's command window may process
+   * events while it prints: the hook may pump messages. Null removes it. */
+  void setPrintHook(std::function<void(const std::string &)> hook);
 
   /* --- The main thread's message loop --- */
   unsigned long mainThreadId() const;

@@ -17,6 +17,14 @@ void print(const std::string &text) {
     std::fwrite(text.data(), 1, text.size(), stdout);
     std::fflush(stdout);
   }
+  if (s.printHook) {
+    // The hook may print or pump messages itself; it does not run again
+    // inside itself.
+    std::function<void(const std::string &)> hook = std::move(s.printHook);
+    s.printHook = nullptr;
+    hook(text);
+    if (!s.printHook) s.printHook = std::move(hook);
+  }
 }
 
 Library &requireLibrary(const char *api) {

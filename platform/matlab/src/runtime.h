@@ -6,6 +6,7 @@
 
 #include <cstdarg>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -85,6 +86,7 @@ struct State {
   std::vector<std::string> printed;
   std::vector<Warning> warnings;
   bool echo = false;
+  std::function<void(const std::string &)> printHook;
 
   size_t allocationLimit = 0;
   uint64_t nextSerial = 1;

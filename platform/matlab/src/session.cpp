@@ -272,6 +272,8 @@ void Session::clearCommandWindow() {
 
 void Session::setEcho(bool echo) { state().echo = echo; }
 
+void Session::setPrintHook(std::function<void(const std::string &)> hook) { state().printHook = std::move(hook); }
+
 unsigned long Session::mainThreadId() const { return state().mainThreadId; }
 
 std::vector<LibraryMemory> Session::memory() const { return memoryByLibrary(); }
@@ -290,6 +292,7 @@ SessionReport Session::close() {
   for (const LibraryMemory &entry : report.libraries) add(report.leaked, entry.leaked);
   report.host = hostMemory();
 
+  s.printHook = nullptr;
   s.globals.clear();
   s.base.clear();
   s.functions.clear();
