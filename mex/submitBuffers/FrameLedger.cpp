@@ -44,7 +44,8 @@ void FrameLedger::reserveTickets(int32_t count) {
     freeTicketCount_ += size;
     chunks_[chunksMade_++].store(chunk, std::memory_order_release);
   }
-  if (freeTicketCount_ < count) mexErrMsgTxt("submitBuffers: too many frames are out on the cameras already.");
+  if (freeTicketCount_ < count)
+    mexErrMsgTxt("submitBuffers: too many frames are out on the cameras already.");
 }
 
 void FrameLedger::adopt(FrameSet *set) {

@@ -1,12 +1,14 @@
 #include "FrameSet.h"
 
-FrameSet *makeFrameSet(CallbackData *owner, int32_t count, uint32_t height, uint32_t width, uint32_t imageSize) {
+FrameSet *makeFrameSet(CallbackData *owner, int32_t count, uint32_t height, uint32_t width,
+                       uint32_t imageSize) {
   FrameSet *set = static_cast<FrameSet *>(mxCalloc(1, sizeof(FrameSet)));
   set->owner = owner;
   set->count = count;
   set->cells = mxCreateCellMatrix(static_cast<mwSize>(count), 1);
   if (count > 0)
-    set->records = static_cast<QCamFrameRecord **>(mxCalloc(static_cast<size_t>(count), sizeof(QCamFrameRecord *)));
+    set->records =
+        static_cast<QCamFrameRecord **>(mxCalloc(static_cast<size_t>(count), sizeof(QCamFrameRecord *)));
   for (int32_t j = 0; j < count; ++j) {
     QCamFrameRecord *record = static_cast<QCamFrameRecord *>(mxCalloc(1, sizeof(QCamFrameRecord)));
     set->records[j] = record;

@@ -16,17 +16,17 @@ struct FrameSet {
   mxArray *cells;            // count-by-1: cell j holds frame j's matrix
   QCamFrameRecord **records; // entry j points the driver at frame j's matrix
   int32_t count;
-  int32_t framesOut;         // queued on the driver and not yet back
-  int32_t holders;           // the call still queueing it, and running
-                             // callbacks handed one of its matrices
-  FrameSet *next;            // the ledger's list of sets
+  int32_t framesOut; // queued on the driver and not yet back
+  int32_t holders;   // its queueing call, and callbacks holding a matrix
+  FrameSet *next;    // the ledger's list of sets
 };
 
 // Makes count frames of height x width uint16 pixels, each record telling
 // the driver imageSize bytes. Everything is a temporary of the current call
 // until keepFrameSet, so an allocation that fails (and so ends the call)
 // leaves nothing behind and changes nothing.
-FrameSet *makeFrameSet(CallbackData *owner, int32_t count, uint32_t height, uint32_t width, uint32_t imageSize);
+FrameSet *makeFrameSet(CallbackData *owner, int32_t count, uint32_t height, uint32_t width,
+                       uint32_t imageSize);
 
 // From here on the set outlives the call.
 void keepFrameSet(FrameSet *set);

@@ -13,7 +13,8 @@ void WINAPI frameDoneCallback(void *userPointer, uint32_t ticket, int32_t, uint3
   appendCallLog("Entered QCam callback at time: %s\n", timeText);
   // A frame whose event cannot reach MATLAB's thread has still come back:
   // its callback is lost, its matrix and the library's hold are not.
-  if (!postAsyncMex(static_cast<AsyncMexObject *>(userPointer), ticket)) frameLedger.frameBackUndispatched(ticket);
+  if (!postAsyncMex(static_cast<AsyncMexObject *>(userPointer), ticket))
+    frameLedger.frameBackUndispatched(ticket);
   frameLedger.completionEnds();
 }
 
