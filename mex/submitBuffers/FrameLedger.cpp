@@ -70,6 +70,7 @@ uint32_t FrameLedger::frameGoesOut(FrameSet *set, int32_t index) {
 }
 
 void FrameLedger::giveBack(Ticket *ticket) {
+  releaseFrame(ticket->set, ticket->index);
   --ticket->set->framesOut;
   --framesOut_;
   ticket->set = nullptr;
@@ -130,13 +131,15 @@ FrameSet *FrameLedger::beginDispatch(uint32_t number, const void *record, mxArra
   FrameSet *set = ticket->set;
   *matrix = frameMatrix(set, ticket->index);
   ++set->holders;
-  giveBack(ticket);
   return set;
 }
 
-void FrameLedger::endDispatch(FrameSet *set) {
+void FrameLedger::endDispatch(uint32_t number, FrameSet *set) {
   --dispatchDepth_;
-  if (set != nullptr) --set->holders;
+  if (set != nullptr) {
+    --set->holders;
+    giveBack(ticketAt(number));
+  }
   if (dispatchDepth_ > 0) return; // the outer dispatch settles
   takeBackUndispatched();
   freeIdleSets();

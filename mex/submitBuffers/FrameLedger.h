@@ -1,8 +1,10 @@
 // The frames of every record that are out on the driver: which matrix a
 // completed frame was written into, how many frames of each set are still
-// out, when a set is freed, and the hold on the library while any frame is
-// out (nothing takes a queued frame back from the driver, so its matrix, its
-// record and this library's code must stay until it has come back).
+// out, when a frame and a set are freed, and the hold on the library while
+// any frame is out (nothing takes a queued frame back from the driver, so
+// its matrix, its record and this library's code must stay until it has
+// come back). A frame is freed once it is back and its callback has
+// returned; a set, once all its frames are.
 //
 // A frame out is named by a ticket, the 32-bit user data of its queue call.
 // A ticket is taken when its frame is queued and given back when the frame
@@ -29,7 +31,7 @@ public:
   // ticket. An allocation that fails ends the call, as MATLAB's do.
   void reserveTickets(int32_t count);
   // The set has been kept; the ledger frees it once none of its frames is
-  // out and no running callback holds one of its matrices.
+  // out and neither its call nor a running callback holds it.
   void adopt(FrameSet *set);
   // Right before frame index of the set is queued: holds the library and
   // returns the frame's ticket.
@@ -61,10 +63,10 @@ public:
   // --- the dispatch, MATLAB's thread ---
 
   // The frame has come back: the matrix the driver wrote it into, or null
-  // for a ticket that is not out for this record. The set returned stays
-  // until endDispatch, whatever the callback does meanwhile.
+  // for a ticket that is not out for this record. The frame counts as out,
+  // and its set stays, until endDispatch, whatever the callback does.
   FrameSet *beginDispatch(uint32_t ticket, const void *record, mxArray **matrix);
-  void endDispatch(FrameSet *set);
+  void endDispatch(uint32_t ticket, FrameSet *set);
   bool closing() const { return closing_; }
 
   // --- the settle request: a dispatch that finds nothing left out calls

@@ -30,8 +30,16 @@ void keepFrameSet(FrameSet *set) {
   if (set->records != nullptr) mexMakeMemoryPersistent(set->records);
 }
 
+void releaseFrame(FrameSet *set, int32_t index) {
+  mxArray *matrix = frameMatrix(set, index);
+  mxSetCell(set->cells, static_cast<mwIndex>(index), nullptr);
+  if (matrix != nullptr) mxDestroyArray(matrix);
+  mxFree(set->records[index]);
+  set->records[index] = nullptr;
+}
+
 void freeFrameSet(FrameSet *set) {
-  for (int32_t j = 0; j < set->count; ++j) mxFree(set->records[j]);
+  for (int32_t j = 0; j < set->count; ++j) mxFree(set->records[j]); // null once released
   if (set->records != nullptr) mxFree(set->records);
   mxDestroyArray(set->cells); // and every matrix in it
   mxFree(set);

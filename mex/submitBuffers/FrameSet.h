@@ -31,6 +31,10 @@ FrameSet *makeFrameSet(CallbackData *owner, int32_t count, uint32_t height, uint
 // From here on the set outlives the call.
 void keepFrameSet(FrameSet *set);
 
+// Frees frame index, whose frame the driver has given back: a stream then
+// keeps only the frames out, not the rest of sets they were queued with.
+void releaseFrame(FrameSet *set, int32_t index);
+
 void freeFrameSet(FrameSet *set);
 
 mxArray *frameMatrix(const FrameSet *set, int32_t index);

@@ -35,10 +35,10 @@ void dispatchCompletedFrame(uint32_t ticket, void *context) {
     mxArray *arguments[3] = {callback, record->cameraObject, frameEventData};
     mxArray *exception = mexCallMATLABWithTrap(0, nullptr, 3, arguments, "feval");
     mxDestroyArray(callback);
-    // The struct never keeps a matrix past its callback: the set may be
+    // The struct never keeps a matrix past its callback: the frame is
     // freed as soon as the callback has returned.
     mxSetField(frameEventData, 0, "frameData", nullptr);
     if (exception != nullptr) printCallbackError(exception);
   }
-  frameLedger.endDispatch(set);
+  frameLedger.endDispatch(ticket, set);
 }
