@@ -108,6 +108,22 @@ TEST_F(Test, FramesOfAnEarlierCallReachTheLatestCallbackInTheirOwnMatrices) {
   EXPECT_TRUE(session.clear("submitBuffers").cleared) << "every frame is back";
 }
 
+// Hundreds of frames out at once, over two calls and two cameras: each
+// frame still comes back once, with its own image.
+TEST_F(Test, ManyFramesOutAtOnceEachComeBackWithTheirOwnImage) {
+  FrameCalls one, other;
+  mustSubmit({camera(200), recorder(one), session.number(200)});
+  mustSubmit({camera(201), recorder(other), session.number(70)});
+  mustSubmit({camera(200), recorder(one), session.number(100)});
+  produce(201, 70, 70);
+  produce(200, 300, 370);
+  ASSERT_TRUE(waitForCalls(one, 300));
+  ASSERT_TRUE(waitForCalls(other, 70));
+  for (size_t i = 0; i < one.firstPixels.size(); ++i) ASSERT_EQ(one.firstPixels[i], i + 1) << "frame " << i;
+  for (size_t i = 0; i < other.firstPixels.size(); ++i) ASSERT_EQ(other.firstPixels[i], i + 1) << "frame " << i;
+  EXPECT_TRUE(session.clear("submitBuffers").cleared);
+}
+
 TEST_F(Test, TwoCamerasEachReachTheirOwnCallbackObjectAndFrames) {
   FrameCalls one, other;
   mustSubmit({camera(200, "one"), recorder(one), session.number(2)});
