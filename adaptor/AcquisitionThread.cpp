@@ -14,23 +14,24 @@ constexpr std::uint64_t largestBufferBytes = UINT32_MAX;
 /* The thread's test before every image: both are asked every time, and
  * keepRunning is read afresh so that a close on the toolbox's thread is seen
  * at once. */
-bool runGoesOn(corvidAdaptor &adaptor) {
-  const bool continues = adaptor.manager->acquisitionContinues();
-  const bool running = adaptor.keepRunning.load();
+bool runGoesOn(const std::atomic<bool> &keepRunning, IAdaptorManager *manager) {
+  const bool continues = manager->acquisitionContinues();
+  const bool running = keepRunning.load();
   return continues && running;
 }
 
 /* Waits for the next image, reads the first new one into runBuffer, and
- * hands it to the toolbox when it wants a frame. */
-void readOneImage(corvidAdaptor &adaptor, std::int32_t width, std::int32_t height,
-                  std::uint16_t *runBuffer, std::uint32_t pixelCount) {
-  IAdaptorManager *manager = adaptor.manager;
+ * hands it to the toolbox when it wants a frame. An image the driver would
+ * not give is still counted, but never becomes a frame: runBuffer then holds
+ * an earlier image or nothing, not this one. */
+void readOneImage(corvidAdaptor &adaptor, IAdaptorManager *manager, std::int32_t width,
+                  std::int32_t height, std::uint16_t *runBuffer, std::uint32_t pixelCount) {
   std::int32_t first = 0, last = 0, validFirst = 0, validLast = 0;
   waitForAcquisition();
   getNewImageRange(&first, &last);
   const double timestamp = getCurrentTime();
-  getImages16(first, first, runBuffer, pixelCount, &validFirst, &validLast);
-  if (manager->frameWanted()) {
+  const std::int32_t read = getImages16(first, first, runBuffer, pixelCount, &validFirst, &validLast);
+  if (manager->frameWanted() && read == ANDOR_STATUS_SUCCESS) {
     const std::int32_t format = adaptor.frameFormat();
     IImageFrame *frame = manager->currentEngine()->makeFrame(format, width, height);
     if (frame != nullptr) {
@@ -45,9 +46,17 @@ void readOneImage(corvidAdaptor &adaptor, std::int32_t width, std::int32_t heigh
 /* One run: set the camera up from scratch, start it, read images until the
  * toolbox or a close ends the run, stop the camera. */
 void runAcquisition(corvidAdaptor &adaptor, std::int32_t width, std::int32_t height) {
-  const std::uint64_t pixels =
-      width > 0 && height > 0 ? std::uint64_t(width) * std::uint64_t(height) : 0;
-  if (pixels == 0 || pixels * sizeof(std::uint16_t) > largestBufferBytes) {
+  if (corvidAdaptor::isLost(&adaptor))
+    return;
+  if (width <= 0 || height <= 0) {
+    adaptorWarn("corvid:imageSize",
+                "The camera reports a detector of %d x %d pixels, which holds no image; "
+                "the acquisition reads no image.",
+                static_cast<int>(width), static_cast<int>(height));
+    return;
+  }
+  const std::uint64_t pixels = std::uint64_t(width) * std::uint64_t(height);
+  if (pixels * sizeof(std::uint16_t) > largestBufferBytes) {
     adaptorWarn("corvid:imageSize",
                 "The detector size %d x %d gives no image buffer of at most 4 GB; "
                 "the acquisition reads no image.",
@@ -55,6 +64,10 @@ void runAcquisition(corvidAdaptor &adaptor, std::int32_t width, std::int32_t hei
     return;
   }
   const std::uint32_t pixelCount = static_cast<std::uint32_t>(pixels);
+  // Taken once per run: a run that outlives its object's destruction (see
+  // ~corvidAdaptor) must find them here, not in the object.
+  IAdaptorManager *const manager = adaptor.manager;
+  const std::atomic<bool> &keepRunning = adaptor.keepRunning;
 
   driverSetting123(4);
   driverSetting152(1);
@@ -64,7 +77,7 @@ void runAcquisition(corvidAdaptor &adaptor, std::int32_t width, std::int32_t hei
   setExposureTime(adaptor.exposureTime.load());
   driverSetting219(1, 1, 0, 0, 0);
   auto *runBuffer =
-      static_cast<std::uint16_t *>(std::malloc(std::size_t(pixelCount) * sizeof(std::uint16_t)));
+      static_cast<std::uint16_t *>(std::calloc(std::size_t(pixelCount), sizeof(std::uint16_t)));
   if (runBuffer == nullptr) {
     adaptorWarn("corvid:outOfMemory",
                 "No memory for an image buffer of %d x %d pixels; the acquisition reads no image.",
@@ -72,9 +85,20 @@ void runAcquisition(corvidAdaptor &adaptor, std::int32_t width, std::int32_t hei
     driverSetting219(1, 0, 0, 0, 0);
     return;
   }
-  startAcquisition();
-  while (runGoesOn(adaptor))
-    readOneImage(adaptor, width, height, runBuffer, pixelCount);
+  // A camera that did not start would answer every wait at once with no
+  // image: the run would spin.
+  const std::int32_t started = startAcquisition();
+  if (started != ANDOR_STATUS_SUCCESS) {
+    adaptorWarn("corvid:startAcquisition",
+                "The camera did not start (startAcquisition returned status %d); "
+                "the acquisition reads no image.",
+                static_cast<int>(started));
+    driverSetting219(1, 0, 0, 0, 0);
+    std::free(runBuffer);
+    return;
+  }
+  while (runGoesOn(keepRunning, manager))
+    readOneImage(adaptor, manager, width, height, runBuffer, pixelCount);
   driverSetting219(1, 0, 0, 0, 0);
   abortAcquisition();
   std::free(runBuffer);
@@ -93,5 +117,6 @@ DWORD WINAPI AcquisitionThread(LPVOID parameter) {
     if (message.message == CORVID_MSG_RUN)
       runAcquisition(adaptor, width, height);
   }
+  corvidAdaptor::threadEnded(&adaptor);
   return 0;
 }

@@ -7,6 +7,22 @@
 
 namespace {
 
+/* Objects destroyed while their acquisition thread was stuck in the
+ * driver, with the manager that thread still uses: the thread frees both
+ * when it ends. A slot is taken (reserved) before it is filled, and a block
+ * is put in only once its destruction is over, so it is never freed under
+ * its destructor. The thread reads nothing of its object's but through
+ * these slots once the object is gone. */
+constexpr int lostSlots = 16;
+std::atomic<void *> lostBlocks[lostSlots];
+std::atomic<IAdaptorManager *> lostManagers[lostSlots];
+char reservedSlot;
+
+/* Set by a destructor that leaves its object to a stuck thread, read by the
+ * deallocation that follows it on the same thread. */
+thread_local void *blockBeingLost = nullptr;
+thread_local IAdaptorManager *managerBeingLost = nullptr;
+
 /* A listener that could not be allocated is null: the property then has no
  * listener, and the set is never handed a null one. */
 void attach(IPropertySet *set, const char *name, IPropPostSetListener *listener) {
@@ -41,7 +57,61 @@ corvidAdaptor::corvidAdaptor(IEngine *engine, IDeviceEntry *device)
   std::free(names);
 }
 
-corvidAdaptor::~corvidAdaptor() { retireThread(); }
+/* A thread that cannot be retired still reads this object and calls its
+ * manager if the driver ever lets it go, so neither may be freed here: both
+ * are left to the thread, which frees them as it ends, and the toolbox is
+ * told. */
+corvidAdaptor::~corvidAdaptor() {
+  if (retireThread())
+    return;
+  adaptorWarn("corvid:threadLost",
+              "The acquisition thread of camera %d is left waiting in the driver; the device "
+              "object's memory stays until that thread ends.",
+              static_cast<int>(cameraHandle));
+  blockBeingLost = this;
+  managerBeingLost = manager;
+  manager = nullptr; // the IAdaptor part must not dispose of it
+  CloseHandle(threadHandle);
+  threadHandle = nullptr;
+}
+
+/* With no free slot the object is never freed: a leak, not memory freed
+ * under a thread that may still read it. */
+void corvidAdaptor::operator delete(void *block) noexcept {
+  if (block == nullptr || block != blockBeingLost) {
+    IMAQInterface::operator delete(block);
+    return;
+  }
+  blockBeingLost = nullptr;
+  for (int i = 0; i < lostSlots; ++i) {
+    void *empty = nullptr;
+    if (lostBlocks[i].compare_exchange_strong(empty, &reservedSlot)) {
+      lostManagers[i].store(managerBeingLost);
+      lostBlocks[i].store(block);
+      break;
+    }
+  }
+  managerBeingLost = nullptr;
+}
+
+bool corvidAdaptor::isLost(const corvidAdaptor *adaptor) {
+  for (const std::atomic<void *> &slot : lostBlocks)
+    if (slot.load() == adaptor)
+      return true;
+  return false;
+}
+
+void corvidAdaptor::threadEnded(corvidAdaptor *adaptor) {
+  for (int i = 0; i < lostSlots; ++i) {
+    void *mine = adaptor;
+    if (lostBlocks[i].compare_exchange_strong(mine, &reservedSlot)) {
+      delete lostManagers[i].exchange(nullptr);
+      IMAQInterface::operator delete(adaptor);
+      lostBlocks[i].store(nullptr);
+      return;
+    }
+  }
+}
 
 std::int32_t corvidAdaptor::imageWidth() {
   std::int32_t width = 0, height = 0;
@@ -65,7 +135,8 @@ bool corvidAdaptor::openCamera() {
     return true;
   // A thread left behind by an earlier close must be gone before a new one
   // shares keepRunning and the camera with it.
-  retireThread();
+  if (!retireThread())
+    return false;
   keepRunning = true;
   threadHandle = CreateThread(nullptr, 0, AcquisitionThread, this, 0, &threadId);
   if (threadHandle == nullptr) {
@@ -105,21 +176,32 @@ bool corvidAdaptor::beginCapture() {
 
 bool corvidAdaptor::endCapture() { return true; }
 
-/* Ends the acquisition thread for good. The thread uses this object and its
- * manager until it returns, so neither may go before it has. It leaves its
- * run at the next test once keepRunning is false, and ends at WM_QUIT; only
- * a wait for an image that never comes can hold it longer, and ending the
- * camera's acquisition releases that wait. */
-void corvidAdaptor::retireThread() {
+/* Ends the acquisition thread for good; false when it would not end. The
+ * thread uses this object and its manager until it returns, so neither may
+ * go before it has. It leaves its run at the next test once keepRunning is
+ * false, and ends at WM_QUIT; only a wait for an image that never comes can
+ * hold it longer. Aborting the camera's acquisition should release that
+ * wait, but the driver does not promise it, and the toolbox's thread must
+ * not hang on it. The camera is selected first because the current camera
+ * is the whole process's: this leaves it selected for every other user of
+ * the driver. */
+bool corvidAdaptor::retireThread() {
   if (threadHandle == nullptr)
-    return;
+    return true;
   keepRunning = false;
   PostThreadMessageW(threadId, CORVID_MSG_QUIT, 0, 0);
   if (WaitForSingleObject(threadHandle, CORVID_CLOSE_WAIT_MS) == WAIT_TIMEOUT) {
     selectCamera(cameraHandle);
     abortAcquisition();
-    WaitForSingleObject(threadHandle, INFINITE);
+    if (WaitForSingleObject(threadHandle, CORVID_RELEASE_WAIT_MS) == WAIT_TIMEOUT) {
+      adaptorWarn("corvid:threadStuck",
+                  "The acquisition thread of camera %d did not end within %u ms of "
+                  "abortAcquisition.",
+                  static_cast<int>(cameraHandle), static_cast<unsigned>(CORVID_RELEASE_WAIT_MS));
+      return false;
+    }
   }
   CloseHandle(threadHandle);
   threadHandle = nullptr;
+  return true;
 }

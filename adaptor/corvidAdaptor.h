@@ -32,6 +32,10 @@ static_assert(CORVID_FRAME_FORMAT == IMAQ_FRAME_MONO16, "the toolbox's 16-bit mo
  * acquisition thread to end. */
 constexpr DWORD CORVID_CLOSE_WAIT_MS = 1000;
 
+/* How long the thread is given, once the camera's acquisition has been
+ * aborted, to come back from the driver before it is given up for lost. */
+constexpr DWORD CORVID_RELEASE_WAIT_MS = 3000;
+
 class corvidAdaptor : public IAdaptor {
 public:
   corvidAdaptor(IEngine *engine, IDeviceEntry *device);
@@ -59,8 +63,23 @@ public:
   HANDLE threadHandle; /* kept while the thread may still run */
   DWORD threadId;
 
+  /* Deallocation of the object's block, skipped for an object whose thread
+   * outlived it (the block stays for that thread to read). The allocation
+   * forms are the toolbox's, declared again beside it. */
+  static void *operator new(std::size_t size) noexcept { return IMAQInterface::operator new(size); }
+  static void *operator new(std::size_t, void *block) noexcept { return block; }
+  static void operator delete(void *block) noexcept;
+  static void operator delete(void *, void *) noexcept {}
+
+  /* Whether adaptor was destroyed while its thread was stuck in the driver;
+   * the thread then touches nothing of it. */
+  static bool isLost(const corvidAdaptor *adaptor);
+  /* The acquisition thread's last act: frees the block and manager of an
+   * object that was destroyed while the thread was stuck in the driver. */
+  static void threadEnded(corvidAdaptor *adaptor);
+
 private:
-  void retireThread();
+  bool retireThread();
 };
 
 static_assert(std::atomic<bool>::is_always_lock_free, "keepRunning is shared without a lock");

@@ -34,11 +34,14 @@ void corvidPropListener::propertyWasSet(IPropertyRecord *record, const void *new
   const char *name = record->propertyName();
   if (std::strcmp(name, "Exposure") == 0) {
     adaptor->exposureTime = static_cast<float>(lastReal);
-    setExposureTime(adaptor->exposureTime.load());
+    const std::int32_t set = setExposureTime(adaptor->exposureTime.load());
     // The camera may round the exposure; keep the one it will really use.
+    // A camera that refused it (still acquiring just after a stop) reports
+    // its old exposure: the user's stays, and the next run hands it over.
     float exposure = adaptor->exposureTime.load(), accumulate = 0, kinetic = 0;
-    getAcquisitionTimings(&exposure, &accumulate, &kinetic);
-    adaptor->exposureTime = exposure;
+    const std::int32_t timings = getAcquisitionTimings(&exposure, &accumulate, &kinetic);
+    if (set == ANDOR_STATUS_SUCCESS && timings == ANDOR_STATUS_SUCCESS)
+      adaptor->exposureTime = exposure;
   }
   adaptorWarn("corvidPropListener:debug", "In Property listener. PropertyID: %s %f\n", name,
               static_cast<double>(adaptor->exposureTime.load()));

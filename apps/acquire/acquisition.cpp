@@ -163,8 +163,15 @@ bool acquireFrames(imaqkit::AdaptorLibrary &library, const Options &options, std
   if (stamps.empty()) {
     std::error_code ignored;
     fs::remove(tiffFile, ignored);
-    throw Failure(timedOut ? "no frame came within " + std::to_string(patience) + " s"
-                           : "the acquisition ended without a frame");
+    // Images read without a frame are the driver failing its reads.
+    const std::string images =
+        stats.imagesCounted == 0
+            ? "the camera sent no image"
+            : "the adaptor read " + std::to_string(stats.imagesCounted) +
+                  (stats.imagesCounted == 1 ? " image" : " images") + " and made no frame of any";
+    throw Failure((timedOut ? "no frame came within " + std::to_string(patience) + " s"
+                            : std::string("the acquisition ended without a frame")) +
+                  ": " + images);
   }
 
   const TimestampSpread spread = spreadOf(stamps);

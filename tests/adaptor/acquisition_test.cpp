@@ -4,6 +4,7 @@
 #include "corvid_fixture.h"
 
 #include <cmath>
+#include <future>
 
 using std::string;
 using std::vector;
@@ -234,4 +235,159 @@ TEST_F(Corvid, ABufferThatCannotBeAllocatedEndsTheRunWithAWarning) {
   EXPECT_EQ(camera, expected);
   EXPECT_EQ(warningTexts("corvid:outOfMemory").size(), 1u);
 #endif
+}
+
+TEST_F(Corvid, AnImageTheDriverWouldNotGiveIsCountedButNeverBecomesAFrame) {
+  auto vid = open(0);
+  vid->set("FramesPerTrigger", 2);
+  ASSERT_EQ(andorSimInjectStatus("getImages16", ANDOR_SIM_NO_NEW_DATA, ANDOR_SIM_ONCE), 1);
+  vid->start();
+  shoot(wide);
+  ASSERT_TRUE(vid->waitForCall("countFrame", 1, patience));
+  EXPECT_EQ(count(vid->calls(), "frameWanted=true"), 1);
+  EXPECT_EQ(count(vid->calls(), "makeFrame"), 0) << "no frame of what the buffer held";
+  EXPECT_EQ(vid->framesAvailable(), 0u);
+
+  // The image the driver kept back is read at the next wake-up.
+  shoot(wide);
+  ASSERT_TRUE(vid->waitForCall("countFrame", 2, patience));
+  shoot(wide);
+  ASSERT_TRUE(vid->waitForFrames(2, patience));
+  vector<imaqkit::Frame> frames = vid->getFrames();
+  EXPECT_EQ(frames[0].pixel(0, 0), 1u);
+  EXPECT_EQ(frames[1].pixel(0, 0), 2u);
+  EXPECT_EQ(vid->stats().framesWanted - vid->stats().framesDelivered, 1u) << "reported as dropped";
+}
+
+TEST_F(Corvid, ReadsThatAlwaysFailDeliverNoFrame) {
+  auto vid = open(0);
+  vid->set("FramesPerTrigger", 3);
+  ASSERT_EQ(andorSimInjectStatus("getImages16", ANDOR_SIM_NO_CAMERA, ANDOR_SIM_ALWAYS), 1);
+  vid->start();
+  for (size_t i = 1; i <= 4; ++i) {
+    shoot(wide);
+    ASSERT_TRUE(vid->waitForCall("countFrame", i, patience));
+  }
+  EXPECT_EQ(vid->framesAvailable(), 0u);
+  EXPECT_TRUE(vid->isRunning());
+  ASSERT_EQ(andorSimWaitForWaiters(1, patienceMs), 1) << "the run waits for its fifth image";
+  vid->stop();
+  shoot(wide);
+  ASSERT_TRUE(vid->waitForCall("acquisitionContinues=false", 1, patience));
+  EXPECT_EQ(vid->stats().framesDelivered, 0u);
+  EXPECT_EQ(vid->stats().imagesCounted, 5u);
+}
+
+TEST_F(Corvid, ACameraThatWillNotStartEndsTheRunWithAWarningAndTheNextStartAcquires) {
+  auto vid = open(0);
+  vid->set("FramesPerTrigger", 1);
+  vid->open();
+  trace_.clear();
+  ASSERT_EQ(andorSimInjectStatus("startAcquisition", ANDOR_SIM_ACQUIRING, ANDOR_SIM_ONCE), 1);
+  std::promise<void> warned;
+  imaqkit::observeWarnings([&](const imaqkit::Warning &warning) {
+    trace_.warning(warning);
+    if (warning.id == "corvid:startAcquisition")
+      warned.set_value();
+  });
+  vid->start();
+  ASSERT_EQ(warned.get_future().wait_for(patience), std::future_status::ready) << "the run did not give up";
+  vid->stop();
+  EXPECT_EQ(vid->framesAvailable(), 0u);
+
+  // The user's stop came after the run had gone: it is no halt for the
+  // next start's run, on the same thread.
+  vid->start();
+  shoot(wide);
+  ASSERT_TRUE(vid->waitForFrames(1, patience));
+  EXPECT_EQ(vid->getFrames()[0].pixel(0, 0), 1u);
+  vid->close(); // the thread has ended: its calls are all in
+  imaqkit::observeWarnings(nullptr);
+
+  vector<string> expected = runSetUp(64, 48, "0.01");
+  expected.push_back("warn corvid:startAcquisition The camera did not start (startAcquisition "
+                     "returned status 20072); the acquisition reads no image.");
+  expected.push_back("driverSetting219(1, 0, 0, 0, 0)");
+  expected.push_back("driverSetting123(4)");
+  vector<string> runs = driverOnly(from(trace_.lines(), "driverSetting123(4)"));
+  ASSERT_GE(runs.size(), expected.size());
+  EXPECT_EQ(vector<string>(runs.begin(), runs.begin() + long(expected.size())), expected)
+      << "no wait, no read on a camera that did not start";
+}
+
+TEST_F(Corvid, ADetectorWithoutPixelsEndsTheRunWithItsOwnWarning) {
+  ASSERT_EQ(andorSimInjectStatus("getDetectorSize", ANDOR_SIM_NO_CAMERA, ANDOR_SIM_ALWAYS), 1);
+  auto vid = open(0);
+  vid->set("FramesPerTrigger", 1);
+  vid->start();
+  vid->stop();
+  vid->close(); // the request has been handled before the WM_QUIT behind it
+  vector<string> texts = warningTexts("corvid:imageSize");
+  ASSERT_EQ(texts.size(), 1u);
+  EXPECT_EQ(texts[0], "The camera reports a detector of 0 x 0 pixels, which holds no image; "
+                      "the acquisition reads no image.");
+}
+
+TEST_F(Corvid, AFrameIsStampedAfterItsImageArrived) {
+  auto vid = open(0);
+  vid->set("FramesPerTrigger", 1);
+  vid->start();
+  ASSERT_EQ(andorSimWaitForWaiters(1, patienceMs), 1);
+  const double beforeImage = getCurrentTime();
+  ASSERT_EQ(andorSimProduceImages(wide, 1), 1);
+  ASSERT_TRUE(vid->waitForFrames(1, patience));
+  EXPECT_GE(vid->getFrames()[0].time, beforeImage) << "stamped before the wait";
+}
+
+TEST_F(Corvid, AClosedDeviceEndsItsRunAfterTheNextImage) {
+  auto vid = open(0);
+  auto *adaptor = static_cast<corvidAdaptor *>(vid->adaptor());
+  vid->set("FramesPerTrigger", 5);
+  vid->answerAcquisitionContinues(true); // only keepRunning can end the run
+  vid->start();
+  shoot(wide);
+  ASSERT_TRUE(vid->waitForCall("countFrame", 1, patience));
+  ASSERT_EQ(andorSimWaitForWaiters(1, patienceMs), 1);
+  EXPECT_TRUE(adaptor->closeCamera()); // gives up waiting: no image comes
+  ASSERT_NE(adaptor->threadHandle, nullptr);
+  trace_.clear();
+  ASSERT_EQ(andorSimProduceImages(wide, 1), 1);
+  ASSERT_EQ(WaitForSingleObject(adaptor->threadHandle, patienceMs), WAIT_OBJECT_0)
+      << "the run went on after the close";
+  vector<string> camera = driverOnly(trace_.lines());
+  EXPECT_EQ(camera, (vector<string>{"getNewImageRange(ptr, ptr)",
+                                    "getImages16(2, 2, ptr, 3072, ptr, ptr)",
+                                    "driverSetting219(1, 0, 0, 0, 0)", "abortAcquisition()"}));
+  vid->answerAcquisitionContinues(std::nullopt);
+}
+
+TEST_F(Corvid, AnExposureSetJustAfterAStopReachesTheNextRun) {
+  auto vid = open(0);
+  vid->set("FramesPerTrigger", 3);
+  vid->start();
+  shoot(wide);
+  ASSERT_TRUE(vid->waitForCall("countFrame", 1, patience));
+  ASSERT_EQ(andorSimWaitForWaiters(1, patienceMs), 1);
+  vid->stop();
+  // The camera still acquires until the run sees the stop: it refuses this.
+  vid->set("Exposure", 0.25);
+  EXPECT_EQ(vid->number("Exposure"), 0.25);
+  shoot(wide);
+  ASSERT_TRUE(vid->waitForCall("acquisitionContinues=false", 1, patience));
+
+  vid->set("FramesPerTrigger", 1);
+  vid->start(); // the same thread's second run
+  shoot(wide);
+  ASSERT_TRUE(vid->waitForFrames(1, patience));
+  vid->close();
+  vector<string> camera = driverOnly(trace_.lines());
+  EXPECT_EQ(count(camera, "setExposureTime(0.25)"), 2) << "the refused one and the second run's";
+  vector<string> runs = from(camera, "driverSetting123(4)");
+  ASSERT_FALSE(runs.empty());
+  vector<string> second = from(vector<string>(runs.begin() + 1, runs.end()), "driverSetting123(4)");
+  ASSERT_GE(second.size(), 8u);
+  EXPECT_EQ(vector<string>(second.begin(), second.begin() + 8), runSetUp(64, 48, "0.25"));
+  AndorSimCameraState state{};
+  andorSimGetCamera(wide, &state);
+  EXPECT_EQ(state.exposureSet, 0.25f);
 }

@@ -64,6 +64,7 @@ TEST_F(Corvid, AListenerThatCannotBeAllocatedLeavesThePropertyWithoutOne) {
 
 TEST_F(Corvid, OpeningTwiceStartsOneThread) {
   auto vid = open(0);
+  auto *adaptor = static_cast<corvidAdaptor *>(vid->adaptor());
   andorSimClearCallLog();
   vid->open();
   // The thread asks the detector size as it starts, and its queue exists
@@ -72,17 +73,41 @@ TEST_F(Corvid, OpeningTwiceStartsOneThread) {
 #if !defined(_WIN32)
   EXPECT_EQ(win32RunningThreadCount(), threads_ + 1);
 #endif
-  EXPECT_TRUE(vid->adaptor()->openCamera()) << "open already";
+  const DWORD first = adaptor->threadId;
+  ThreadWatch thread(*adaptor);
+  EXPECT_FALSE(thread.ended(0));
+  EXPECT_TRUE(adaptor->openCamera()) << "open already";
   EXPECT_EQ(countPrefix(driverCalls(), "getDetectorSize"), 2) << "no second thread";
+  EXPECT_EQ(adaptor->threadId, first);
 #if !defined(_WIN32)
   EXPECT_EQ(win32RunningThreadCount(), threads_ + 1);
 #endif
   vid->close();
-#if !defined(_WIN32)
-  EXPECT_EQ(win32RunningThreadCount(), threads_);
-#endif
+  EXPECT_TRUE(thread.ended(0)) << "the close waited for the thread to end";
   vid->open();
   EXPECT_EQ(countPrefix(driverCalls(), "getDetectorSize"), 4) << "a fresh thread after a close";
+  ThreadWatch fresh(*adaptor);
+  vid->close();
+  EXPECT_TRUE(fresh.ended(0));
+}
+
+TEST_F(Corvid, AThreadThatCannotBeMadeLeavesTheDeviceClosed) {
+#if defined(_WIN32)
+  GTEST_SKIP() << "needs the stand-in's failure injection";
+#else
+  auto vid = open(0);
+  auto *adaptor = static_cast<corvidAdaptor *>(vid->adaptor());
+  win32FailNextCalls("CreateThread", ERROR_NOT_ENOUGH_MEMORY, 1);
+  vid->clearCalls();
+  EXPECT_THROW(vid->open(), imaqkit::Error) << "openCamera answered true";
+  EXPECT_EQ(vid->calls(), (vector<string>{"deviceIsOpen=false", "deviceIsOpen=false"}))
+      << "closeCamera ran after the failure";
+  EXPECT_EQ(adaptor->threadHandle, nullptr);
+  EXPECT_EQ(win32RunningThreadCount(), threads_);
+  EXPECT_FALSE(vid->isOpen());
+  vid->open(); // the toolbox may try again
+  EXPECT_TRUE(vid->isOpen());
+#endif
 }
 
 TEST_F(Corvid, ClosingAClosedDeviceChangesNothing) {

@@ -11,6 +11,7 @@
 #if !defined(_WIN32)
 #include "win32_test_control.h"
 #endif
+#include "corvidAdaptor.h"
 
 #include <gtest/gtest.h>
 
@@ -33,6 +34,30 @@ inline std::string driverLine(size_t index) {
   return line;
 }
 
+// One acquisition thread, seen through a handle of its own, so that its end
+// can be awaited after its object has let go of the thread's handle.
+class ThreadWatch {
+public:
+  explicit ThreadWatch(const corvidAdaptor &adaptor) {
+    if (!DuplicateHandle(GetCurrentProcess(), adaptor.threadHandle, GetCurrentProcess(), &handle_, 0,
+                         FALSE, DUPLICATE_SAME_ACCESS))
+      handle_ = nullptr;
+  }
+  ~ThreadWatch() {
+    if (handle_ != nullptr)
+      CloseHandle(handle_);
+  }
+  ThreadWatch(const ThreadWatch &) = delete;
+  ThreadWatch &operator=(const ThreadWatch &) = delete;
+
+  bool ended(uint32_t timeoutMs) const {
+    return handle_ != nullptr && WaitForSingleObject(handle_, timeoutMs) == WAIT_OBJECT_0;
+  }
+
+private:
+  HANDLE handle_ = nullptr;
+};
+
 inline std::vector<std::string> driverCalls() {
   std::vector<std::string> lines;
   for (size_t i = 0; i < andorSimCallLogCount(); ++i)
@@ -41,7 +66,8 @@ inline std::vector<std::string> driverCalls() {
 }
 
 // Driver lines as they are ("selectCamera(101)"), kit calls marked
-// ("kit frameWanted=true"). Kit calls are seen as they are made; driver
+// ("kit frameWanted=true"), and warnings when a test asks for them
+// ("warn corvid:imageSize The ..."). Kit calls are seen as they are made; driver
 // lines are taken up before each kit call and whenever the trace is read,
 // so calls made on one thread keep their order.
 class Trace {
@@ -50,6 +76,11 @@ public:
     std::lock_guard<std::mutex> lock(mutex_);
     takeDriverLines();
     lines_.push_back("kit " + entry);
+  }
+  void warning(const imaqkit::Warning &warning) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    takeDriverLines();
+    lines_.push_back("warn " + warning.id + " " + warning.text);
   }
   std::vector<std::string> lines() {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -93,6 +124,7 @@ protected:
   }
 
   void TearDown() override {
+    imaqkit::observeWarnings(nullptr);
     library_.reset();
     imaqkit::test::stopFailingAllocations();
     EXPECT_EQ(imaqkit::test::liveBlocks(), blocks_) << "imaqmalloc blocks leaked";

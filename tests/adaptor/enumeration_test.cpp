@@ -64,6 +64,10 @@ TEST_F(Corvid, EveryDeviceHasOneSourceAndTheExposureProperty) {
     EXPECT_EQ(exposure.lowerBound, 0.0);
     EXPECT_EQ(exposure.upperBound, 50.0);
     EXPECT_EQ(exposure.defaultValue, 0.01);
+    EXPECT_EQ(attributes.makerCalls,
+              (vector<string>{"newRealProperty(Exposure)", "setReadOnlyMode(Exposure, whileRunning)",
+                              "commitProperty(Exposure)"}))
+        << "the mode is set before the property is committed";
     EXPECT_TRUE(driverCalls().empty()) << "attributes ask the driver nothing";
   }
 }
@@ -71,11 +75,14 @@ TEST_F(Corvid, EveryDeviceHasOneSourceAndTheExposureProperty) {
 TEST_F(Corvid, UnloadingShutsTheDriverDown) {
   library_->enumerate();
   ASSERT_EQ(andorSimDriverInitialized(), 1);
-  andorSimClearCallLog();
+  trace_.clear();
+  imaqkit::observeWarnings([this](const imaqkit::Warning &warning) { trace_.warning(warning); });
   library_.reset();
-  EXPECT_EQ(driverCalls(), (vector<string>{"shutDownDriver()"}));
+  imaqkit::observeWarnings(nullptr);
+  EXPECT_EQ(trace_.lines(),
+            (vector<string>{"warn corvidPropListener:Info Shutting Down corvid", "shutDownDriver()"}))
+      << "the user is told before the driver goes";
   EXPECT_EQ(andorSimDriverInitialized(), 0);
-  EXPECT_EQ(warningTexts("corvidPropListener:Info"), (vector<string>{"Shutting Down corvid"}));
 }
 
 TEST_F(Corvid, AFailedAllocationMakesNoObjectAndAsksTheDriverNothing) {
@@ -91,4 +98,22 @@ TEST_F(Corvid, AFailedAllocationMakesNoObjectAndAsksTheDriverNothing) {
   // The toolbox can try again.
   auto vid = library_->createVideoInput(0);
   EXPECT_EQ(driverCalls(), (vector<string>{"getCameraHandle(0, ptr)", "selectCamera(100)"}));
+}
+
+TEST_F(Corvid, AConstructionThatThrowsGivesBackItsMemoryAndManager) {
+  library_->attributes(0);
+  andorSimClearCallLog();
+  imaqkit::test::throwFromPropertySet("propertyCount");
+  try {
+    library_->createVideoInput(0);
+    ADD_FAILURE() << "no error";
+  } catch (const imaqkit::Error &error) {
+    EXPECT_NE(string(error.what()).find("propertyCount failed"), string::npos) << error.what();
+  }
+  EXPECT_EQ(imaqkit::test::liveBlocks(), blocks_) << "the object's block and its listener";
+  EXPECT_EQ(imaqkit::test::liveManagers(), 0);
+  EXPECT_EQ(driverCalls(), (vector<string>{"getCameraHandle(0, ptr)", "selectCamera(100)"}));
+
+  auto vid = library_->createVideoInput(0);
+  EXPECT_EQ(vid->imageWidth(), 64);
 }

@@ -72,8 +72,10 @@ TEST_F(CorvidLifetime, AnImageAfterTheCloseLetsTheThreadEndByItself) {
 
 TEST_F(CorvidLifetime, OpeningAgainRetiresTheThreadLeftBehind) {
   auto vid = waitingAcquisition();
+  ThreadWatch left(*static_cast<corvidAdaptor *>(vid->adaptor()));
   closeWhileWaiting(*vid);
   vid->open();
+  EXPECT_TRUE(left.ended(0)) << "the thread left behind ended before the fresh one started";
 #if !defined(_WIN32)
   EXPECT_EQ(win32RunningThreadCount(), threads_ + 1) << "only the fresh thread runs";
 #endif
@@ -82,4 +84,35 @@ TEST_F(CorvidLifetime, OpeningAgainRetiresTheThreadLeftBehind) {
   shoot(wide);
   ASSERT_TRUE(vid->waitForFrames(1, patience));
   EXPECT_EQ(vid->getFrames()[0].pixel(0, 0), 1u);
+}
+
+// A driver whose abort does not release the wait: the toolbox's thread is
+// held for a bounded time only, and the thread, should the driver let it go
+// later, finds the object's memory and manager still there and frees them.
+TEST_F(CorvidLifetime, DestroyingAnObjectWhoseThreadTheDriverHoldsReturnsAfterItsBound) {
+  auto vid = waitingAcquisition();
+  auto *adaptor = static_cast<corvidAdaptor *>(vid->adaptor());
+  ThreadWatch thread(*adaptor);
+  ASSERT_EQ(andorSimInjectStatus("abortAcquisition", ANDOR_SIM_NO_CAMERA, ANDOR_SIM_ALWAYS), 1);
+  const Clock::time_point start = Clock::now();
+  vid.reset();
+  const double held = secondsSince(start);
+  EXPECT_GE(held, (2 * CORVID_CLOSE_WAIT_MS + CORVID_RELEASE_WAIT_MS) / 1000.0 - 0.1);
+  EXPECT_LT(held, (2 * CORVID_CLOSE_WAIT_MS + CORVID_RELEASE_WAIT_MS) / 1000.0 + 4);
+  EXPECT_EQ(warningTexts("corvid:threadStuck"),
+            (vector<string>{"The acquisition thread of camera 100 did not end within " +
+                            std::to_string(CORVID_RELEASE_WAIT_MS) + " ms of abortAcquisition."}));
+  EXPECT_EQ(warningTexts("corvid:threadLost").size(), 1u);
+  EXPECT_FALSE(thread.ended(0));
+  EXPECT_EQ(imaqkit::test::liveManagers(), 1) << "the thread's manager is kept";
+
+  trace_.clear();
+  andorSimClearInjectedStatuses();
+  ASSERT_EQ(andorSimProduceImages(wide, 1), 1);
+  ASSERT_TRUE(thread.ended(patienceMs));
+  EXPECT_EQ(imaqkit::test::liveManagers(), 0) << "freed by the thread as it ended";
+  EXPECT_EQ(imaqkit::test::liveBlocks(), blocks_);
+  vector<string> camera = driverOnly(trace_.lines());
+  EXPECT_EQ(count(camera, "getImages16(1, 1, ptr, 3072, ptr, ptr)"), 1);
+  EXPECT_EQ(count(camera, "abortAcquisition()"), 1);
 }

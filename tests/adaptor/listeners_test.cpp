@@ -44,10 +44,13 @@ TEST_F(Corvid, TheAdaptorKeepsTheExposureTheDriverReports) {
   EXPECT_EQ(warningTexts("corvidPropListener:debug").back(),
             "In Property listener. PropertyID: Exposure 0.000100\n");
 
-  // A refused exposure leaves the one the driver still reports.
-  ASSERT_EQ(andorSimInjectStatus("setExposureTime", ANDOR_SIM_INVALID_P1, ANDOR_SIM_ONCE), 1);
+  // A refused exposure is not the driver's old one: the user's stays, for
+  // the next run to hand over.
+  ASSERT_EQ(andorSimInjectStatus("setExposureTime", ANDOR_SIM_ACQUIRING, ANDOR_SIM_ONCE), 1);
   vid->set("Exposure", 2.0);
-  EXPECT_EQ(adaptorExposure(*vid), 0.0001f);
+  EXPECT_EQ(adaptorExposure(*vid), 2.0f);
+  EXPECT_EQ(warningTexts("corvidPropListener:debug").back(),
+            "In Property listener. PropertyID: Exposure 2.000000\n");
 
   vid->set("Exposure", 0.5);
   vid->set("FramesPerTrigger", 1);

@@ -30,11 +30,11 @@ std::string readText(const fs::path &file) {
 
 // The simulated driver leaves its state behind when the adaptor unloads it,
 // which the leak checker would count against acquire.
-Outcome runAcquire(const std::string &arguments) {
+Outcome runAcquire(const std::string &arguments, const std::string &environment = "") {
   const fs::path folder = fs::path(::testing::TempDir()) / "acquire_run";
   fs::create_directories(folder);
   const std::string command = "ASAN_OPTIONS=detect_leaks=0 ANDOR_SIM_CAMERAS=2 "
-                              "ANDOR_SIM_SIZE=96x64,48x40 ANDOR_SIM_MODE=free " ACQUIRE_FILE " " +
+                              "ANDOR_SIM_SIZE=96x64,48x40 ANDOR_SIM_MODE=free " + environment + " " ACQUIRE_FILE " " +
                               arguments + " >" + (folder / "out").string() + " 2>" +
                               (folder / "err").string();
   Outcome run;
@@ -131,4 +131,23 @@ TEST(Acquire, EveryErrorIsOneLineAndANonZeroExit) {
   Outcome help = runAcquire("--help");
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("--exposure S"), std::string::npos);
+}
+
+// A camera whose every read fails, or that never starts, gives no frame: the
+// run says why and writes no picture.
+TEST(Acquire, ACameraThatGivesNoImageWritesNoFrameAndSaysWhy) {
+  const fs::path out = fs::path(::testing::TempDir()) / "acquire_nothing";
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"ANDOR_SIM_FAIL=getImages16", "made no frame of any"},
+      {"ANDOR_SIM_FAIL=startAcquisition=20072", "startAcquisition returned status 20072"}};
+  for (const auto &[environment, expected] : cases) {
+    fs::remove_all(out);
+    Outcome run = runAcquire("--frames 3 --exposure 0.002 --timeout 1 --out " + out.string(), environment);
+    EXPECT_NE(run.status, 0) << environment;
+    EXPECT_NE(run.err.find("acquire: no frame came within 1"), std::string::npos) << environment << ": " << run.err;
+    EXPECT_NE(run.err.find(expected), std::string::npos) << environment << ": " << run.err;
+    EXPECT_EQ(run.out.find("frames acquired"), std::string::npos) << run.out;
+    EXPECT_FALSE(fs::exists(out / "frames.tif")) << environment;
+    EXPECT_FALSE(fs::exists(out / "preview.png")) << environment;
+  }
 }

@@ -80,8 +80,8 @@ protected:
 };
 
 // Enumerate, open, set the exposure, acquire three frames from a camera that
-// runs free, close: the run always ends by itself with the frames asked for,
-// whatever the driver said.
+// runs free, close: the run ends by itself with the frames asked for,
+// whatever the driver said, except when no image can be read at all.
 TEST_P(AndorFaults, Corvid) {
   ASSERT_EQ(andorSimAddCamera(camera, 16, 8), ANDOR_STATUS_SUCCESS);
   andorSimSetFramePeriod(camera, 0.002);
@@ -115,6 +115,26 @@ TEST_P(AndorFaults, Corvid) {
       } else {
         EXPECT_EQ(frames, 3u);
       }
+      return;
+    }
+    if (fails("startAcquisition")) {
+      // A camera that did not start sends nothing: the run warns and ends,
+      // and the user's stop and close end the acquisition.
+      vid->waitForFrames(3, std::chrono::seconds(1));
+      vid->stop();
+      vid->close();
+      EXPECT_EQ(vid->getFrames().size(), 0u);
+      EXPECT_EQ(warningCount("corvid:startAcquisition"), 1);
+      return;
+    }
+    if (always("getImages16") || always("getNewImageRange")) {
+      // Images come but none can be read: each is counted, none is a frame.
+      vid->recordCalls(true);
+      EXPECT_TRUE(vid->waitForCall("countFrame", 3, std::chrono::seconds(10)));
+      vid->stop();
+      vid->close();
+      EXPECT_EQ(vid->getFrames().size(), 0u);
+      EXPECT_GT(vid->stats().framesWanted, 0u) << "reported as dropped";
       return;
     }
     EXPECT_TRUE(vid->waitUntilStopped(std::chrono::seconds(10))) << "the run did not end";

@@ -60,6 +60,11 @@
  *   ANDOR_SIM_FRAME_PERIOD_MS   frame period in milliseconds; 0, the default,
  *                               follows the exposure
  *   ANDOR_SIM_RING              ring capacity in images (default 16)
+ *   ANDOR_SIM_FAIL              statuses to inject, as andorSimInjectStatus does:
+ *                               OPERATION[=STATUS][:once], several separated
+ *                               by commas; every call unless ":once", status
+ *                               ANDOR_SIM_NO_CAMERA unless given. E.g.
+ *                               "getImages16" or "startAcquisition=20072:once"
  *
  * Lifetime. Free-running acquisitions run on threads of the driver.
  * andorSimReset stops them; on POSIX they are also stopped when the library

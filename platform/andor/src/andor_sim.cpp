@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <string>
 
 namespace andorsim {
 namespace {
@@ -18,6 +20,46 @@ constexpr int32_t firstEnvironmentHandle = 100;
 double usedExposure(float seconds) {
   const double ticks = std::nearbyint(double(seconds) / exposureTick);
   return std::max(ticks * exposureTick, minimumExposure);
+}
+
+// ANDOR_SIM_FAIL: "OPERATION[=STATUS][:once]", several separated by commas.
+// Each is injected for every call (or the next one only); the status is
+// ANDOR_SIM_NO_CAMERA unless given. An entry that does not parse or names no
+// operation is reported on stderr and left out.
+void injectFromEnvironment(camsim::StatusInjector &injector) {
+  const char *value = std::getenv("ANDOR_SIM_FAIL");
+  if (!value || !*value)
+    return;
+  std::string rest(value);
+  while (!rest.empty()) {
+    const size_t comma = rest.find(',');
+    const std::string entry = rest.substr(0, comma);
+    rest = comma == std::string::npos ? std::string() : rest.substr(comma + 1);
+    std::string operation = entry;
+    bool always = true;
+    const size_t colon = operation.find(':');
+    if (colon != std::string::npos) {
+      always = operation.substr(colon + 1) != "once";
+      if (always && operation.substr(colon + 1) != "always")
+        operation.clear();
+      else
+        operation.resize(colon);
+    }
+    long long status = ANDOR_SIM_NO_CAMERA;
+    const size_t equals = operation.find('=');
+    if (equals != std::string::npos) {
+      const std::string number = operation.substr(equals + 1);
+      char *end = nullptr;
+      status = std::strtoll(number.c_str(), &end, 10);
+      if (number.empty() || *end != '\0' || status < INT32_MIN || status > INT32_MAX)
+        operation.clear();
+      else
+        operation.resize(equals);
+    }
+    if (operation.empty() || !injector.inject(operation.c_str(), int32_t(status), always))
+      std::fprintf(stderr, "ANDOR_SIM_FAIL: '%s' is not OPERATION[=STATUS][:once]; left out\n",
+                   entry.c_str());
+  }
 }
 
 } // namespace
@@ -80,6 +122,7 @@ void AndorSim::applyEnvironment() {
   }
   if (!cameras_.empty())
     current_ = cameras_.front()->handle;
+  injectFromEnvironment(injector);
 }
 
 int32_t AndorSim::initializeDriver() {

@@ -75,6 +75,10 @@ struct PropertyInfo {
 struct DeviceAttributes {
   std::vector<SourceInfo> sources;
   std::vector<PropertyInfo> properties; /* device properties, in commit order */
+  /* The property maker's calls in the order the adaptor made them:
+   * "newRealProperty(Exposure)", "setReadOnlyMode(Exposure, whileRunning)",
+   * "commitProperty(Exposure)". */
+  std::vector<std::string> makerCalls;
 };
 
 /* Frame memory comes from the engine's store: a running camera makes a frame
@@ -154,6 +158,10 @@ IMAQKIT_API void clearWarnings();
 IMAQKIT_API std::string formatWarning(const Warning &warning);
 /* Also print every new warning to stream (null: stop printing). */
 IMAQKIT_API void echoWarnings(std::FILE *stream);
+/* Also hand every new warning to observer, on the thread that raised it,
+ * with no kit lock held (an empty function: stop); for merging warnings into
+ * another log in the order they came. */
+IMAQKIT_API void observeWarnings(std::function<void(const Warning &)> observer);
 
 class VideoInput;
 

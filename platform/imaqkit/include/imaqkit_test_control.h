@@ -17,6 +17,10 @@ IMAQKIT_API long allocationCalls();
 IMAQKIT_API long liveBlocks();
 /* Adaptor managers made by createAdaptorManager and not yet deleted. */
 IMAQKIT_API long liveManagers();
+/* The next call of the named property set operation ("propertyRecord",
+ * "propertyCount", "propertyNames" or "attachListener"), on any device
+ * object, throws imaqkit::Error before it does anything; null: none. */
+IMAQKIT_API void throwFromPropertySet(const char *operation);
 
 } // namespace imaqkit::test
 

@@ -82,7 +82,7 @@ DeviceAttributes AdaptorLibrary::attributes(std::int32_t deviceId, const std::st
   detail::PropertyMaker maker;
   detail::SourceList sources;
   impl_->attributes(entry, format, maker, sources);
-  return DeviceAttributes{sources.sources(), maker.properties()};
+  return DeviceAttributes{sources.sources(), maker.properties(), maker.calls()};
 }
 
 std::unique_ptr<VideoInput> AdaptorLibrary::createVideoInput(std::int32_t deviceId,

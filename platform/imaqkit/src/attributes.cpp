@@ -38,6 +38,7 @@ ImaqPropertyHandle *PropertyMaker::newRealProperty(const char *name, double lowe
                                                     double upperBound, double defaultValue) {
   auto property = std::make_unique<ImaqPropertyHandle>();
   property->info.name = name != nullptr ? name : "";
+  calls_.push_back("newRealProperty(" + property->info.name + ")");
   property->info.storageKind = IMAQ_STORAGE_DOUBLE;
   property->info.deviceProperty = true;
   property->info.lowerBound = lowerBound;
@@ -57,6 +58,7 @@ bool PropertyMaker::ours(const ImaqPropertyHandle *property) const {
 }
 
 void PropertyMaker::commitProperty(ImaqPropertyHandle *property) {
+  calls_.push_back("commitProperty(" + (ours(property) ? property->info.name : std::string("?")) + ")");
   if (!ours(property) || property->committed || property->info.name.empty()) {
     adaptorWarn("imaqkit:attributes:badCommit",
                 "commitProperty was given a property that is not a new, named one of this maker.");
@@ -73,6 +75,8 @@ void PropertyMaker::commitProperty(ImaqPropertyHandle *property) {
 }
 
 void PropertyMaker::setReadOnlyMode(ImaqPropertyHandle *property, const char *mode) {
+  calls_.push_back("setReadOnlyMode(" + (ours(property) ? property->info.name : std::string("?")) + ", " +
+                   (mode != nullptr ? mode : "(null)") + ")");
   if (!ours(property)) {
     adaptorWarn("imaqkit:attributes:badProperty", "setReadOnlyMode was given a property this maker did not make.");
     return;

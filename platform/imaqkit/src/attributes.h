@@ -7,6 +7,7 @@
 #include "imaqkit_engine.h"
 
 #include <memory>
+#include <string>
 #include <vector>
 
 struct ImaqPropertyHandle {
@@ -34,12 +35,15 @@ public:
 
   /* The committed properties, in commit order, as they stand now. */
   std::vector<PropertyInfo> properties() const;
+  /* Every call made on this maker, in order (see DeviceAttributes). */
+  const std::vector<std::string> &calls() const { return calls_; }
 
 private:
   bool ours(const ImaqPropertyHandle *property) const;
 
   std::vector<std::unique_ptr<ImaqPropertyHandle>> made_;
   std::vector<const ImaqPropertyHandle *> committed_;
+  std::vector<std::string> calls_;
 };
 
 /* Reads a read-only mode word; false for a word the kit does not know. */

@@ -1,4 +1,5 @@
 #include "properties.h"
+#include "imaqkit_test_control.h"
 
 #include <cmath>
 #include <cstdio>
@@ -6,6 +7,17 @@
 namespace imaqkit::detail {
 
 namespace {
+
+std::mutex throwMutex;
+std::string throwAt; // the operation whose next call throws
+
+void throwIfAsked(const char *operation) {
+  std::lock_guard<std::mutex> lock(throwMutex);
+  if (throwAt != operation)
+    return;
+  throwAt.clear();
+  throw Error(std::string(operation) + " failed, as the test asked");
+}
 
 std::string show(double value) {
   char text[32];
@@ -64,16 +76,19 @@ std::vector<std::string> PropertyTable::names() const {
 
 IPropertyRecord *PropertyTable::propertyRecord(const char *name) {
   calls_.noteName("propertyRecord", name);
+  throwIfAsked("propertyRecord");
   return name != nullptr ? find(name) : nullptr;
 }
 
 std::int32_t PropertyTable::propertyCount() {
   calls_.note("propertyCount");
+  throwIfAsked("propertyCount");
   return static_cast<std::int32_t>(records_.size());
 }
 
 void PropertyTable::propertyNames(const char **names) {
   calls_.note("propertyNames");
+  throwIfAsked("propertyNames");
   if (names == nullptr)
     return;
   for (std::size_t i = 0; i < records_.size(); ++i)
@@ -82,6 +97,7 @@ void PropertyTable::propertyNames(const char **names) {
 
 void PropertyTable::attachListener(const char *name, IPropPostSetListener *listener) {
   calls_.noteName("attachListener", name);
+  throwIfAsked("attachListener");
   if (listener == nullptr)
     return;
   PropertyRecord *record = name != nullptr ? find(name) : nullptr;
@@ -151,3 +167,12 @@ std::int32_t PropertyTable::sourceId(const PropertyRecord &record) const {
 }
 
 } // namespace imaqkit::detail
+
+namespace imaqkit::test {
+
+void throwFromPropertySet(const char *operation) {
+  std::lock_guard<std::mutex> lock(detail::throwMutex);
+  detail::throwAt = operation != nullptr ? operation : "";
+}
+
+} // namespace imaqkit::test

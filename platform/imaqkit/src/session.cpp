@@ -165,6 +165,7 @@ bool Session::acquisitionContinues() {
     } else {
       answer = armed_;
     }
+    runUnderway_ = answer;
   }
   calls_.noteAnswer("acquisitionContinues", answer);
   return answer;
@@ -178,7 +179,7 @@ void Session::halt(IAdaptor *adaptor) {
       return;
     acquiring_ = false;
     armed_ = false;
-    haltPending_ = true;
+    haltPending_ = runUnderway_;
     halted_ = true;
   }
   changed_.notify_all();
@@ -233,6 +234,7 @@ void Session::close(IAdaptor *adaptor) {
     // The thread that would have seen these is gone with the device.
     haltPending_ = false;
     halted_ = false;
+    runUnderway_ = false;
   }
   changed_.notify_all();
 }
@@ -278,7 +280,7 @@ void Session::stop(IAdaptor *adaptor) {
       changed_.notify_all();
       return;
     }
-    haltPending_ = true;
+    haltPending_ = runUnderway_;
   }
   changed_.notify_all();
   adaptor->endCapture();

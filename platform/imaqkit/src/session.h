@@ -88,6 +88,10 @@ private:
   bool acquiring_ = false;
   // A stop or halt that the run in progress has yet to see.
   bool haltPending_ = false;
+  // A run has answered true and will test again. Only such a run is known
+  // to be there to see a halt: one that ended before its first test (an
+  // adaptor that gave up) must not leave the halt to the next start's run.
+  bool runUnderway_ = false;
   // Halted, waiting for resume.
   bool halted_ = false;
   double target_ = 0;

@@ -5,6 +5,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <functional>
 #include <mutex>
 
 namespace {
@@ -12,6 +13,7 @@ namespace {
 std::mutex logMutex;
 std::vector<imaqkit::Warning> warningLog;
 std::FILE *echo = nullptr;
+std::function<void(const imaqkit::Warning &)> observer;
 
 std::string formatText(const char *format, va_list args) {
   if (format == nullptr)
@@ -36,7 +38,8 @@ void adaptorWarn(const char *id, const char *format, ...) {
   imaqkit::Warning warning{id != nullptr ? id : "", formatText(format, args)};
   va_end(args);
 
-  std::lock_guard<std::mutex> lock(logMutex);
+  std::unique_lock<std::mutex> lock(logMutex);
+  const std::function<void(const imaqkit::Warning &)> observe = observer;
   if (echo != nullptr) {
     std::string line = imaqkit::formatWarning(warning);
     if (line.empty() || line.back() != '\n')
@@ -44,7 +47,10 @@ void adaptorWarn(const char *id, const char *format, ...) {
     std::fputs(line.c_str(), echo);
     std::fflush(echo);
   }
-  warningLog.push_back(std::move(warning));
+  warningLog.push_back(warning);
+  lock.unlock();
+  if (observe)
+    observe(warning);
 }
 
 namespace imaqkit {
@@ -64,6 +70,11 @@ std::string formatWarning(const Warning &warning) { return "Warning: " + warning
 void echoWarnings(std::FILE *stream) {
   std::lock_guard<std::mutex> lock(logMutex);
   echo = stream;
+}
+
+void observeWarnings(std::function<void(const Warning &)> observe) {
+  std::lock_guard<std::mutex> lock(logMutex);
+  observer = std::move(observe);
 }
 
 } // namespace imaqkit
