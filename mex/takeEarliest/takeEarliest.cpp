@@ -49,6 +49,10 @@ void readOutputSize(const mxArray *camera, const mxArray *size, int32_t &rows, i
   if (size == nullptr || mxIsEmpty(size)) {
     rows = readSizeProperty(camera, "expectedM");
     columns = readSizeProperty(camera, "expectedN");
+  } else if (mxIsSparse(size)) {
+    // Its storage holds only the nonzero elements: [0 5] keeps the 5 alone,
+    // where the second element would be read.
+    mexErrMsgTxt("takeEarliest: the output size must be a full array; it is sparse.");
   } else if (mxGetNumberOfElements(size) == 1) {
     rows = truncatedInt32(mxGetScalar(size));
     columns = 1;
@@ -107,6 +111,16 @@ void readIntoGlobal(int32_t bitDepth, const mxArray *nameArgument) {
              "takeEarliest: the global variable '%s' must be a numeric array whose elements are at least %d "
              "bits wide.",
              name, static_cast<int>(bitDepth));
+    mexErrMsgTxt(message);
+  }
+  // A sparse array stores only its nonzero elements, far fewer than its
+  // element count, so the driver would write past its storage. A complex
+  // one would take the image in its real parts only, next to imaginary
+  // parts of before: not the frame.
+  if (mxIsSparse(variable) || mxIsComplex(variable)) {
+    char message[messageSize];
+    snprintf(message, sizeof message, "takeEarliest: the global variable '%s' must be a full, real array; it is %s.",
+             name, mxIsSparse(variable) ? "sparse" : "complex");
     mexErrMsgTxt(message);
   }
   size_t elements = mxGetNumberOfElements(variable);

@@ -1,7 +1,8 @@
 // libFuzzer target for one MEX library (FUZZ_LIBRARY), driven through the
 // session host: each input is decoded into an argument list of random
-// classes, sizes, empties, camera objects with and without the properties
-// read, texts and function handles, and a number of outputs. A refused call
+// classes, sizes, empties, sparse and complex arrays, camera objects with and
+// without the properties read, texts and function handles, a number of
+// outputs, and the global variable a call names. A refused call
 // must be a MATLAB error with a text; afterwards the cameras deliver what was
 // asked of them, the library is cleared, and whatever it left is a failure.
 #include "andor_sim_control.h"
@@ -87,6 +88,10 @@ struct Fuzz {
     }
     if (index == 1 && library == "takeEarliest") return session.number(bytes.next() & 1 ? 16 : 32);
     if (index == 1) return callback(bytes);
+    if (index == 2 && library == "takeEarliest" && (bytes.next() & 1)) {
+      session.setGlobal("frame", frameStore(bytes));
+      return session.text("frame");
+    }
     return session.number(1 + bytes.next() % 4);
   }
 
@@ -99,22 +104,63 @@ struct Fuzz {
     });
   }
 
-  mexhost::Value matrix(Bytes &bytes) {
-    const mxClassID classId = numericClass(bytes);
-    const size_t rows = bytes.next() % 4, columns = bytes.next() % 4;
+  // Numbers an array of the class can hold: an integer class holds only what
+  // it can represent, as MATLAB's conversions make sure. For a sparse array
+  // about half are 0, so that it stores fewer elements than it counts.
+  static std::vector<double> numbers(Bytes &bytes, mxClassID classId, size_t count, bool sparse = false) {
     const bool floating = classId == mxDOUBLE_CLASS || classId == mxSINGLE_CLASS;
     const bool unsignedClass = classId == mxUINT8_CLASS || classId == mxUINT16_CLASS ||
                                classId == mxUINT32_CLASS || classId == mxUINT64_CLASS;
     std::vector<double> values;
-    for (size_t i = 0; i < rows * columns; ++i) {
-      double value = number(bytes);
-      // An integer class holds only what it can represent, as MATLAB's
-      // conversions make sure.
+    for (size_t i = 0; i < count; ++i) {
+      double value = sparse && (bytes.next() & 1) ? 0 : number(bytes);
       if (!floating) value = std::isfinite(value) ? std::fmod(value, 100) : 0;
       if (unsignedClass) value = std::fabs(value);
       values.push_back(value);
     }
-    return session.numbers(classId, rows, columns, values);
+    return values;
+  }
+
+  mexhost::Value matrix(Bytes &bytes) {
+    const mxClassID classId = numericClass(bytes);
+    const size_t rows = bytes.next() % 4, columns = bytes.next() % 4;
+    return session.numbers(classId, rows, columns, numbers(bytes, classId, rows * columns));
+  }
+
+  // Double, complex double or logical; only the nonzero elements are stored.
+  mexhost::Value sparse(Bytes &bytes) {
+    const int kind = bytes.next() % 3;
+    const size_t rows = bytes.next() % 4, columns = bytes.next() % 4;
+    std::vector<double> values = numbers(bytes, mxDOUBLE_CLASS, rows * columns, true);
+    if (kind == 2) return session.sparse(mxLOGICAL_CLASS, rows, columns, values);
+    return session.sparse(mxDOUBLE_CLASS, rows, columns, values,
+                          kind == 1 ? numbers(bytes, mxDOUBLE_CLASS, rows * columns, true) : std::vector<double>{});
+  }
+
+  mexhost::Value complexMatrix(Bytes &bytes) {
+    const mxClassID classId = numericClass(bytes);
+    const size_t rows = bytes.next() % 4, columns = bytes.next() % 4;
+    std::vector<double> real = numbers(bytes, classId, rows * columns);
+    return session.complexNumbers(classId, rows, columns, real, numbers(bytes, classId, rows * columns));
+  }
+
+  // What the global variable "frame" holds for a call that names it: mostly
+  // of the images' element count, of every kind. A few bytes make it, so
+  // that the input's other calls get the rest.
+  mexhost::Value frameStore(Bytes &bytes) {
+    const int kind = bytes.next() % 4;
+    if (kind == 3) return value(bytes, 1);
+    const mxClassID classId = kind == 1 ? mxDOUBLE_CLASS : numericClass(bytes);
+    const size_t every = 1 + bytes.next() % 8; // of a sparse one, the nonzero elements
+    const double fill = 1 + bytes.next() % 100;
+    std::vector<double> values(48, fill);
+    switch (kind) {
+    case 0: return session.numbers(classId, 8, 6, values);
+    case 1:
+      for (size_t i = 0; i < values.size(); ++i) values[i] = i % every == 0 ? fill : 0;
+      return session.sparse(mxDOUBLE_CLASS, 6, 8, values);
+    default: return session.complexNumbers(classId, 48, 1, values, values);
+    }
   }
 
   mexhost::Value camera(Bytes &bytes) {
@@ -128,7 +174,7 @@ struct Fuzz {
   }
 
   mexhost::Value value(Bytes &bytes, int depth = 0) {
-    switch (bytes.next() % (depth > 0 ? 8 : 10)) {
+    switch (bytes.next() % (depth > 0 ? 10 : 12)) {
     case 0: return session.number(number(bytes));
     case 1: return session.int32(int32_t(number(bytes) == 200 ? qcamCamera : bytes.next()));
     case 2: return matrix(bytes);
@@ -137,7 +183,9 @@ struct Fuzz {
     case 5: return session.emptyStruct();
     case 6: return session.text("");
     case 7: return session.numbers(mxLOGICAL_CLASS, 1, 1, {double(bytes.next() & 1)});
-    case 8: return camera(bytes);
+    case 8: return sparse(bytes);
+    case 9: return complexMatrix(bytes);
+    case 10: return camera(bytes);
     default: return callback(bytes);
     }
   }
@@ -166,6 +214,7 @@ struct Fuzz {
       qcamSimWaitUntilDrained(5000);
     }
     session.pumpMessages();
+    session.clearGlobal("frame"); // inputs stay independent of each other
     // Loading a library costs more than most calls: it is cleared after
     // every few inputs, and whatever it left is checked then.
     if (++inputs % clearEvery != 0) return;

@@ -159,26 +159,31 @@ TEST_F(TestMex, ClassIdsAndTestsAreMatlabs) {
   struct Case {
     Value value;
     std::vector<double> expected; // class, numel, M, N, empty, numeric, char, cell,
-                                  // struct, logical, double, function handle
+                                  // struct, logical, double, function handle, sparse, complex
   };
   std::vector<Case> cases = {
-      {session.number(2.5), {6, 1, 1, 1, 0, 1, 0, 0, 0, 0, 1, 0}},
-      {session.numbers(mxINT16_CLASS, 2, 2), {10, 4, 2, 2, 0, 1, 0, 0, 0, 0, 0, 0}},
-      {session.numbers(mxUINT16_CLASS, 1, 3), {11, 3, 1, 3, 0, 1, 0, 0, 0, 0, 0, 0}},
-      {session.int32(1), {12, 1, 1, 1, 0, 1, 0, 0, 0, 0, 0, 0}},
-      {session.numbers(mxLOGICAL_CLASS, 1, 1, {1}), {3, 1, 1, 1, 0, 0, 0, 0, 0, 1, 0, 0}},
-      {session.text("abc"), {4, 3, 1, 3, 0, 0, 1, 0, 0, 0, 0, 0}},
-      {session.text(""), {4, 0, 0, 0, 1, 0, 1, 0, 0, 0, 0, 0}},
-      {session.empty(), {6, 0, 0, 0, 1, 1, 0, 0, 0, 0, 1, 0}},
-      {session.emptyStruct(), {2, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0}},
+      {session.number(2.5), {6, 1, 1, 1, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0}},
+      {session.numbers(mxINT16_CLASS, 2, 2), {10, 4, 2, 2, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0}},
+      {session.numbers(mxUINT16_CLASS, 1, 3), {11, 3, 1, 3, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0}},
+      {session.int32(1), {12, 1, 1, 1, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0}},
+      {session.numbers(mxLOGICAL_CLASS, 1, 1, {1}), {3, 1, 1, 1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0}},
+      {session.text("abc"), {4, 3, 1, 3, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0}},
+      {session.text(""), {4, 0, 0, 0, 1, 0, 1, 0, 0, 0, 0, 0, 0, 0}},
+      {session.empty(), {6, 0, 0, 0, 1, 1, 0, 0, 0, 0, 1, 0, 0, 0}},
+      {session.emptyStruct(), {2, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 0, 0}},
       {session.functionHandle([](auto &, int) { return std::vector<Value>{}; }),
-       {16, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0, 1}},
+       {16, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0}},
+      // A sparse array counts every element, stored or not.
+      {session.sparse(mxDOUBLE_CLASS, 3, 4, {0, 5}), {6, 12, 3, 4, 0, 1, 0, 0, 0, 0, 1, 0, 1, 0}},
+      {session.sparse(mxLOGICAL_CLASS, 2, 2), {3, 4, 2, 2, 0, 0, 0, 0, 0, 1, 0, 0, 1, 0}},
+      {session.sparse(mxDOUBLE_CLASS, 1, 2, {1}, {2}), {6, 2, 1, 2, 0, 1, 0, 0, 0, 0, 1, 0, 1, 1}},
+      {session.complexNumbers(mxINT16_CLASS, 2, 1), {10, 2, 2, 1, 0, 1, 0, 0, 0, 0, 0, 0, 0, 1}},
   };
   for (const Case &c : cases) {
     Value described = value("describe", {c.value});
-    ASSERT_EQ(described.elements(), 12u);
+    ASSERT_EQ(described.elements(), 14u);
     const double *d = mxGetPr(described.get());
-    EXPECT_EQ(std::vector<double>(d, d + 12), c.expected) << c.value.className();
+    EXPECT_EQ(std::vector<double>(d, d + 14), c.expected) << c.value.className();
   }
 }
 

@@ -50,7 +50,7 @@ static void trappedCall(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs
 }
 
 static mxArray *describe(const mxArray *value) {
-  mxArray *result = mxCreateDoubleMatrix(1, 12, mxREAL);
+  mxArray *result = mxCreateDoubleMatrix(1, 14, mxREAL);
   double *d = mxGetPr(result);
   d[0] = (double)mxGetClassID(value);
   d[1] = (double)mxGetNumberOfElements(value);
@@ -64,6 +64,55 @@ static mxArray *describe(const mxArray *value) {
   d[9] = mxIsLogical(value);
   d[10] = mxIsDouble(value);
   d[11] = mxIsFunctionHandle(value);
+  d[12] = mxIsSparse(value);
+  d[13] = mxIsComplex(value);
+  return result;
+}
+
+/* sparse(x) of a full double matrix: room for its nonzero elements only. */
+static mxArray *sparseOf(const mxArray *full) {
+  const mwSize m = mxGetM(full), n = mxGetN(full);
+  const double *re = mxGetPr(full);
+  const double *im = mxIsComplex(full) ? mxGetPi(full) : NULL;
+  mwSize count = 0, i, j, k = 0;
+  mxArray *result;
+  mwIndex *ir, *jc;
+  double *pr, *pi;
+  for (i = 0; i < m * n; ++i) count += re[i] != 0 || (im != NULL && im[i] != 0);
+  result = mxCreateSparse(m, n, count, im != NULL ? mxCOMPLEX : mxREAL);
+  ir = mxGetIr(result);
+  jc = mxGetJc(result);
+  pr = mxGetPr(result);
+  pi = mxGetPi(result);
+  for (j = 0; j < n; ++j) {
+    jc[j] = k;
+    for (i = 0; i < m; ++i) {
+      const mwSize e = j * m + i;
+      if (re[e] == 0 && (im == NULL || im[e] == 0)) continue;
+      ir[k] = i;
+      pr[k] = re[e];
+      if (im != NULL) pi[k] = im[e];
+      ++k;
+    }
+  }
+  jc[n] = k;
+  return result;
+}
+
+/* full(s) of a sparse double matrix. */
+static mxArray *fullOf(const mxArray *sparse) {
+  const mwSize m = mxGetM(sparse), n = mxGetN(sparse);
+  const mwIndex *ir = mxGetIr(sparse), *jc = mxGetJc(sparse);
+  const double *pr = mxGetPr(sparse), *pi = mxGetPi(sparse);
+  mxArray *result = mxCreateDoubleMatrix(m, n, mxIsComplex(sparse) ? mxCOMPLEX : mxREAL);
+  double *re = mxGetPr(result), *im = mxGetPi(result);
+  mwSize j;
+  mwIndex k;
+  for (j = 0; j < n; ++j)
+    for (k = jc[j]; k < jc[j + 1]; ++k) {
+      re[j * m + ir[k]] = pr[k];
+      if (im != NULL) im[j * m + ir[k]] = pi[k];
+    }
   return result;
 }
 
@@ -215,6 +264,19 @@ void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[]) {
     status = mxGetString(prhs[1], buffer, (mwSize)mxGetScalar(prhs[2]));
     plhs[0] = mxCreateString(buffer);
     if (nlhs > 1) plhs[1] = mxCreateDoubleScalar(status);
+  } else if (strcmp(command, "sparse") == 0) {
+    requireInputs(nrhs, 2);
+    plhs[0] = sparseOf(prhs[1]);
+  } else if (strcmp(command, "full") == 0) {
+    requireInputs(nrhs, 2);
+    plhs[0] = fullOf(prhs[1]);
+  } else if (strcmp(command, "fillAll") == 0) {
+    /* Writes as many bytes as the size says, whatever the storage holds. */
+    mxArray *copy;
+    requireInputs(nrhs, 2);
+    copy = mxDuplicateArray(prhs[1]);
+    memset(mxGetData(copy), 1, mxGetNumberOfElements(copy) * mxGetElementSize(copy));
+    plhs[0] = copy;
   } else if (strcmp(command, "frames") == 0) {
     requireInputs(nrhs, 4);
     plhs[0] = buildFrames((mwSize)mxGetScalar(prhs[1]), (mwSize)mxGetScalar(prhs[2]),

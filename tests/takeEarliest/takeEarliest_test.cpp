@@ -87,6 +87,8 @@ TEST_F(Test, TheOutputSizeShapesTheArrayAndThePixelsAsked) {
       {pixels2, {session.number(2.9)}, 2, 1},
       {pixels42, {session.empty()}, 6, 7},
       {pixels42, {}, 6, 7},
+      // Real parts, as mxGetPr reads them; nothing beyond them is read.
+      {pixels20, {session.complexNumbers(mxDOUBLE_CLASS, 1, 2, {4, 5}, {1, 1})}, 4, 5},
   };
   for (const Case &c : cases) {
     useCamera(c.handle, 2);
@@ -201,6 +203,50 @@ TEST_F(Test, BadInputsAreRefusedBeforeAnythingIsRead) {
                                  "expectedM and expectedN properties.");
   EXPECT_TRUE(callLog().empty());
   EXPECT_EQ(imagesRead(pixels100), 0u);
+}
+
+// Sparse storage holds only the nonzero elements, fewer than the size says:
+// read or written as a full array it is overrun.
+TEST_F(Test, SparseAndComplexArraysAreRefusedBeforeAnythingIsRead) {
+  useCamera(pixels100, 1);
+  session.setGlobal("sparseFrame", session.sparse(mxDOUBLE_CLASS, 10, 10, {7}));
+  session.setGlobal("sparseFlags", session.sparse(mxLOGICAL_CLASS, 10, 10, {1}));
+  session.setGlobal("complexFrame", session.complexNumbers(mxINT16_CLASS, 10, 10, {7}, {1}));
+  const char sparseSize[] = "takeEarliest: the output size must be a full array; it is sparse.";
+  struct Case {
+    std::vector<mexhost::Value> inputs; // after the camera object
+    std::string message;
+  };
+  const Case cases[] = {
+      {{session.number(16), session.text("sparseFrame")},
+       "takeEarliest: the global variable 'sparseFrame' must be a full, real array; it is sparse."},
+      {{session.number(16), session.text("sparseFlags")},
+       "takeEarliest: the global variable 'sparseFlags' must be a numeric array whose elements are at least 16 bits "
+       "wide."},
+      // Only the real parts would take the image.
+      {{session.number(16), session.text("complexFrame")},
+       "takeEarliest: the global variable 'complexFrame' must be a full, real array; it is complex."},
+      {{session.number(16), session.sparse(mxDOUBLE_CLASS, 1, 2, {0, 100})}, sparseSize},
+      {{session.number(16), session.sparse(mxDOUBLE_CLASS, 1, 2, {10, 10})}, sparseSize},
+      {{session.number(16), session.sparse(mxDOUBLE_CLASS, 1, 1, {100})}, sparseSize},
+      {{session.number(16), session.sparse(mxDOUBLE_CLASS, 1, 2, {10, 10}, {1, 0})}, sparseSize},
+  };
+  for (const Case &c : cases) {
+    mexhost::CallResult result = take(c.inputs, 0);
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(result.errorMessage, c.message);
+  }
+  EXPECT_TRUE(callLog().empty());
+  EXPECT_EQ(imagesRead(pixels100), 0u);
+  EXPECT_EQ(session.global("sparseFrame").scalar(), 7) << "the variable is left as it was";
+  EXPECT_EQ(session.global("complexFrame").scalar(), 7);
+
+  // An empty sparse size is no size: the camera's own, as for [].
+  useCamera(pixels42, 1);
+  mexhost::CallResult result = take({session.number(16), session.sparse(mxDOUBLE_CLASS, 0, 0)});
+  ASSERT_TRUE(result.ok) << result.errorMessage;
+  EXPECT_EQ(result.outputs[0].rows(), 6u);
+  EXPECT_EQ(result.outputs[0].columns(), 7u);
 }
 
 } // namespace

@@ -163,6 +163,17 @@ public:
   /* A real numeric matrix of the class, filled column by column. */
   Value numbers(mxClassID classId, size_t rows, size_t columns,
                 const std::vector<double> &values = {});
+  /* The same with imaginary parts, kept apart from the real ones as MATLAB
+   * keeps them. */
+  Value complexNumbers(mxClassID classId, size_t rows, size_t columns,
+                       const std::vector<double> &real = {},
+                       const std::vector<double> &imaginaryParts = {});
+  /* A sparse double or logical matrix of the values given in full, column by
+   * column; only the nonzero ones are stored (room for them, at least one).
+   * Imaginary parts make a complex double one. */
+  Value sparse(mxClassID classId, size_t rows, size_t columns,
+               const std::vector<double> &values = {},
+               const std::vector<double> &imaginaryParts = {});
   Value text(const std::string &value);
   Value empty(); /* [] */
   Value emptyStruct(); /* 0-by-0 struct with no fields */

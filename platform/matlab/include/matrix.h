@@ -58,6 +58,8 @@ typedef enum { mxREAL = 0, mxCOMPLEX = 1 } mxComplexity;
 #define mxCreateNumericArray mxCreateNumericArray_730
 #define mxCreateDoubleMatrix mxCreateDoubleMatrix_730
 #define mxCreateLogicalMatrix mxCreateLogicalMatrix_730
+#define mxCreateSparse mxCreateSparse_730
+#define mxCreateSparseLogicalMatrix mxCreateSparseLogicalMatrix_730
 #define mxCreateCellMatrix mxCreateCellMatrix_730
 #define mxCreateCellArray mxCreateCellArray_730
 #define mxCreateStructMatrix mxCreateStructMatrix_730
@@ -73,6 +75,9 @@ typedef enum { mxREAL = 0, mxCOMPLEX = 1 } mxComplexity;
 #define mxGetString mxGetString_730
 #define mxGetDimensions mxGetDimensions_730
 #define mxGetNumberOfDimensions mxGetNumberOfDimensions_730
+#define mxGetIr mxGetIr_730
+#define mxGetJc mxGetJc_730
+#define mxGetNzmax mxGetNzmax_730
 
 #ifdef __cplusplus
 extern "C" {
@@ -94,6 +99,11 @@ mxArray *mxCreateDoubleMatrix(mwSize m, mwSize n, mxComplexity flag);
 mxArray *mxCreateDoubleScalar(double value);
 mxArray *mxCreateLogicalMatrix(mwSize m, mwSize n);
 mxArray *mxCreateLogicalScalar(mxLogical value);
+/* Sparse arrays (double or logical) hold room for nzmax nonzero elements
+ * only: their values in pr (and pi), their rows in ir, and where each
+ * column's elements begin in jc (n + 1 entries; jc[n] counts the nonzeros). */
+mxArray *mxCreateSparse(mwSize m, mwSize n, mwSize nzmax, mxComplexity flag);
+mxArray *mxCreateSparseLogicalMatrix(mwSize m, mwSize n, mwSize nzmax);
 mxArray *mxCreateString(const char *str);
 mxArray *mxCreateCellMatrix(mwSize m, mwSize n);
 mxArray *mxCreateCellArray(mwSize ndim, const mwSize *dims);
@@ -118,6 +128,7 @@ size_t mxGetElementSize(const mxArray *pa);
 bool mxIsEmpty(const mxArray *pa);
 bool mxIsNumeric(const mxArray *pa);
 bool mxIsComplex(const mxArray *pa);
+bool mxIsSparse(const mxArray *pa);
 bool mxIsDouble(const mxArray *pa);
 bool mxIsSingle(const mxArray *pa);
 bool mxIsInt8(const mxArray *pa);
@@ -134,10 +145,18 @@ bool mxIsCell(const mxArray *pa);
 bool mxIsStruct(const mxArray *pa);
 bool mxIsFunctionHandle(const mxArray *pa);
 
-/* Data. */
+/* Data. The real and imaginary parts of a complex array are stored apart:
+ * mxGetData and mxGetPr give the real parts, mxGetImagData and mxGetPi the
+ * imaginary ones (null for a real array). mxGetScalar gives the first real
+ * element, of a sparse array the first nonzero one (0 if none). */
 double mxGetScalar(const mxArray *pa);
 void *mxGetData(const mxArray *pa);
 double *mxGetPr(const mxArray *pa);
+void *mxGetImagData(const mxArray *pa);
+double *mxGetPi(const mxArray *pa);
+mwIndex *mxGetIr(const mxArray *pa);
+mwIndex *mxGetJc(const mxArray *pa);
+mwSize mxGetNzmax(const mxArray *pa);
 mxLogical *mxGetLogicals(const mxArray *pa);
 mxChar *mxGetChars(const mxArray *pa);
 

@@ -89,22 +89,74 @@ mxArray *newArray(mxClassID classId, const std::vector<size_t> &dims) {
   return raw;
 }
 
-mxArray *newNumeric(mxClassID classId, const std::vector<size_t> &dims, Fill fill) {
-  std::vector<size_t> shape = normalised(dims);
-  size_t count = countOf(shape);
-  size_t size = elementSize(classId);
+// Element storage under the session's allocation limit; null for 0 bytes.
+static void *allocateStorage(size_t count, size_t size, Fill fill) {
   if (count != 0 && size > std::numeric_limits<size_t>::max() / count) raiseOutOfMemory();
-  size_t bytes = count * size;
-  size_t limit = state().allocationLimit;
+  const size_t bytes = count * size;
+  const size_t limit = state().allocationLimit;
   if (limit != 0 && bytes > limit) raiseOutOfMemory();
-  void *data = nullptr;
-  if (bytes != 0) {
-    data = fill == Fill::zeros ? std::calloc(1, bytes) : std::malloc(bytes);
-    if (data == nullptr) raiseOutOfMemory();
+  if (bytes == 0) return nullptr;
+  void *storage = fill == Fill::zeros ? std::calloc(1, bytes) : std::malloc(bytes);
+  if (storage == nullptr) raiseOutOfMemory();
+  return storage;
+}
+
+namespace {
+
+// Holds new storage until a record takes it; on failure frees what it holds.
+struct Storage {
+  void *data = nullptr, *imag = nullptr;
+  mwIndex *ir = nullptr, *jc = nullptr;
+  ~Storage() {
+    std::free(data);
+    std::free(imag);
+    std::free(ir);
+    std::free(jc);
   }
+  void moveInto(mxArray *array) {
+    array->data = data;
+    array->imagData = imag;
+    array->ir = ir;
+    array->jc = jc;
+    data = imag = nullptr;
+    ir = jc = nullptr;
+  }
+};
+
+} // namespace
+
+mxArray *newNumeric(mxClassID classId, const std::vector<size_t> &dims, Fill fill, bool hasImaginary) {
+  std::vector<size_t> shape = normalised(dims);
+  const size_t count = countOf(shape);
+  const size_t size = elementSize(classId);
+  Storage storage;
+  storage.data = allocateStorage(count, size, fill);
+  if (hasImaginary) storage.imag = allocateStorage(count, size, fill);
   mxArray *array = newArray(classId, shape);
-  array->data = data;
-  array->dataBytes = bytes;
+  storage.moveInto(array);
+  array->dataBytes = count * size;
+  array->isComplex = hasImaginary;
+  return array;
+}
+
+mxArray *newSparse(mxClassID classId, size_t m, size_t n, size_t nzmax, bool hasImaginary, Fill fill) {
+  // MATLAB keeps room for at least one value, so an all-zero array still has
+  // a first element to point at.
+  if (nzmax == 0) nzmax = 1;
+  if (n == std::numeric_limits<size_t>::max()) raiseOutOfMemory();
+  const size_t size = elementSize(classId);
+  Storage storage;
+  storage.data = allocateStorage(nzmax, size, fill);
+  if (hasImaginary) storage.imag = allocateStorage(nzmax, size, fill);
+  storage.ir = static_cast<mwIndex *>(allocateStorage(nzmax, sizeof(mwIndex), fill));
+  // The column starts are always read, whatever the values hold.
+  storage.jc = static_cast<mwIndex *>(allocateStorage(n + 1, sizeof(mwIndex), Fill::zeros));
+  mxArray *array = newArray(classId, {m, n});
+  storage.moveInto(array);
+  array->dataBytes = nzmax * size;
+  array->isComplex = hasImaginary;
+  array->sparse = true;
+  array->nzmax = nzmax;
   return array;
 }
 
@@ -113,9 +165,20 @@ static bool holdsElements(mxClassID classId) {
 }
 
 mxArray *duplicate(const mxArray *source) {
-  mxArray *copy = holdsElements(source->classId) ? newNumeric(source->classId, source->dims, Fill::none)
-                                                 : newArray(source->classId, source->dims);
+  mxArray *copy = nullptr;
+  if (source->sparse) {
+    copy = newSparse(source->classId, source->dims[0], source->dims[1], source->nzmax,
+                     source->isComplex, Fill::none);
+    std::memcpy(copy->ir, source->ir, source->nzmax * sizeof(mwIndex));
+    std::memcpy(copy->jc, source->jc, (source->dims[1] + 1) * sizeof(mwIndex));
+  } else if (holdsElements(source->classId)) {
+    copy = newNumeric(source->classId, source->dims, Fill::none, source->isComplex);
+  } else {
+    copy = newArray(source->classId, source->dims);
+  }
   if (source->dataBytes != 0) std::memcpy(copy->data, source->data, source->dataBytes);
+  if (source->isComplex && source->dataBytes != 0)
+    std::memcpy(copy->imagData, source->imagData, source->dataBytes);
   copy->fields = source->fields;
   copy->className = source->className;
   copy->function = source->function;
@@ -143,8 +206,17 @@ void destroy(mxArray *array) {
             "two containers, or destroyed while still inside one)");
     destroy(element);
   }
-  std::free(array->data);
+  freeStorage(array);
   delete array;
+}
+
+void freeStorage(mxArray *array) {
+  std::free(array->data);
+  std::free(array->imagData);
+  std::free(array->ir);
+  std::free(array->jc);
+  array->data = array->imagData = nullptr;
+  array->ir = array->jc = nullptr;
 }
 
 void placeIntoContainer(mxArray *value, const char *api) {
@@ -197,6 +269,8 @@ void measure(const mxArray *array, MemoryCount &count,
              std::unordered_set<const mxArray *> &seen) {
   if (!seen.insert(array).second) return;
   count.bytes += array->dataBytes;
+  if (array->isComplex) count.bytes += array->dataBytes;
+  if (array->sparse) count.bytes += (array->nzmax + array->dims[1] + 1) * sizeof(mwIndex);
   for (const mxArray *element : array->slots)
     if (element != nullptr && isLive(element)) measure(element, count, seen);
 }

@@ -15,10 +15,11 @@ std::vector<size_t> dimsOf(mwSize ndim, const mwSize *dims) {
 mxArray *createNumeric(mxClassID classid, mxComplexity flag, const std::vector<size_t> &dims,
                        const char *api) {
   requireMainThread(api);
-  if (flag != mxREAL) fault("%s: complex arrays are not supported here", api);
   if (!isNumericClass(classid) && classid != mxLOGICAL_CLASS && classid != mxCHAR_CLASS)
     return nullptr;
-  return newNumeric(classid, dims);
+  if (flag == mxCOMPLEX && !isNumericClass(classid))
+    fault("%s: only numeric arrays have imaginary parts", api);
+  return newNumeric(classid, dims, Fill::zeros, flag == mxCOMPLEX);
 }
 
 mxArray *createStruct(const std::vector<size_t> &dims, int nfields, const char **names,
@@ -68,6 +69,16 @@ MX_API mxArray *mxCreateLogicalScalar(mxLogical value) {
   mxArray *array = createNumeric(mxLOGICAL_CLASS, mxREAL, {1, 1}, "mxCreateLogicalScalar");
   *static_cast<mxLogical *>(array->data) = value;
   return array;
+}
+
+MX_API mxArray *mxCreateSparse_730(mwSize m, mwSize n, mwSize nzmax, mxComplexity flag) {
+  requireMainThread("mxCreateSparse");
+  return newSparse(mxDOUBLE_CLASS, m, n, nzmax, flag == mxCOMPLEX);
+}
+
+MX_API mxArray *mxCreateSparseLogicalMatrix_730(mwSize m, mwSize n, mwSize nzmax) {
+  requireMainThread("mxCreateSparseLogicalMatrix");
+  return newSparse(mxLOGICAL_CLASS, m, n, nzmax, false);
 }
 
 MX_API mxArray *mxCreateCellMatrix_730(mwSize m, mwSize n) {

@@ -82,8 +82,11 @@ MX_API bool mxIsEmpty(const mxArray *pa) { return mxGetNumberOfElements(pa) == 0
 MX_API bool mxIsNumeric(const mxArray *pa) { return isNumericClass(mxGetClassID(pa)); }
 MX_API bool mxIsComplex(const mxArray *pa) {
   requireMainThread("mxIsComplex");
-  (void)pa;
-  return false;
+  return pa->isComplex;
+}
+MX_API bool mxIsSparse(const mxArray *pa) {
+  requireMainThread("mxIsSparse");
+  return pa->sparse;
 }
 MX_API bool mxIsDouble(const mxArray *pa) { return mxGetClassID(pa) == mxDOUBLE_CLASS; }
 MX_API bool mxIsSingle(const mxArray *pa) { return mxGetClassID(pa) == mxSINGLE_CLASS; }
@@ -106,6 +109,8 @@ MX_API bool mxIsFunctionHandle(const mxArray *pa) {
 MX_API double mxGetScalar(const mxArray *pa) {
   requireMainThread("mxGetScalar");
   if (pa->data == nullptr) return 0.0;
+  // A sparse array's first stored value is its first nonzero, if it has any.
+  if (pa->sparse && pa->jc[pa->dims[1]] == 0) return 0.0;
   switch (pa->classId) {
   case mxDOUBLE_CLASS: return first<double>(pa);
   case mxSINGLE_CLASS: return first<float>(pa);
@@ -131,6 +136,31 @@ MX_API void *mxGetData(const mxArray *pa) {
 MX_API double *mxGetPr(const mxArray *pa) {
   requireMainThread("mxGetPr");
   return static_cast<double *>(pa->data);
+}
+
+MX_API double *mxGetPi(const mxArray *pa) {
+  requireMainThread("mxGetPi");
+  return static_cast<double *>(pa->imagData);
+}
+
+MX_API void *mxGetImagData(const mxArray *pa) {
+  requireMainThread("mxGetImagData");
+  return pa->imagData;
+}
+
+MX_API mwIndex *mxGetIr_730(const mxArray *pa) {
+  requireMainThread("mxGetIr");
+  return pa->ir;
+}
+
+MX_API mwIndex *mxGetJc_730(const mxArray *pa) {
+  requireMainThread("mxGetJc");
+  return pa->jc;
+}
+
+MX_API mwSize mxGetNzmax_730(const mxArray *pa) {
+  requireMainThread("mxGetNzmax");
+  return pa->sparse ? pa->nzmax : numberOfElements(pa);
 }
 
 MX_API mxLogical *mxGetLogicals(const mxArray *pa) {

@@ -118,9 +118,17 @@ mxArray *newArray(mxClassID classId, const std::vector<size_t> &dims);
 // Zero-filled, as MATLAB makes new arrays; a copy, whose every byte is about
 // to be written, asks for its data unfilled.
 enum class Fill { zeros, none };
-mxArray *newNumeric(mxClassID classId, const std::vector<size_t> &dims, Fill fill = Fill::zeros);
+// A complex array keeps its imaginary parts in a buffer of their own.
+mxArray *newNumeric(mxClassID classId, const std::vector<size_t> &dims, Fill fill = Fill::zeros,
+                    bool hasImaginary = false);
+// Double or logical, stored as MATLAB stores it: room for nzmax nonzero
+// values and their rows, and the columns' starts; never the full m-by-n.
+mxArray *newSparse(mxClassID classId, size_t m, size_t n, size_t nzmax, bool hasImaginary,
+                   Fill fill = Fill::zeros);
 mxArray *duplicate(const mxArray *array);
 void destroy(mxArray *array);
+// Frees the array's element storage, not its contents or the record.
+void freeStorage(mxArray *array);
 size_t numberOfElements(const mxArray *array);
 // Ownership
 void placeIntoContainer(mxArray *value, const char *api);
@@ -172,8 +180,16 @@ MemoryCount hostMemory();
 struct mxArray_tag {
   mxClassID classId = mxUNKNOWN_CLASS;
   std::vector<mwSize> dims;
-  void *data = nullptr; // numeric, logical and char elements
+  void *data = nullptr; // numeric, logical and char elements (real parts)
   size_t dataBytes = 0;
+  bool isComplex = false;
+  void *imagData = nullptr; // the imaginary parts, dataBytes long too (null if none)
+  // Sparse: data holds nzmax values, ir their rows, and column j's entries
+  // are jc[j] to jc[j + 1] - 1 (jc has n + 1 entries).
+  bool sparse = false;
+  size_t nzmax = 0;
+  mwIndex *ir = nullptr;
+  mwIndex *jc = nullptr;
   // Cell elements; struct fields element by element; object properties.
   std::vector<mxArray *> slots;
   std::vector<std::string> fields; // struct field or property names

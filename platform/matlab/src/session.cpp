@@ -1,4 +1,5 @@
 // The session host: values, libraries, workspace, command window, reports.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -17,10 +18,26 @@ Value hold(mxArray *array) {
   return wrapHost(array);
 }
 
-template <typename T> void fill(mxArray *array, const std::vector<double> &values) {
-  T *data = static_cast<T *>(array->data);
-  size_t count = numberOfElements(array);
+template <typename T> void fillPart(void *part, size_t count, const std::vector<double> &values) {
+  T *data = static_cast<T *>(part);
   for (size_t i = 0; i < count && i < values.size(); ++i) data[i] = static_cast<T>(values[i]);
+}
+
+void fill(void *part, mxClassID classId, size_t count, const std::vector<double> &values) {
+  switch (classId) {
+  case mxDOUBLE_CLASS: fillPart<double>(part, count, values); break;
+  case mxSINGLE_CLASS: fillPart<float>(part, count, values); break;
+  case mxINT8_CLASS: fillPart<int8_t>(part, count, values); break;
+  case mxUINT8_CLASS: fillPart<uint8_t>(part, count, values); break;
+  case mxINT16_CLASS: fillPart<int16_t>(part, count, values); break;
+  case mxUINT16_CLASS: fillPart<uint16_t>(part, count, values); break;
+  case mxINT32_CLASS: fillPart<int32_t>(part, count, values); break;
+  case mxUINT32_CLASS: fillPart<uint32_t>(part, count, values); break;
+  case mxINT64_CLASS: fillPart<int64_t>(part, count, values); break;
+  case mxUINT64_CLASS: fillPart<uint64_t>(part, count, values); break;
+  case mxLOGICAL_CLASS: fillPart<mxLogical>(part, count, values); break;
+  default: break;
+  }
 }
 
 void add(MemoryCount &total, const MemoryCount &part) {
@@ -38,7 +55,7 @@ void freeEverything() {
   std::unordered_set<mxArray *> arrays;
   arrays.swap(s.arrays);
   for (mxArray *array : arrays) {
-    std::free(array->data);
+    freeStorage(array);
     delete array;
   }
   std::unordered_map<void *, Block> blocks;
@@ -169,20 +186,51 @@ Value Session::numbers(mxClassID classId, size_t rows, size_t columns,
   if (!isNumericClass(classId) && classId != mxLOGICAL_CLASS)
     fault("Session::numbers: class %d is not numeric", static_cast<int>(classId));
   mxArray *array = newNumeric(classId, {rows, columns});
-  switch (classId) {
-  case mxDOUBLE_CLASS: fill<double>(array, values); break;
-  case mxSINGLE_CLASS: fill<float>(array, values); break;
-  case mxINT8_CLASS: fill<int8_t>(array, values); break;
-  case mxUINT8_CLASS: fill<uint8_t>(array, values); break;
-  case mxINT16_CLASS: fill<int16_t>(array, values); break;
-  case mxUINT16_CLASS: fill<uint16_t>(array, values); break;
-  case mxINT32_CLASS: fill<int32_t>(array, values); break;
-  case mxUINT32_CLASS: fill<uint32_t>(array, values); break;
-  case mxINT64_CLASS: fill<int64_t>(array, values); break;
-  case mxUINT64_CLASS: fill<uint64_t>(array, values); break;
-  case mxLOGICAL_CLASS: fill<mxLogical>(array, values); break;
-  default: break;
+  fill(array->data, classId, numberOfElements(array), values);
+  return hold(array);
+}
+
+Value Session::complexNumbers(mxClassID classId, size_t rows, size_t columns,
+                              const std::vector<double> &real,
+                              const std::vector<double> &imaginaryParts) {
+  requireMainThread("Session::complexNumbers");
+  if (!isNumericClass(classId))
+    fault("Session::complexNumbers: class %d is not numeric", static_cast<int>(classId));
+  mxArray *array = newNumeric(classId, {rows, columns}, Fill::zeros, true);
+  fill(array->data, classId, numberOfElements(array), real);
+  fill(array->imagData, classId, numberOfElements(array), imaginaryParts);
+  return hold(array);
+}
+
+Value Session::sparse(mxClassID classId, size_t rows, size_t columns,
+                      const std::vector<double> &values, const std::vector<double> &imaginaryParts) {
+  requireMainThread("Session::sparse");
+  if (classId != mxDOUBLE_CLASS && (classId != mxLOGICAL_CLASS || !imaginaryParts.empty()))
+    fault("Session::sparse: only double (real or complex) and logical arrays are sparse");
+  const size_t given = std::max(values.size(), imaginaryParts.size());
+  auto part = [](const std::vector<double> &from, size_t i) { return i < from.size() ? from[i] : 0.0; };
+  auto nonzero = [&](size_t i) { return part(values, i) != 0 || part(imaginaryParts, i) != 0; };
+  size_t count = 0;
+  for (size_t j = 0; j < columns; ++j)
+    for (size_t r = 0; r < rows && j * rows + r < given; ++r) count += nonzero(j * rows + r) ? 1 : 0;
+  mxArray *array = newSparse(classId, rows, columns, count, !imaginaryParts.empty());
+  size_t k = 0;
+  for (size_t j = 0; j < columns; ++j) {
+    array->jc[j] = k;
+    for (size_t r = 0; r < rows && j * rows + r < given; ++r) {
+      const size_t i = j * rows + r;
+      if (!nonzero(i)) continue;
+      array->ir[k] = r;
+      if (classId == mxLOGICAL_CLASS) {
+        static_cast<mxLogical *>(array->data)[k] = true;
+      } else {
+        static_cast<double *>(array->data)[k] = part(values, i);
+        if (array->imagData != nullptr) static_cast<double *>(array->imagData)[k] = part(imaginaryParts, i);
+      }
+      ++k;
+    }
   }
+  array->jc[columns] = k;
   return hold(array);
 }
 
