@@ -1,6 +1,8 @@
 // VideoInput: one device object, as a MATLAB user drives it.
 #include "video_input_impl.h"
 
+#include <cmath>
+
 namespace imaqkit {
 
 using detail::PropertyRecord;
@@ -45,13 +47,22 @@ void checkWritable(const PropertyRecord &record, const detail::Session &session)
                 "\" cannot be set while the acquisition is running; stop it first.");
 }
 
+// A double as the toolbox's integer storage holds it: out-of-range and
+// non-finite values saturate rather than overflow the conversion.
+std::int32_t saturatedInt32(double value) {
+  if (std::isnan(value)) return 0;
+  if (value >= 2147483647.0) return 2147483647;
+  if (value <= -2147483648.0) return -2147483647 - 1;
+  return static_cast<std::int32_t>(value);
+}
+
 // The new value as its storage kind says, for the listeners.
 void notify(detail::PropertyTable &table, PropertyRecord &record,
             const std::vector<IPropPostSetListener *> &listeners) {
   double real = table.number(record);
   std::int32_t integer = record.input() == detail::Input::sourceName
                              ? table.sourceId(record)
-                             : static_cast<std::int32_t>(real);
+                             : saturatedInt32(real);
   std::string text = table.text(record);
   const void *value = nullptr;
   switch (record.info().storageKind) {
