@@ -6,9 +6,18 @@
 #include <stdlib.h>
 
 namespace {
-// Library-wide, set once and never reset while the library is loaded.
+// Library-wide: set by the first binding, and reset when the hook goes with
+// the objects at exit, so that a library kept loaded past its clear starts
+// its next load as a fresh one does.
 UINT asyncMexMessage = 0;
 HHOOK asyncMexHook = nullptr;
+// A pin lasts as long as the process.
+bool libraryPinned = false;
+
+// Marks the end of what a drain takes. Every hook that takes it calls its
+// routine, so it is a real object whose routine does nothing.
+void ignoreEvent(uint32_t, void *) {}
+AsyncMexObject endOfQueue = {nullptr, 0, nullptr, nullptr, ignoreEvent};
 
 const int locationDuplicateHandle = 166;
 const int locationRegisterMessage = 182;
@@ -53,17 +62,31 @@ LRESULT CALLBACK asyncMexHookProc(int code, WPARAM wParam, LPARAM lParam) {
   if (asyncMexMessage == 0 || msg->message != asyncMexMessage)
     return CallNextHookEx(nullptr, code, wParam, lParam);
   AsyncMexObject *object = reinterpret_cast<AsyncMexObject *>(msg->wParam);
-  if (object != nullptr && object->dispatchRoutine != nullptr)
+  if (object != nullptr && object->dispatchRoutine != nullptr) {
+    // Another library's routine may run MATLAB code that clears this one,
+    // whose hook it then returns into. Its own routines look after that
+    // themselves; an object never bound (a drain's marker) runs no MATLAB.
+    if (object->hookHandle != nullptr && object->hookHandle != asyncMexHook) pinAsyncMexLibrary();
     object->dispatchRoutine(static_cast<uint32_t>(msg->lParam), object->dispatchContext);
+  }
   return 0;
+}
+
+int pinAsyncMexLibrary(void) {
+  if (libraryPinned) return 1;
+  HMODULE module = nullptr;
+  // Any address inside the library names it.
+  libraryPinned = GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                                     reinterpret_cast<LPCSTR>(&asyncMexMessage), &module) != FALSE;
+  return libraryPinned ? 1 : 0;
 }
 
 void discardAsyncMexEvents(void) {
   if (asyncMexMessage == 0) return;
   // Only what is queued now is taken: producers of other libraries may go on
-  // posting, and a drain that chased them would never end. A post that
-  // carries no object marks the end; every hook passes it by.
-  const bool marked = PostThreadMessageA(GetCurrentThreadId(), asyncMexMessage, 0, 0) != FALSE;
+  // posting, and a drain that chased them would never end.
+  const WPARAM marker = reinterpret_cast<WPARAM>(&endOfQueue);
+  const bool marked = PostThreadMessageA(GetCurrentThreadId(), asyncMexMessage, marker, 0) != FALSE;
   const int unmarkedLimit = 10000; // a full queue holds no more
   MSG msg;
   for (int taken = 0; marked || taken < unmarkedLimit; ++taken) {
@@ -73,13 +96,19 @@ void discardAsyncMexEvents(void) {
       PostQuitMessage(static_cast<int>(msg.wParam));
       break;
     }
-    if (msg.wParam == 0) break;
+    if (msg.wParam == marker) break;
   }
 }
 
 void releaseAsyncMex(AsyncMexObject *object) {
   if (object == nullptr) return;
-  if (object->hookHandle != nullptr) UnhookWindowsHookEx(object->hookHandle);
+  if (object->hookHandle != nullptr) {
+    UnhookWindowsHookEx(object->hookHandle);
+    if (object->hookHandle == asyncMexHook) {
+      asyncMexHook = nullptr;
+      asyncMexMessage = 0;
+    }
+  }
   if (object->threadHandle != nullptr) CloseHandle(object->threadHandle);
   free(object);
 }

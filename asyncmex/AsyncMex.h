@@ -35,7 +35,8 @@ int initAsyncMex(AsyncMexObject *object);
  * Windows refused, which an owner counting its events must know of. */
 int postAsyncMex(AsyncMexObject *object, uint32_t argument);
 
-/* The bound thread: removes the hook if the object holds it, frees the object. */
+/* The bound thread: removes the hook if the object holds it, frees the object.
+ * The next binding after the library's hook is removed installs it again. */
 void releaseAsyncMex(AsyncMexObject *object);
 
 /* The bound thread: takes every AsyncMex event queued to it so far, so that
@@ -44,6 +45,13 @@ void releaseAsyncMex(AsyncMexObject *object);
  * dropped when no hook is left. Call it after the producers have stopped
  * and before objects or their contexts are freed. */
 void discardAsyncMexEvents(void);
+
+/* Keeps the library that holds this copy of the bridge loaded until the
+ * process ends: its code stays mapped through a clear that happens while a
+ * routine of it is on the stack, and its state stays as its exit routine left
+ * it, to be used again by its next load. Nonzero when it is kept. A routine
+ * that calls MATLAB code, which may clear its library, calls this first. */
+int pinAsyncMexLibrary(void);
 
 /* Prints the calling thread's last Windows error with the system's text. */
 void printWindowsErrorMessage(int locationCode);

@@ -41,11 +41,15 @@ DWORD WINAPI eventWatcherThread(LPVOID parameter) {
 void dispatchCameraEvent(uint32_t, void *context) {
   CameraEventRecord *record = static_cast<CameraEventRecord *>(context);
   if (!record->active) return; // posted before a clear: dropped
-  // MATLAB gets its own copy of the function handle: the callback may clear
-  // or re-register this camera, which destroys the record's copy.
-  mxArray *callback = mxDuplicateArray(record->callback);
-  mxArray *arguments[3] = {callback, record->cameraObject, emptyEventData};
+  // The callback may clear this library: its exit routine then destroys the
+  // record's arrays and frees the record while MATLAB still holds them, and
+  // MATLAB unloads the library this routine returns into. So MATLAB gets
+  // copies of its own, the record is not read once MATLAB has been called,
+  // and the library stays mapped.
+  pinAsyncMexLibrary();
+  mxArray *arguments[3] = {mxDuplicateArray(record->callback), mxDuplicateArray(record->cameraObject),
+                           mxDuplicateArray(emptyEventData)};
   mxArray *exception = mexCallMATLABWithTrap(0, nullptr, 3, arguments, "feval");
-  mxDestroyArray(callback);
+  for (mxArray *argument : arguments) mxDestroyArray(argument);
   if (exception != nullptr) printCallbackError(exception);
 }

@@ -148,6 +148,8 @@ void releaseEventRegistry(void) {
   retiredAsyncMexObjects.clear();
   if (emptyEventData != nullptr) mxDestroyArray(emptyEventData);
   emptyEventData = nullptr;
+  // A library kept loaded past its clear starts its next load from here.
+  eventRecordCount = 0;
 }
 
 // The camera handle of the object in the first argument, or a MATLAB error.

@@ -8,6 +8,7 @@
 //   probe('zeroThread', i)        object i loses its target thread
 //   probe('printError', code, e)  printWindowsErrorMessage with last error e
 //   probe('flood', i)             a thread posts for object i until 'stopFlood'
+//   probe('onDispatch', f)        each dispatch then calls f() as well
 //   probe('release')              discards queued events, releases every object
 #include "AsyncMex.h"
 #include "mex.h"
@@ -27,9 +28,17 @@ AsyncMexObject *objects[capacity];
 int objectCount = 0;
 bool exitRegistered = false;
 
+mxArray *onDispatch = nullptr; // persistent
+
 void dispatch(uint32_t argument, void *context) {
   mexPrintf("%s dispatch %d %u\n", PROBE_NAME, static_cast<int>(reinterpret_cast<intptr_t>(context)),
             static_cast<unsigned>(argument));
+  if (onDispatch == nullptr) return;
+  pinAsyncMexLibrary(); // the function may clear this library
+  mxArray *function = mxDuplicateArray(onDispatch);
+  mxArray *exception = mexCallMATLABWithTrap(0, nullptr, 1, &function, "feval");
+  mxDestroyArray(function);
+  if (exception != nullptr) mxDestroyArray(exception);
 }
 
 void stopFlood();
@@ -42,6 +51,15 @@ void releaseAll() {
     objects[i] = nullptr;
   }
   objectCount = 0;
+  if (onDispatch != nullptr) mxDestroyArray(onDispatch);
+  onDispatch = nullptr;
+}
+
+// A probe whose hook ran another library's routine stays loaded after its
+// clear; its next load starts from here.
+void libraryExit() {
+  releaseAll();
+  exitRegistered = false;
 }
 
 struct PostJob {
@@ -90,7 +108,7 @@ void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[]) {
   char command[32] = "";
   if (nrhs < 1 || mxGetString(prhs[0], command, sizeof command) != 0) mexErrMsgTxt("probe: no command");
   if (!exitRegistered) {
-    mexAtExit(releaseAll);
+    mexAtExit(libraryExit);
     exitRegistered = true;
   }
   if (strcmp(command, "init") == 0) {
@@ -133,6 +151,11 @@ void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[]) {
     floodThread = CreateThread(nullptr, 0, floodFromThread, nullptr, 0, nullptr);
   } else if (strcmp(command, "stopFlood") == 0) {
     stopFlood();
+  } else if (strcmp(command, "onDispatch") == 0) {
+    if (nrhs < 2) mexErrMsgTxt("probe: missing argument");
+    if (onDispatch != nullptr) mxDestroyArray(onDispatch);
+    onDispatch = mxDuplicateArray(prhs[1]);
+    mexMakeArrayPersistent(onDispatch);
   } else if (strcmp(command, "release") == 0) {
     releaseAll();
   } else {

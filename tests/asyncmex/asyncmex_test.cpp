@@ -1,5 +1,6 @@
 // The bridge through two copies of a probe MEX library in one session:
 // binding, one dispatch per post, hook chaining, release with events queued.
+#include "AsyncMex.h"
 #include "matlab_session.h"
 
 #include <windows.h>
@@ -23,9 +24,38 @@ LRESULT CALLBACK olderHook(int code, WPARAM wParam, LPARAM lParam) {
   return CallNextHookEx(nullptr, code, wParam, lParam) + 5;
 }
 
+std::vector<std::pair<UINT, LRESULT>> passedBack;
+LRESULT CALLBACK newerHook(int code, WPARAM wParam, LPARAM lParam) {
+  LRESULT result = CallNextHookEx(nullptr, code, wParam, lParam);
+  if (code == HC_ACTION && wParam == PM_REMOVE) passedBack.emplace_back(reinterpret_cast<MSG *>(lParam)->message, result);
+  return result;
+}
+
+// The hook of a bridge in another library, as the bridge is specified: it
+// runs the routine of whatever object an event names.
+UINT asyncMexEvent = 0;
+int objectsWithoutRoutine = 0;
+LRESULT CALLBACK trustingHook(int code, WPARAM wParam, LPARAM lParam) {
+  const MSG *msg = reinterpret_cast<const MSG *>(lParam);
+  if (code != HC_ACTION || wParam != PM_REMOVE || msg->message != asyncMexEvent)
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+  const AsyncMexObject *object = reinterpret_cast<const AsyncMexObject *>(msg->wParam);
+  if (object == nullptr || object->dispatchRoutine == nullptr) {
+    ++objectsWithoutRoutine; // where that bridge would call through null
+    return 0;
+  }
+  object->dispatchRoutine(static_cast<uint32_t>(msg->lParam), object->dispatchContext);
+  return 0;
+}
+
 class Bridge : public ::testing::Test {
 protected:
   Session session;
+
+#ifndef _WIN32
+  // As on Windows: a thread handle used after it was closed reaches another object.
+  void SetUp() override { win32ReuseHandleValues(1); }
+#endif
 
   CallResult probe(const std::string &library, const std::string &command, std::vector<double> numbers = {},
                    int nlhs = 0) {
@@ -46,6 +76,9 @@ protected:
   void TearDown() override {
     mexhost::SessionReport report = session.close();
     EXPECT_TRUE(report.leaked.empty()) << "arrays " << report.leaked.arrays << ", blocks " << report.leaked.blocks;
+#ifndef _WIN32
+    win32ReuseHandleValues(0);
+#endif
   }
 };
 
@@ -72,16 +105,23 @@ TEST_F(Bridge, EachPostIsDispatchedOnceWhenRemovedNotWhenPeeked) {
   EXPECT_EQ(dispatches(), expected);
 }
 
-TEST_F(Bridge, OtherMessagesGoOnDownTheChainAndOursStop) {
+TEST_F(Bridge, OtherMessagesGoOnDownTheChainWithTheirResultAndOursStop) {
   HHOOK older = SetWindowsHookExA(WH_GETMESSAGE, olderHook, nullptr, GetCurrentThreadId());
   chainSeen.clear();
+  passedBack.clear();
   probe("asyncMexProbeA", "init", {1});
+  HHOOK newer = SetWindowsHookExA(WH_GETMESSAGE, newerHook, nullptr, GetCurrentThreadId());
   probe("asyncMexProbeA", "post", {0, 1, 1});
   ASSERT_TRUE(PostThreadMessageA(GetCurrentThreadId(), WM_USER + 9, 0, 0));
   session.pumpMessages();
+  UnhookWindowsHookEx(newer);
   UnhookWindowsHookEx(older);
   EXPECT_EQ(chainSeen, std::vector<UINT>{WM_USER + 9});
   EXPECT_EQ(dispatches().size(), 1u);
+  // The bridge's hook hands back what the older hook returned, 5.
+  const std::vector<std::pair<UINT, LRESULT>> expected = {{RegisterWindowMessageA("AsyncMex_Event"), 0},
+                                                          {WM_USER + 9, 5}};
+  EXPECT_EQ(passedBack, expected);
 }
 
 TEST_F(Bridge, AnObjectWithoutATargetThreadIsNeverPosted) {
@@ -137,6 +177,44 @@ TEST_F(Bridge, ALibraryGoesWhileAnotherKeepsPosting) {
   session.clearCommandWindow();
   session.pumpMessages();
   for (const std::string &line : dispatches()) EXPECT_EQ(line.rfind("asyncMexProbeA dispatch 0 4", 0), std::string::npos);
+}
+
+TEST_F(Bridge, ABridgeThatTrustsEveryObjectSurvivesALibraryGoing) {
+  probe("asyncMexProbeA", "init", {1});
+  asyncMexEvent = RegisterWindowMessageA("AsyncMex_Event");
+  objectsWithoutRoutine = 0;
+  HHOOK trusting = SetWindowsHookExA(WH_GETMESSAGE, trustingHook, nullptr, GetCurrentThreadId());
+  probe("asyncMexProbeA", "post", {0, 4, 2});
+  // The clear takes the events queued, up to a marker of its own: all reach
+  // the trusting hook first.
+  EXPECT_TRUE(session.clear("asyncMexProbeA").cleared);
+  UnhookWindowsHookEx(trusting);
+  EXPECT_EQ(objectsWithoutRoutine, 0);
+  EXPECT_EQ(dispatches().size(), 2u) << "the events queued ran before the library went";
+  MSG msg;
+  EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+}
+
+TEST_F(Bridge, AHookOutlivesAClearOfItsLibraryByTheRoutineOfAnother) {
+  probe("asyncMexProbeA", "init", {1});
+  probe("asyncMexProbeB", "init", {1}); // installed last, B's hook takes A's events
+  int cleared = 0;
+  mexhost::Value clearB = session.functionHandle([&](const std::vector<const mxArray *> &, int) {
+    cleared += session.clear("asyncMexProbeB").cleared ? 1 : 0;
+    return std::vector<mexhost::Value>{};
+  });
+  ASSERT_TRUE(session.call("asyncMexProbeA", {session.text("onDispatch"), clearB}, 0).ok);
+  probe("asyncMexProbeA", "post", {0, 6, 1});
+  EXPECT_EQ(session.pumpMessages(), 1u);
+  EXPECT_EQ(cleared, 1);
+  // B's next load starts as a fresh one: it hooks the thread again.
+  CallResult result = probe("asyncMexProbeB", "init", {1}, 1);
+  ASSERT_EQ(result.outputs.size(), 1u);
+  EXPECT_EQ(mxGetPr(result.outputs[0].get())[0], 0);
+  session.clearCommandWindow();
+  probe("asyncMexProbeB", "post", {0, 7, 1});
+  session.pumpMessages();
+  EXPECT_EQ(dispatches(), std::vector<std::string>{"asyncMexProbeB dispatch 0 7\n"});
 }
 
 TEST_F(Bridge, FormattingFailurePrintsBothErrorNumbers) {

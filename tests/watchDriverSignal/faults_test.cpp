@@ -105,6 +105,67 @@ TEST_F(Test, ACallbackMayRegisterAnotherForItsOwnCamera) {
   EXPECT_EQ(firstCalls, 1);
 }
 
+TEST_F(Test, ACallbackThatClearsTheLibraryEndsEveryRegistrationAndTheHostGoesOn) {
+  enum class Clear { library, all, libraryThenError };
+  for (Clear how : {Clear::library, Clear::all, Clear::libraryThenError}) {
+    SCOPED_TRACE(static_cast<int>(how));
+#ifndef _WIN32
+    const size_t threadsBefore = win32RunningThreadCount();
+    const size_t hooksBefore = win32HookCount();
+#endif
+    session.clearCommandWindow();
+    int calls = 0;
+    mexhost::ClearReport report;
+    mexhost::Value clearing = session.functionHandle([&](const std::vector<const mxArray *> &, int) {
+      ++calls;
+      if (how == Clear::all) {
+        for (const mexhost::ClearReport &each : session.clearAll())
+          if (each.library == "watchDriverSignal") report = each;
+      } else {
+        report = session.clear("watchDriverSignal");
+      }
+      if (how == Clear::libraryThenError) mexhost::raiseError("Library gone");
+      return std::vector<mexhost::Value>{};
+    });
+    CallbackCalls other;
+    mustWatch({camera(3), clearing});
+    mustWatch({camera(101), recorder(other)});
+    andorSimProduceImages(3, 1);
+    ASSERT_TRUE(waitForQueuedMessage());
+#ifndef _WIN32
+    // Camera 101's event waits behind it.
+    holdWatcherAfterOneImage(101);
+    ASSERT_EQ(win32WaitForHeldWait(5000, nullptr, nullptr), 1);
+    win32ReleaseHeldWaits();
+#endif
+    session.pumpMessages();
+    EXPECT_EQ(calls, 1);
+    EXPECT_TRUE(report.cleared) << report.reason;
+    EXPECT_TRUE(report.exitRoutineRan);
+    EXPECT_TRUE(report.leaked.empty()) << "arrays " << report.leaked.arrays << ", blocks " << report.leaked.blocks;
+    EXPECT_EQ(other.count, 0);
+    EXPECT_EQ(session.commandWindow(),
+              how == Clear::libraryThenError ? "ERROR in event callback of AndorCamera object: Library gone\n" : "");
+    EXPECT_EQ(driverEvent(3), nullptr);
+    EXPECT_EQ(driverEvent(101), nullptr);
+    andorSimProduceImages(3, 1);
+    andorSimProduceImages(101, 1);
+    EXPECT_EQ(session.pumpMessages(), 0u) << "nothing is left to post";
+#ifndef _WIN32
+    EXPECT_EQ(win32RunningThreadCount(), threadsBefore);
+    EXPECT_EQ(win32HookCount(), hooksBefore);
+#endif
+
+    // Loaded again, it starts with no record.
+    CallbackCalls again;
+    mustWatch({camera(3, "again"), recorder(again)});
+    andorSimProduceImages(3, 1);
+    ASSERT_TRUE(waitForCalls(again, 1));
+    EXPECT_EQ(again.tags, std::vector<std::string>{"again"});
+    ASSERT_TRUE(session.clear("watchDriverSignal").cleared);
+  }
+}
+
 #ifndef _WIN32
 
 TEST_F(Test, SignalsThatArriveBeforeTheWatcherWaitsAgainMakeOneCall) {
@@ -208,6 +269,52 @@ TEST_F(Test, ClearingTheLibraryWaitsForAWatcherThatOutlivesItsStop) {
   EXPECT_TRUE(report.cleared);
   EXPECT_TRUE(report.leaked.empty());
   EXPECT_EQ(win32RunningThreadCount(), 0u);
+}
+
+TEST_F(Test, AWatcherThatEndedByItselfLeavesItsEventsToTheClear) {
+  // Had the watcher closed its events as it ended, camera 101, registered
+  // next, would get their values, and clearing camera 3 would stop it.
+  CallbackCalls three, other;
+  const size_t threadsBefore = win32RunningThreadCount();
+  mustWatch({camera(101), recorder(other)});
+  mustWatch({camera(101)});
+  win32FailNextCalls("WaitForMultipleObjects", ERROR_INVALID_HANDLE, 1);
+  mustWatch({camera(3), recorder(three)});
+  ASSERT_EQ(win32WaitForRunningThreads(threadsBefore, 5000), 1) << "camera 3's watcher ended by itself";
+  win32ClearFailures();
+  mustWatch({camera(101), recorder(other)});
+  mustWatch({camera(3)});
+  andorSimProduceImages(101, 1);
+  EXPECT_TRUE(waitForCalls(other, 1)) << "camera 101 is still watched";
+}
+
+TEST_F(Test, AnAbandonedWaitShowsItsBoxAndTheWatcherEndsGivingBackTheEvent) {
+  for (DWORD entry : {0u, 1u}) { // the stop event, the data event
+    SCOPED_TRACE(entry);
+    CallbackCalls calls;
+    const size_t threadsBefore = win32RunningThreadCount();
+    mustWatch({camera(3), recorder(calls)});
+    holdWatcherAfterOneImage(3);
+    HANDLE waitList[MAXIMUM_WAIT_OBJECTS];
+    DWORD count = 0;
+    ASSERT_EQ(win32WaitForHeldWait(5000, waitList, &count), 1);
+    ASSERT_EQ(count, 2u);
+    session.pumpMessages(); // the call for the image before
+    win32ClearMessageBoxes();
+    ASSERT_TRUE(win32AbandonObject(waitList[entry]));
+    win32ReleaseHeldWaits();
+    ASSERT_EQ(win32WaitForRunningThreads(threadsBefore, 5000), 1) << "the watcher ended";
+    ASSERT_EQ(win32MessageBoxCount(), 1u);
+    char text[128];
+    win32MessageBoxText(0, text, sizeof text);
+    EXPECT_STREQ(text, "Asynchronous event handling thread detected an abnormal state and is being terminated.");
+    EXPECT_EQ(driverEvent(3), nullptr) << "the watcher took its event back from the driver";
+    andorSimProduceImages(3, 1);
+    session.pumpMessages();
+    EXPECT_EQ(calls.count, 1) << "nothing after the image before";
+    mustWatch({camera(3)});
+    EXPECT_EQ(win32MessageBoxCount(), 1u) << "the clear found the watcher ended";
+  }
 }
 
 #endif

@@ -7,6 +7,9 @@
 #include "matlab_session.h"
 
 #include <windows.h>
+#ifndef _WIN32
+#include <win32_test_control.h>
+#endif
 
 #include <gtest/gtest.h>
 
@@ -29,6 +32,10 @@ protected:
   mexhost::Session session;
 
   void SetUp() override {
+#ifndef _WIN32
+    // As on Windows: a handle used after it was closed reaches another object.
+    win32ReuseHandleValues(1);
+#endif
     andorSimReset();
     for (int32_t handle : {3, 101}) {
       ASSERT_EQ(andorSimAddCamera(handle, 16, 8), ANDOR_STATUS_SUCCESS);
@@ -43,6 +50,9 @@ protected:
     EXPECT_TRUE(report.leaked.empty()) << "leaked arrays " << report.leaked.arrays << ", blocks "
                                        << report.leaked.blocks;
     andorSimReset();
+#ifndef _WIN32
+    win32ReuseHandleValues(0);
+#endif
   }
 
   mexhost::Value camera(double handle, const std::string &tag = "first") {

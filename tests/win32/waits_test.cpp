@@ -1,6 +1,10 @@
 // Events and waits: auto-reset consumption, lowest signalled entry, handles.
 #include "win32_test_support.h"
 
+#ifndef _WIN32
+#include <win32_test_control.h>
+#endif
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -101,5 +105,35 @@ TEST(Handles, ValuesAreNotReusedSoonOnTheStandIn) {
     CloseHandle(fresh);
   }
 }
+
+TEST(Handles, WithReuseAClosedValueNamesTheNextObjectAsOnWindows) {
+#ifndef _WIN32
+  win32ReuseHandleValues(1);
+#endif
+  HANDLE closed = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  ASSERT_TRUE(CloseHandle(closed));
+  HANDLE next = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  EXPECT_EQ(next, closed);
+  // So a use after close is no error: it reaches the other object.
+  EXPECT_TRUE(SetEvent(closed));
+  EXPECT_EQ(WaitForSingleObject(next, 0), WAIT_OBJECT_0);
+  CloseHandle(next);
+#ifndef _WIN32
+  win32ReuseHandleValues(0);
+#endif
+}
+
+#ifndef _WIN32
+TEST(WaitForMultiple, AnAbandonedEntryIsReportedWithItsIndexOnce) {
+  HANDLE events[2] = {CreateEventA(nullptr, FALSE, FALSE, nullptr),
+                      CreateEventA(nullptr, FALSE, FALSE, nullptr)};
+  ASSERT_TRUE(win32AbandonObject(events[1]));
+  EXPECT_EQ(WaitForMultipleObjects(2, events, FALSE, 0), WAIT_ABANDONED_0 + 1);
+  EXPECT_EQ(WaitForMultipleObjects(2, events, FALSE, 0), WAIT_TIMEOUT) << "the wait took the signal";
+  SetEvent(events[1]);
+  EXPECT_EQ(WaitForMultipleObjects(2, events, FALSE, 0), WAIT_OBJECT_0 + 1) << "and the abandonment";
+  for (HANDLE e : events) CloseHandle(e);
+}
+#endif
 
 } // namespace

@@ -56,6 +56,17 @@ WIN32_STANDIN_API int win32WaitForWaiterOn(HANDLE handle, DWORD timeoutMs);
  * to the next waits only. */
 WIN32_STANDIN_API void win32ReleaseHeldWaits(void);
 
+/* Handle values: by default they grow and are never reused, so a handle used
+ * after CloseHandle fails as invalid. With reuse on, the value closed last
+ * names the next object made, as on Windows, so a use after close reaches
+ * that other object. Turning it on or off forgets the values closed so far. */
+WIN32_STANDIN_API void win32ReuseHandleValues(int reuse);
+
+/* Signals the object as abandoned, as a mutex whose owner ended without
+ * releasing it is: the next wait that it satisfies (any-of waits) returns
+ * WAIT_ABANDONED_0 plus its index. FALSE for an invalid handle. */
+WIN32_STANDIN_API BOOL win32AbandonObject(HANDLE handle);
+
 /* Length of a thread's message queue, or -1 if it has none. */
 WIN32_STANDIN_API long win32QueueLength(DWORD threadId);
 

@@ -94,6 +94,7 @@ typedef struct _SECURITY_ATTRIBUTES {
 
 typedef DWORD(WINAPI *LPTHREAD_START_ROUTINE)(LPVOID lpThreadParameter);
 typedef LRESULT(CALLBACK *HOOKPROC)(int code, WPARAM wParam, LPARAM lParam);
+typedef INT_PTR(WINAPI *FARPROC)(void);
 
 #define INVALID_HANDLE_VALUE ((HANDLE)(LONG_PTR)-1)
 #define INFINITE 0xFFFFFFFFu
@@ -116,6 +117,7 @@ typedef LRESULT(CALLBACK *HOOKPROC)(int code, WPARAM wParam, LPARAM lParam);
 #define ERROR_INVALID_HANDLE 6L
 #define ERROR_NOT_ENOUGH_MEMORY 8L
 #define ERROR_INVALID_PARAMETER 87L
+#define ERROR_MOD_NOT_FOUND 126L
 #define ERROR_MR_MID_NOT_FOUND 317L
 #define ERROR_INVALID_HOOK_HANDLE 1404L
 #define ERROR_INVALID_FILTER_PROC 1427L
@@ -151,6 +153,10 @@ typedef LRESULT(CALLBACK *HOOKPROC)(int code, WPARAM wParam, LPARAM lParam);
 #define FORMAT_MESSAGE_FROM_SYSTEM 0x00001000u
 #define FORMAT_MESSAGE_ARGUMENT_ARRAY 0x00002000u
 #define FORMAT_MESSAGE_MAX_WIDTH_MASK 0x000000FFu
+
+#define GET_MODULE_HANDLE_EX_FLAG_PIN 0x00000001u
+#define GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT 0x00000002u
+#define GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS 0x00000004u
 
 #define DLL_PROCESS_DETACH 0
 #define DLL_PROCESS_ATTACH 1
@@ -226,6 +232,15 @@ WIN32_STANDIN_API HLOCAL WINAPI LocalAlloc(UINT flags, SIZE_T bytes);
 WIN32_STANDIN_API HLOCAL WINAPI LocalFree(HLOCAL memory);
 WIN32_STANDIN_API int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 WIN32_STANDIN_API BOOL WINAPI DisableThreadLibraryCalls(HMODULE module);
+
+/* Modules are the host's shared libraries: an HMODULE is the dlopen handle
+ * (not the base address, as on Windows), references are dlopen's, and a
+ * pinned module is marked RTLD_NODELETE, so no later unload unmaps it. Names
+ * are file names as dlopen takes them. */
+WIN32_STANDIN_API HMODULE WINAPI LoadLibraryA(LPCSTR fileName);
+WIN32_STANDIN_API BOOL WINAPI FreeLibrary(HMODULE module);
+WIN32_STANDIN_API BOOL WINAPI GetModuleHandleExA(DWORD flags, LPCSTR moduleName, HMODULE *module);
+WIN32_STANDIN_API FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR procName);
 
 #define LMEM_FIXED 0x0000u
 #define LMEM_ZEROINIT 0x0040u

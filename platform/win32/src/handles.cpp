@@ -71,11 +71,28 @@ void endThread(Lock &, ThreadState &thread, DWORD exitCode) {
 HANDLE insertHandle(Lock &, std::shared_ptr<Object> object) {
   State &s = state();
   // Values grow and are never reused, so a handle used after CloseHandle is
-  // caught as invalid instead of reaching a newer object.
-  std::uintptr_t value = static_cast<std::uintptr_t>(s.nextHandle);
-  s.nextHandle += 4;
+  // caught as invalid; or, as Windows does, the value closed last names the
+  // next object, so a use after close reaches that object.
+  std::uintptr_t value;
+  if (s.reuseHandles && !s.closedHandles.empty()) {
+    value = s.closedHandles.back();
+    s.closedHandles.pop_back();
+  } else {
+    value = static_cast<std::uintptr_t>(s.nextHandle);
+    s.nextHandle += 4;
+  }
   s.handles.emplace(value, std::move(object));
   return reinterpret_cast<HANDLE>(value);
+}
+
+bool eraseHandle(Lock &, std::uintptr_t value) {
+  State &s = state();
+  if (s.handles.erase(value) == 0) {
+    fail(ERROR_INVALID_HANDLE);
+    return false;
+  }
+  if (s.reuseHandles) s.closedHandles.push_back(value);
+  return true;
 }
 
 std::shared_ptr<Object> lookupHandle(Lock &held, HANDLE handle) {
@@ -118,8 +135,7 @@ BOOL WINAPI DuplicateHandle(HANDLE sourceProcess, HANDLE source, HANDLE targetPr
   std::shared_ptr<Object> object = lookupHandle(held, source);
   if (!object) return FALSE;
   if (target) *target = insertHandle(held, object);
-  if ((options & DUPLICATE_CLOSE_SOURCE) != 0)
-    state().handles.erase(reinterpret_cast<std::uintptr_t>(source));
+  if ((options & DUPLICATE_CLOSE_SOURCE) != 0) eraseHandle(held, reinterpret_cast<std::uintptr_t>(source));
   return TRUE;
 }
 
@@ -127,11 +143,7 @@ BOOL WINAPI CloseHandle(HANDLE object) {
   auto value = reinterpret_cast<std::uintptr_t>(object);
   if (value == currentProcessPseudo || value == currentThreadPseudo) return TRUE;
   Lock held(state().mutex);
-  if (state().handles.erase(value) == 0) {
-    fail(ERROR_INVALID_HANDLE);
-    return FALSE;
-  }
-  return TRUE;
+  return eraseHandle(held, value) ? TRUE : FALSE;
 }
 
 } // extern "C"

@@ -32,6 +32,7 @@ struct Object {
   virtual ~Object() = default;
   bool signalled = false;
   bool autoReset = false;
+  bool abandoned = false; // a test's stand-in for an abandoned mutex
   std::vector<Waiter *> waiters;
 
   void signal();   // caller holds the lock
@@ -74,6 +75,8 @@ struct ThreadState {
 struct State {
   std::mutex mutex;
   std::uint64_t nextHandle = 0x100;
+  bool reuseHandles = false;
+  std::vector<std::uintptr_t> closedHandles; // most recently closed last
   std::unordered_map<std::uintptr_t, std::shared_ptr<Object>> handles;
   DWORD nextThreadId = 0x400;
   std::unordered_map<DWORD, std::shared_ptr<ThreadState>> threads;
@@ -114,6 +117,8 @@ std::shared_ptr<ThreadState> registerThread(Lock &held);
 void endThread(Lock &held, ThreadState &thread, DWORD exitCode);
 
 HANDLE insertHandle(Lock &held, std::shared_ptr<Object> object);
+// Drops a handle from the table; false (last error set) when it was none.
+bool eraseHandle(Lock &held, std::uintptr_t value);
 // The object behind a handle or pseudo-handle, or null (last error set).
 std::shared_ptr<Object> lookupHandle(Lock &held, HANDLE handle);
 

@@ -60,6 +60,21 @@ size_t win32HookCount(void) {
   return state().hooksById.size();
 }
 
+void win32ReuseHandleValues(int reuse) {
+  Lock held(state().mutex);
+  state().reuseHandles = reuse != 0;
+  state().closedHandles.clear();
+}
+
+BOOL win32AbandonObject(HANDLE handle) {
+  Lock held(state().mutex);
+  std::shared_ptr<Object> object = lookupHandle(held, handle);
+  if (!object) return FALSE;
+  object->abandoned = true;
+  object->signal();
+  return TRUE;
+}
+
 long win32QueueLength(DWORD threadId) {
   Lock held(state().mutex);
   auto found = state().threads.find(threadId);

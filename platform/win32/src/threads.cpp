@@ -37,7 +37,7 @@ HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE
       adoptCurrentThread(nullptr);
     }).detach();
   } catch (const std::system_error &) {
-    state().handles.erase(reinterpret_cast<std::uintptr_t>(handle));
+    eraseHandle(held, reinterpret_cast<std::uintptr_t>(handle));
     state().threads.erase(thread->id);
     fail(ERROR_NOT_ENOUGH_MEMORY);
     return nullptr;

@@ -50,6 +50,10 @@ DWORD waitFor(Lock &held, const std::vector<std::shared_ptr<Object>> &objects, b
       else
         objects[index]->consume();
       result = WAIT_OBJECT_0 + static_cast<DWORD>(waitAll ? 0 : index);
+      if (!waitAll && objects[index]->abandoned) {
+        objects[index]->abandoned = false;
+        result = WAIT_ABANDONED_0 + static_cast<DWORD>(index);
+      }
       break;
     }
     if (queueReady(queueOf, anyInput)) {
