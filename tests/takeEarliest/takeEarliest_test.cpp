@@ -142,7 +142,17 @@ TEST_F(Test, AGlobalVariableIsFilledInPlaceOfAnOutput) {
   ASSERT_TRUE(take({session.number(32), session.text("wide")}, 0).ok);
   EXPECT_EQ(session.global("wide").scalar(), 2);
 
+  // A variable that cannot be stored back is said so; the image is read.
   useCamera(pixels100, 1);
+  session.clearCommandWindow();
+  session.refuseNextPutVariables(1);
+  ASSERT_TRUE(take({session.number(16), session.text("frame")}, 0).ok);
+  EXPECT_EQ(session.commandWindow(), "Error occurred in mexPutVariable()\n");
+  EXPECT_EQ(session.global("frame").scalar(), 1) << "the variable is left as it was";
+  EXPECT_EQ(callLog(), std::vector<std::string>{"readOldestImage16(ptr, 100)"});
+
+  useCamera(pixels100, 1);
+  session.clearCommandWindow();
   result = take({session.number(16), session.text("missing")}, 0);
   ASSERT_TRUE(result.ok);
   EXPECT_EQ(session.commandWindow(), "Failed to find variable 'missing' in workspace. Aborting read.\n");

@@ -221,6 +221,9 @@ public:
   /* Any single allocation larger than this fails as MATLAB's do: the call
    * ends with an out-of-memory error. 0 lifts the limit. */
   void setAllocationLimit(size_t bytes);
+  /* The next count mexPutVariable calls fail (return 1) and change nothing,
+   * as when MATLAB cannot store the variable. */
+  void refuseNextPutVariables(int count);
 
 private:
   bool closed_ = false;

@@ -132,6 +132,11 @@ MX_API const mxArray *mexGetVariablePtr(const char *workspaceName, const char *n
 
 MX_API int mexPutVariable(const char *workspaceName, const char *name, const mxArray *value) {
   requireMainThread("mexPutVariable");
+  State &s = state();
+  if (s.putVariableRefusals > 0) {
+    --s.putVariableRefusals;
+    return 1;
+  }
   auto *variables = workspace(workspaceName);
   if (variables == nullptr || name == nullptr || *name == '\0' || value == nullptr) return 1;
   requireLive(value, "mexPutVariable");

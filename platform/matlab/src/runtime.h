@@ -89,6 +89,7 @@ struct State {
   std::function<void(const std::string &)> printHook;
 
   size_t allocationLimit = 0;
+  int putVariableRefusals = 0;
   uint64_t nextSerial = 1;
 };
 

@@ -103,6 +103,7 @@ Session::Session() {
   s.printed.clear();
   s.warnings.clear();
   s.allocationLimit = 0;
+  s.putVariableRefusals = 0;
   s.echo = std::getenv("MEXHOST_ECHO") != nullptr;
   // MATLAB's main thread has a message queue from the start, so threads can
   // post to it before its first idle loop.
@@ -327,6 +328,8 @@ unsigned long Session::mainThreadId() const { return state().mainThreadId; }
 std::vector<LibraryMemory> Session::memory() const { return memoryByLibrary(); }
 
 void Session::setAllocationLimit(size_t bytes) { state().allocationLimit = bytes; }
+
+void Session::refuseNextPutVariables(int count) { state().putVariableRefusals = count; }
 
 SessionReport Session::close() {
   SessionReport report;
