@@ -21,6 +21,18 @@ void holdWatcherAfterOneImage(int32_t handle) {
   win32HoldWaitsOn(camera.event);
   andorSimProduceImages(handle, 1);
 }
+
+// Holds the watcher after one image, in its next wait, and gives that wait's
+// list: the stop event, then the data event.
+void holdWatcherInItsNextWait(int32_t handle, HANDLE waitList[2]) {
+  holdWatcherAfterOneImage(handle);
+  HANDLE handles[MAXIMUM_WAIT_OBJECTS];
+  DWORD count = 0;
+  ASSERT_EQ(win32WaitForHeldWait(5000, handles, &count), 1);
+  ASSERT_EQ(count, 2u);
+  waitList[0] = handles[0];
+  waitList[1] = handles[1];
+}
 #endif
 
 TEST_F(Test, BadArgumentsAreRefusedAndChangeNothing) {
@@ -185,11 +197,8 @@ TEST_F(Test, AStopThatComesWithDataPostsNothing) {
   CallbackCalls calls;
   const size_t threadsBefore = win32RunningThreadCount();
   mustWatch({camera(3), recorder(calls)});
-  holdWatcherAfterOneImage(3);
-  HANDLE waitList[MAXIMUM_WAIT_OBJECTS];
-  DWORD count = 0;
-  ASSERT_EQ(win32WaitForHeldWait(5000, waitList, &count), 1);
-  ASSERT_EQ(count, 2u);
+  HANDLE waitList[2];
+  ASSERT_NO_FATAL_FAILURE(holdWatcherInItsNextWait(3, waitList));
   session.pumpMessages(); // the call for the image before the stop
   andorSimProduceImages(3, 1);
   SetEvent(waitList[0]); // the stop event, entry 0
@@ -294,11 +303,8 @@ TEST_F(Test, AnAbandonedWaitShowsItsBoxAndTheWatcherEndsGivingBackTheEvent) {
     CallbackCalls calls;
     const size_t threadsBefore = win32RunningThreadCount();
     mustWatch({camera(3), recorder(calls)});
-    holdWatcherAfterOneImage(3);
-    HANDLE waitList[MAXIMUM_WAIT_OBJECTS];
-    DWORD count = 0;
-    ASSERT_EQ(win32WaitForHeldWait(5000, waitList, &count), 1);
-    ASSERT_EQ(count, 2u);
+    HANDLE waitList[2];
+    ASSERT_NO_FATAL_FAILURE(holdWatcherInItsNextWait(3, waitList));
     session.pumpMessages(); // the call for the image before
     win32ClearMessageBoxes();
     ASSERT_TRUE(win32AbandonObject(waitList[entry]));
