@@ -24,7 +24,7 @@ bool runGoesOn(const std::atomic<bool> &keepRunning, IAdaptorManager *manager) {
  * hands it to the toolbox when it wants a frame. An image the driver would
  * not give is still counted, but never becomes a frame: runBuffer then holds
  * an earlier image or nothing, not this one. */
-void readOneImage(corvidAdaptor &adaptor, IAdaptorManager *manager, std::int32_t width,
+void readOneImage(IAdaptorManager *manager, std::int32_t format, std::int32_t width,
                   std::int32_t height, std::uint16_t *runBuffer, std::uint32_t pixelCount) {
   std::int32_t first = 0, last = 0, validFirst = 0, validLast = 0;
   waitForAcquisition();
@@ -32,7 +32,6 @@ void readOneImage(corvidAdaptor &adaptor, IAdaptorManager *manager, std::int32_t
   const double timestamp = getCurrentTime();
   const std::int32_t read = getImages16(first, first, runBuffer, pixelCount, &validFirst, &validLast);
   if (manager->frameWanted() && read == ANDOR_STATUS_SUCCESS) {
-    const std::int32_t format = adaptor.frameFormat();
     IImageFrame *frame = manager->currentEngine()->makeFrame(format, width, height);
     if (frame != nullptr) {
       frame->putImage(runBuffer, width, height, 0, 0);
@@ -65,8 +64,9 @@ void runAcquisition(corvidAdaptor &adaptor, std::int32_t width, std::int32_t hei
   }
   const std::uint32_t pixelCount = static_cast<std::uint32_t>(pixels);
   // Taken once per run: a run that outlives its object's destruction (see
-  // ~corvidAdaptor) must find them here, not in the object.
+  // ~corvidAdaptor) must find them here, and call nothing of the object.
   IAdaptorManager *const manager = adaptor.manager;
+  const std::int32_t format = adaptor.frameFormat();
   const std::atomic<bool> &keepRunning = adaptor.keepRunning;
 
   driverSetting123(4);
@@ -98,7 +98,7 @@ void runAcquisition(corvidAdaptor &adaptor, std::int32_t width, std::int32_t hei
     return;
   }
   while (runGoesOn(keepRunning, manager))
-    readOneImage(adaptor, manager, width, height, runBuffer, pixelCount);
+    readOneImage(manager, format, width, height, runBuffer, pixelCount);
   driverSetting219(1, 0, 0, 0, 0);
   abortAcquisition();
   std::free(runBuffer);
