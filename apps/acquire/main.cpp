@@ -59,6 +59,10 @@ int main(int argc, char **argv) {
     std::fputs(acquire::usageText().c_str(), stdout);
     return 0;
   }
+  if (options.action == acquire::Options::Action::version) {
+    std::printf("%s\n", acquire::versionText().c_str());
+    return 0;
+  }
   if (options.verbose)
     imaqkit::echoWarnings(stderr);
 

@@ -57,6 +57,10 @@ Options parseOptions(const std::vector<std::string> &args) {
       noValue();
       options.action = Options::Action::help;
       return options;
+    } else if (name == "--version") {
+      noValue();
+      options.action = Options::Action::version;
+      return options;
     } else if (name == "--list") {
       noValue();
       options.action = Options::Action::list;
@@ -88,8 +92,11 @@ Options parseOptions(const std::vector<std::string> &args) {
   return options;
 }
 
+std::string versionText() { return std::string("acquire ") + ACQUIRE_VERSION; }
+
 std::string usageText() {
   return R"(Usage: acquire --list [--adaptor FILE] [--verbose]
+       acquire --help | --version
        acquire [--device N] [--frames K] [--exposure S] [--out DIR]
                [--timeout S] [--adaptor FILE] [--verbose]
 
@@ -113,6 +120,7 @@ cameras): lists the devices, or opens one and acquires 16-bit frames.
                   Windows, next to this program)
   --verbose       show every warning the adaptor raises as it raises it
   --help          show this text and exit
+  --version       show acquire's version and exit
 
 While it runs, a progress line shows the frames acquired so far. At the end
 it prints the frames acquired, frames per second (from the frames'

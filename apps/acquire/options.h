@@ -17,7 +17,7 @@ public:
 };
 
 struct Options {
-  enum class Action { acquire, list, help } action = Action::acquire;
+  enum class Action { acquire, list, help, version } action = Action::acquire;
   std::string adaptor;         // empty: the corvid library next to the program
   std::int32_t device = 0;
   std::uint32_t frames = 10;
@@ -32,6 +32,9 @@ Options parseOptions(const std::vector<std::string> &args);
 
 /* The text of --help. */
 std::string usageText();
+
+/* The line --version prints: "acquire" and the project's version. */
+std::string versionText();
 
 } // namespace acquire
 

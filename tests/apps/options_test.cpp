@@ -34,6 +34,16 @@ TEST(Options, DefaultsAndEveryOption) {
   EXPECT_EQ(parseOptions({"--help", "--frames", "x"}).action, Options::Action::help);
 }
 
+// --version answers before anything else is checked, as --help does, and
+// names the version the build was configured with, not one of its own.
+TEST(Options, VersionIsTheProjectsAndNeedsNothingElse) {
+  EXPECT_EQ(parseOptions({"--version"}).action, Options::Action::version);
+  EXPECT_EQ(parseOptions({"--frames", "5", "--version", "--frames", "x"}).action,
+            Options::Action::version);
+  EXPECT_EQ(acquire::versionText(), std::string("acquire ") + PROJECT_VERSION_TEXT);
+  EXPECT_THROW(parseOptions({"--version=2"}), UsageError);
+}
+
 TEST(Options, EveryBadLineIsOneLineOfError) {
   const std::vector<Args> bad = {{"--frames", "0"},     {"--frames", "12x"},   {"--frames", ""},
                                  {"--frames", "-3"},    {"--device", "1.5"},   {"--device", "-1"},
@@ -56,7 +66,8 @@ TEST(Options, EveryBadLineIsOneLineOfError) {
 TEST(Options, HelpNamesEveryOption) {
   const std::string help = acquire::usageText();
   for (const char *option : {"--list", "--device", "--frames", "--exposure", "--out", "--timeout",
-                             "--adaptor", "--verbose", "--help", "frames.tif", "preview.png"})
+                             "--adaptor", "--verbose", "--help", "--version", "frames.tif",
+                             "preview.png"})
     EXPECT_NE(help.find(option), std::string::npos) << option;
 }
 
