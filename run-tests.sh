@@ -3,8 +3,12 @@
 # stand-ins (AddressSanitizer + UndefinedBehaviorSanitizer, then the threaded
 # tests under ThreadSanitizer), under wine64 against real Win32, in GNU Octave,
 # a bounded libFuzzer run per MEX library (clang), and links the 32-bit
-# Windows build. Installs what is missing first; safe to
-# run again. Exits non-zero on any failure.
+# Windows build. Each of the Linux, x86-64 and i686 builds also makes a
+# MATLAB root from the stand-in; a second build tree finds it with
+# FindMatlab, builds the MEX libraries as against a real MATLAB, and runs
+# the tests that load them (natively and under wine64), and the x86-64 one
+# makes the toolbox zip. Installs what is missing first; safe to run again.
+# Exits non-zero on any failure.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -47,11 +51,16 @@ run_tests() {
 
 build dev
 run_tests dev
+build matlab-linux
+run_tests matlab-linux
 build tsan
 run_tests tsan
 build windows-x64
 run_tests windows-x64
+build matlab-windows-x64
+run_tests matlab-windows-x64
 build windows-x86
+build matlab-windows-x86
 build release
 build fuzz
 run_tests fuzz

@@ -5,11 +5,23 @@ set(CAMERA_SANITIZE "" CACHE STRING "Sanitizers to build with: address;undefined
 option(CAMERA_BUILD_BENCHMARKS "Build the benchmarks in bench/" OFF)
 option(CAMERA_BUILD_OCTAVE "Build the MEX libraries for GNU Octave with mkoctfile" OFF)
 option(CAMERA_THREADED_TESTS_ONLY "Register only the tests labelled threaded" OFF)
+set(Matlab_ROOT_DIR "" CACHE PATH
+    "A MATLAB installation to build the MEX libraries against; empty: the stand-in of platform/matlab")
+set(CAMERA_ANDOR_DRIVER_NAME ATMCD32D CACHE STRING
+    "File name (without .dll) of the Andor driver DLL the libraries import by ordinal")
+set(CAMERA_QCAM_DRIVER_NAME QCamDriver CACHE STRING
+    "File name (without .dll) of the QCam driver DLL the libraries import by ordinal")
 
 if(WIN32)
   set(CAMERA_ON_WINDOWS ON)
 else()
   set(CAMERA_ON_WINDOWS OFF)
+endif()
+
+if(Matlab_ROOT_DIR)
+  set(CAMERA_MEX_HOST matlab)
+else()
+  set(CAMERA_MEX_HOST standin)
 endif()
 
 # Warnings for our own targets; third-party code (GoogleTest) does not get them.

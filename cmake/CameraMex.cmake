@@ -1,0 +1,179 @@
+# The MEX libraries: one table of what each one needs, and one rule that
+# builds a MEX library for a host.
+#
+# Hosts:
+#   standin  this project's MATLAB stand-in (platform/matlab), which the
+#            tests load MEX libraries into
+#   matlab   an installed MATLAB, found by FindMatlab from Matlab_ROOT_DIR
+#            (see CameraMatlab.cmake); what a user installs
+#   octave   GNU Octave, through mkoctfile --mex (CAMERA_BUILD_OCTAVE), built
+#            beside one of the two above
+#
+# CAMERA_MEX_HOST is the build's own host: standin, or matlab when
+# Matlab_ROOT_DIR names a MATLAB installation.
+include_guard(GLOBAL)
+
+# What each shipped MEX library needs besides the sources of mex/<name>/:
+# the camera driver it calls, and whether it carries a copy of the bridge
+# that takes driver events to MATLAB's thread.
+#
+#   name               driver  bridge
+set(CAMERA_MEX_TABLE
+  "watchDriverSignal   andor   bridge"
+  "submitBuffers       qcam    bridge"
+  "takeEarliest        andor   -"
+  "snapPicture         qcam    -")
+
+set(CAMERA_MEX_NAMES)
+foreach(_row IN LISTS CAMERA_MEX_TABLE)
+  string(REGEX MATCH "^[A-Za-z]+" _name "${_row}")
+  list(APPEND CAMERA_MEX_NAMES ${_name})
+endforeach()
+
+# Only mexFunction (and MATLAB's API-version query) leave a MEX library, so
+# its file-scope state and private symbols stay its own and a clear really
+# unloads it.
+set(CAMERA_MEX_EXPORTS ${CMAKE_CURRENT_LIST_DIR}/mex_exports.map)
+set(CAMERA_OCTAVE_MEX_DIR ${PROJECT_BINARY_DIR}/octave/mex)
+set(CAMERA_BRIDGE_DIR ${PROJECT_SOURCE_DIR}/asyncmex)
+set(CAMERA_BRIDGE_SOURCES ${CAMERA_BRIDGE_DIR}/AsyncMex.cpp ${CAMERA_BRIDGE_DIR}/MatlabCallbackError.cpp)
+
+# camera_add_mex(NAME name SOURCES ... [HOST standin|matlab|octave]
+#                [DRIVER andor|qcam] [BRIDGE] [LIBRARIES target...] [INCLUDES dir...]
+#                [DESCRIPTION text])
+#
+# Makes the MEX library <name> for HOST (default: the build's own host),
+# with the bridge's sources and the driver's binding when asked. The
+# stand-in and MATLAB builds make a target <name>; the Octave build makes
+# <name>.mex in CAMERA_OCTAVE_MEX_DIR through the target octave_<name>.
+function(camera_add_mex)
+  cmake_parse_arguments(M "BRIDGE" "NAME;HOST;DRIVER;DESCRIPTION" "SOURCES;LIBRARIES;INCLUDES" ${ARGN})
+  if(NOT M_HOST)
+    set(M_HOST ${CAMERA_MEX_HOST})
+  endif()
+  set(_sources ${M_SOURCES})
+  set(_includes ${M_INCLUDES})
+  if(M_BRIDGE)
+    list(APPEND _sources ${CAMERA_BRIDGE_SOURCES})
+    list(APPEND _includes ${CAMERA_BRIDGE_DIR})
+  endif()
+  if(M_HOST STREQUAL "octave")
+    _camera_add_octave_mex("${M_NAME}" "${_sources}" "${_includes}" "${M_LIBRARIES}" "${M_DRIVER}")
+    return()
+  endif()
+
+  set(_libraries ${M_LIBRARIES} platform_windows project_warnings)
+  if(M_DRIVER)
+    list(APPEND _libraries ${M_DRIVER}_driver)
+  endif()
+  if(M_HOST STREQUAL "standin")
+    add_library(${M_NAME} MODULE ${_sources})
+    target_link_libraries(${M_NAME} PRIVATE ${_libraries} matlab_runtime)
+    if(CAMERA_ON_WINDOWS)
+      if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+        set_target_properties(${M_NAME} PROPERTIES SUFFIX .mexw64)
+      else()
+        set_target_properties(${M_NAME} PROPERTIES SUFFIX .mexw32)
+      endif()
+    else()
+      set_target_properties(${M_NAME} PROPERTIES SUFFIX .mexa64)
+      target_link_options(${M_NAME} PRIVATE -Wl,--version-script=${CAMERA_MEX_EXPORTS})
+      set_property(TARGET ${M_NAME} APPEND PROPERTY LINK_DEPENDS ${CAMERA_MEX_EXPORTS})
+    endif()
+  elseif(M_HOST STREQUAL "matlab")
+    # matlab_add_mex links with the plain target_link_libraries signature,
+    # so everything this target links must go the same way.
+    matlab_add_mex(NAME ${M_NAME} MODULE SRC ${_sources} LINK_TO ${_libraries})
+    if(CAMERA_ON_WINDOWS)
+      # Inside MATLAB's process other versions of the MinGW runtime DLLs may
+      # already be loaded; a MEX file carries its own.
+      camera_link_runtime_statically(${M_NAME})
+      camera_add_version_resource(${M_NAME} "${M_DESCRIPTION}")
+    endif()
+    install(TARGETS ${M_NAME} LIBRARY DESTINATION . RUNTIME DESTINATION .)
+    set_property(GLOBAL APPEND PROPERTY CAMERA_SHIPPED_TARGETS ${M_NAME})
+  else()
+    message(FATAL_ERROR "camera_add_mex: unknown host \"${M_HOST}\" for ${M_NAME} (standin, matlab or octave)")
+  endif()
+  target_include_directories(${M_NAME} PRIVATE ${_includes})
+  set_target_properties(${M_NAME} PROPERTIES
+    PREFIX ""
+    C_VISIBILITY_PRESET hidden
+    CXX_VISIBILITY_PRESET hidden
+    VISIBILITY_INLINES_HIDDEN ON)
+  # MATLAB errors end a call by unwinding through the library's frames.
+  target_compile_options(${M_NAME} PRIVATE $<$<COMPILE_LANGUAGE:C>:-fexceptions>)
+endfunction()
+
+# camera_add_shipped_mex(HOST host): every library of the table, for that host.
+function(camera_add_shipped_mex)
+  cmake_parse_arguments(S "" "HOST" "" ${ARGN})
+  foreach(_row IN LISTS CAMERA_MEX_TABLE)
+    string(REGEX REPLACE " +" ";" _fields "${_row}")
+    list(GET _fields 0 _name)
+    list(GET _fields 1 _driver)
+    list(GET _fields 2 _bridge)
+    set(_folder ${PROJECT_SOURCE_DIR}/mex/${_name})
+    file(GLOB _sources CONFIGURE_DEPENDS ${_folder}/*.cpp)
+    if(NOT _sources)
+      message(FATAL_ERROR "camera_add_shipped_mex: no sources in ${_folder} for the MEX library ${_name}")
+    endif()
+    set(_options)
+    if(_bridge STREQUAL "bridge")
+      list(APPEND _options BRIDGE)
+    endif()
+    camera_add_mex(NAME ${_name} HOST ${S_HOST} SOURCES ${_sources} DRIVER ${_driver} ${_options}
+                   DESCRIPTION "${_name}: MEX function of the Camera Bridge toolbox")
+  endforeach()
+endfunction()
+
+# The Octave build: <name>.mex made by mkoctfile --mex, with the same
+# exports and symbol binding as the other hosts (each library keeps its own
+# copy of the bridge); the stand-in libraries it needs linked by name, with
+# an rpath to where they were built.
+set(_camera_driver_library_andor ATMCD32D)
+set(_camera_driver_library_qcam QCamDriver)
+function(_camera_add_octave_mex name sources includes libraries driver)
+  if(NOT CAMERA_MKOCTFILE)
+    find_program(CAMERA_MKOCTFILE mkoctfile REQUIRED)
+  endif()
+  set(_output ${CAMERA_OCTAVE_MEX_DIR}/${name}.mex)
+  # mkoctfile leaves its objects in the working folder, named after the sources.
+  set(_objects ${CMAKE_CURRENT_BINARY_DIR}/objects/${name})
+  file(MAKE_DIRECTORY ${_objects} ${CAMERA_OCTAVE_MEX_DIR})
+  set(_flags -I${PROJECT_SOURCE_DIR} -I${PROJECT_SOURCE_DIR}/platform/win32/include)
+  set(_headers)
+  foreach(_source ${sources})
+    get_filename_component(_dir ${_source} DIRECTORY)
+    list(APPEND includes ${_dir})
+  endforeach()
+  list(REMOVE_DUPLICATES includes)
+  foreach(_dir ${includes})
+    list(APPEND _flags -I${_dir})
+    file(GLOB _found ${_dir}/*.h)
+    list(APPEND _headers ${_found})
+  endforeach()
+  file(GLOB _platformHeaders ${PROJECT_SOURCE_DIR}/drivers/*.h ${PROJECT_SOURCE_DIR}/platform/win32/include/*.h)
+  list(APPEND libraries win32)
+  if(driver)
+    list(APPEND libraries ${_camera_driver_library_${driver}})
+  endif()
+  list(REMOVE_DUPLICATES libraries)
+  set(_links)
+  foreach(_library ${libraries})
+    list(APPEND _links -L$<TARGET_FILE_DIR:${_library}> -l${_library} -Wl,-rpath,$<TARGET_FILE_DIR:${_library}>)
+  endforeach()
+  add_custom_command(OUTPUT ${_output}
+    COMMAND ${CMAKE_COMMAND} -E env "CXXFLAGS=-std=c++17 -O2 -g -Wall -Wextra"
+            ${CAMERA_MKOCTFILE} --mex -o ${_output} ${_flags} ${sources} ${_links}
+            -Wl,--version-script=${CAMERA_MEX_EXPORTS} -Wl,-Bsymbolic
+    DEPENDS ${sources} ${_headers} ${_platformHeaders} ${libraries} ${CAMERA_MEX_EXPORTS}
+    WORKING_DIRECTORY ${_objects}
+    COMMENT "mkoctfile --mex ${name}"
+    VERBATIM)
+  add_custom_target(octave_${name} ALL DEPENDS ${_output})
+  add_dependencies(octave_mex octave_${name})
+  if(name IN_LIST CAMERA_MEX_NAMES)
+    install(FILES ${_output} DESTINATION .)
+  endif()
+endfunction()
