@@ -36,7 +36,7 @@ if [ -f octave/CMakeLists.txt ]; then
   mkdir -p "$out/octave"
   # Its working folder: submitBuffers' call log "C:\QCamLog.txt" lands there.
   (cd "$out/octave" && octave-cli --no-gui --no-window-system --norc --no-history --quiet --eval \
-    "addpath('$root/build/octave/octave/mex', '$root/octave/classes', '$root/octave/lib', '$root/octave/demo'); cameraDemo(pwd)")
+    "addpath('$root/build/octave/octave/mex', '$root/octave/classes', '$root/mex/toolbox', '$root/octave/lib', '$root/octave/demo'); cameraDemo(pwd)")
   ran=1
 fi
 

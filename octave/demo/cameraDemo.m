@@ -16,11 +16,11 @@ function cameraDemo(outputFolder)
 
   camsim('andorReset');
   camsim('qcamReset');
-  andor = AndorCamera(100, 320, 240);
+  andor = SimulatedAndorCamera(100, 320, 240);
   camsim('andorSetFramePeriod', 100, 0.02);     % 50 images a second
   camsim('andorSetFreeRunning', true);
-  queued = QCamCamera(201, 'QSIM0201', 320, 240, 12);
-  snapped = QCamCamera(200, 'QSIM0200', 320, 240, 8);
+  queued = SimulatedQCamCamera(201, 'QSIM0201', 320, 240, 12);
+  snapped = SimulatedQCamCamera(200, 'QSIM0200', 320, 240, 8);
   camsim('qcamSetFramePeriod', 0.02);
 
   % 1. Driver events: each signal reads every image that arrived since.

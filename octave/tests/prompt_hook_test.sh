@@ -15,7 +15,7 @@ script -qfec "$octave --norc --no-history --quiet --no-gui --no-window-system" /
 pid=$!
 exec 3>"$work/in"
 # The marker is built at run time so the echoed command line does not match it.
-echo "addpath($paths); camsim('andorReset'); cam = AndorCamera(100, 8, 8); camsim('andorSetFramePeriod', 100, 0.02); camsim('andorSetFreeRunning', true); watchDriverSignal(cam, @(c, s) disp(['CALLBACK' '-AT-PROMPT'])); start(cam);" >&3
+echo "addpath($paths); camsim('andorReset'); cam = SimulatedAndorCamera(100, 8, 8); camsim('andorSetFramePeriod', 100, 0.02); camsim('andorSetFreeRunning', true); watchDriverSignal(cam, @(c, s) disp(['CALLBACK' '-AT-PROMPT'])); start(cam);" >&3
 
 # Nothing more is typed: every callback now runs from the prompt.
 fired=$(timeout 30 grep -m 3 'CALLBACK-AT-PROMPT' <(tail -n +1 -f "$work/out") | wc -l || true)

@@ -4,8 +4,8 @@
 % libraries, as MATLAB's "clear mex" does.
 camsim('andorReset');
 camsim('qcamReset');
-cam = AndorCamera(100, 8, 8);
-qcam = QCamCamera(200, 'QSIM0200', 8, 4, 8);
+cam = SimulatedAndorCamera(100, 8, 8);
+qcam = SimulatedQCamCamera(200, 'QSIM0200', 8, 4, 8);
 start(cam);
 global CALLBACK_CALLS
 CALLBACK_CALLS = {};
@@ -35,18 +35,18 @@ checkEqual(camsim('hookCount'), baseHooks + 1, 'only submitBuffers still hooks t
 pumpEvents();
 calls = CALLBACK_CALLS(before + 1:end);
 checkEqual(numel(calls), 1, 'of the two queued events one reaches a callback');
-checkEqual(class(calls{1}.arguments{1}), 'QCamCamera', 'the frame''s, not the cleared driver event''s');
+checkEqual(class(calls{1}.arguments{1}), 'SimulatedQCamCamera', 'the frame''s, not the cleared driver event''s');
 checkEqual(camsim('queueLength'), 0, 'nothing is left queued');
 camsim('andorProduce', 100, 1);
 checkEqual(camsim('waitForMessage', 200), 0, 'a cleared camera posts nothing');
 
 % Loading watchDriverSignal again works like the first time.
-cam = AndorCamera(100);
+cam = SimulatedAndorCamera(100);
 CALLBACK_CALLS = {};
 watchDriverSignal(cam, @recordCallback);
 camsim('andorProduce', 100, 1);
 check(waitUntil(@() callbackCount() >= 1, 5), 'a reloaded watchDriverSignal delivers again');
-checkEqual(class(CALLBACK_CALLS{1}.arguments{1}), 'AndorCamera', 'with the camera object');
+checkEqual(class(CALLBACK_CALLS{1}.arguments{1}), 'SimulatedAndorCamera', 'with the camera object');
 
 % clear all: globals and classes go too; the frames still out come back to
 % the callback submitBuffers holds, and then the library lets itself go.
@@ -65,7 +65,7 @@ clear functions
 checkEqual(camsim('hookCount'), 0, 'with nothing out, submitBuffers unloads and removes its hook');
 
 % And loads again from scratch.
-qcam = QCamCamera(200);
+qcam = SimulatedQCamCamera(200);
 CALLBACK_CALLS = {};
 printed = evalc('submitBuffers(qcam, @recordCallback, 1)');
 check(~isempty(strfind(printed, 'Detected new camera! Handle: 200')), 'a reloaded submitBuffers starts afresh');

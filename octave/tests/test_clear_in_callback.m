@@ -9,8 +9,8 @@ for command = {'clear functions', 'clear all', 'clear mex'}
   camsim('andorReset');
   camsim('andorAddCamera', 100, 8, 8);
   camsim('andorAddCamera', 101, 8, 8);
-  cam = AndorCamera(100);
-  other = AndorCamera(101);
+  cam = SimulatedAndorCamera(100);
+  other = SimulatedAndorCamera(101);
   start(cam);
   start(other);
   setenv('CLEARING_COMMAND', command);
@@ -41,8 +41,8 @@ for command = {'clear functions', 'clear all', 'clear mex'}
     checkEqual(clearingCallbackCalls(100), 1, '%s: and call nothing', command);
     checkEqual(clearingCallbackCalls(101), 0, '%s: the other camera''s event called nothing', command);
     % Classes go with the functions: the camera objects are made again.
-    cam = AndorCamera(100);
-    other = AndorCamera(101);
+    cam = SimulatedAndorCamera(100);
+    other = SimulatedAndorCamera(101);
   else
     camsim('andorProduce', 100, 1);
     check(waitUntil(@() clearingCallbackCalls(100) >= 2, 5), '%s: the registration stays', command);

@@ -4,15 +4,15 @@ camsim('andorReset');
 camsim('qcamReset');
 
 % Camera classes as the MEX libraries read them.
-andor = AndorCamera(100, 64, 48);
+andor = SimulatedAndorCamera(100, 64, 48);
 checkEqual(andor.cameraHandle, 100, 'AndorCamera cameraHandle is a double');
 checkEqual([andor.expectedM, andor.expectedN], [48, 64], 'AndorCamera expectedM x expectedN is rows x columns');
-again = AndorCamera(100);
+again = SimulatedAndorCamera(100);
 checkEqual([again.expectedM, again.expectedN], [48, 64], 'an opened AndorCamera takes the simulated size');
-qcam = QCamCamera(200, 'QSIM0200', 32, 24, 12);
+qcam = SimulatedQCamCamera(200, 'QSIM0200', 32, 24, 12);
 checkEqual(qcam.cameraHandle, int32(200), 'QCamCamera cameraHandle is an int32');
 try
-  AndorCamera(555);
+  SimulatedAndorCamera(555);
   check(false, 'opening a camera the driver lacks is refused');
 catch err
   check(~isempty(strfind(err.message, 'no Andor camera 555')), 'refusal names the camera: %s', err.message);

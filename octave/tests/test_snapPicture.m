@@ -1,8 +1,8 @@
 % snapPicture as Octave code meets it: size and class of the picture, its
 % pixels, the camera of the first call, and the status error.
 camsim('qcamReset');
-cam = QCamCamera(200, 'QSIM0200', 64, 48, 8);
-other = QCamCamera(201, 'QSIM0201', 16, 8, 8);
+cam = SimulatedQCamCamera(200, 'QSIM0200', 64, 48, 8);
+other = SimulatedQCamCamera(201, 'QSIM0201', 16, 8, 8);
 % At 8 bits the simulator stamps the image number little-endian in bytes 0 to 3.
 stamp = @(picture) double(typecast(picture(1:4), 'uint32'));
 

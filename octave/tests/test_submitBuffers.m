@@ -3,7 +3,7 @@
 camsim('qcamReset');
 % The fixed log path names a file in the working folder here.
 if exist('C:\QCamLog.txt', 'file'), unlink('C:\QCamLog.txt'); end
-cam = QCamCamera(200, 'QSIM0200', 16, 12, 16);
+cam = SimulatedQCamCamera(200, 'QSIM0200', 16, 12, 16);
 global CALLBACK_CALLS
 CALLBACK_CALLS = {};
 % At 16 bits the simulator stamps the image number in pixels 0 and 1.
@@ -40,7 +40,7 @@ check(waitUntil(@() callbackCount() >= 3, 5), 'every frame reaches the callback'
 for k = 1:3
   call = CALLBACK_CALLS{k};
   checkEqual(numel(call.arguments), 2, 'frame %d: two arguments', k);
-  checkEqual(class(call.arguments{1}), 'QCamCamera', 'frame %d: the camera object first', k);
+  checkEqual(class(call.arguments{1}), 'SimulatedQCamCamera', 'frame %d: the camera object first', k);
   checkEqual(call.arguments{1}.cameraHandle, int32(200), 'frame %d: of this camera', k);
   data = call.arguments{2};
   checkEqual(size(data), [1 1], 'frame %d: a 1-by-1 struct', k);

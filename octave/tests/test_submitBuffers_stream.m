@@ -4,7 +4,7 @@
 % whose frames and the earlier ones must each reach MATLAB with the image
 % the camera wrote into them; and the library unloading once all is back.
 camsim('qcamReset');
-cam = QCamCamera(200, 'QSIM0200', 16, 12, 16);
+cam = SimulatedQCamCamera(200, 'QSIM0200', 16, 12, 16);
 baseHooks = camsim('hookCount');
 % Octave has no inmem: a library still loaded is one still mapped.
 libraryMapped = @() ~isempty(strfind(fileread('/proc/self/maps'), '/submitBuffers.mex'));

@@ -1,7 +1,7 @@
 % takeEarliest as Octave code meets it: sizes and classes of the new array,
 % the pixels the simulator stamped, the global-variable path, the errors.
 camsim('andorReset');
-cam = AndorCamera(100, 10, 10);   % 100 pixels an image: 10 x 10, 100 x 1, 4 x 25 all fit
+cam = SimulatedAndorCamera(100, 10, 10);   % 100 pixels an image: 10 x 10, 100 x 1, 4 x 25 all fit
 start(cam);
 produce(cam, 12);
 % The simulator stamps each image's number in its first two pixels (low,

@@ -1,8 +1,8 @@
 % watchDriverSignal as Octave code meets it: argument errors, the callback's
 % exact arguments, clearing, replacing, and errors raised by the callback.
 camsim('andorReset');
-cam = AndorCamera(100, 16, 12);
-other = AndorCamera(101, 8, 8);
+cam = SimulatedAndorCamera(100, 16, 12);
+other = SimulatedAndorCamera(101, 8, 8);
 start(cam);
 start(other);
 global CALLBACK_CALLS
@@ -32,7 +32,7 @@ produce(cam, 1);
 check(waitUntil(one, 5), 'a driver signal calls the callback');
 call = CALLBACK_CALLS{1};
 checkEqual(numel(call.arguments), 2, 'the callback gets two arguments');
-checkEqual(class(call.arguments{1}), 'AndorCamera', 'the first is the camera object');
+checkEqual(class(call.arguments{1}), 'SimulatedAndorCamera', 'the first is the camera object');
 checkEqual(call.arguments{1}.cameraHandle, 100, 'of this camera');
 checkEqual(class(call.arguments{2}), 'struct', 'the second is a struct');
 checkEqual(size(call.arguments{2}), [0 0], 'of size 0-by-0');
@@ -88,8 +88,9 @@ checkEqual(CALLBACK_CALLS{2}.arguments{1}, 100, 'to its own callback');
 watchDriverSignal(other);
 
 % A handle property of 3.7 names camera 3.
-three = AndorCamera(3, 4, 4);
-three.cameraHandle = 3.7;
+% The toolbox's AndorCamera refuses such a handle; a plain object does not.
+SimulatedAndorCamera(3, 4, 4);
+three = PlainCamera(3.7);
 watchDriverSignal(three, @recordCallback);
 checkEqual(camsim('andorCurrentCamera'), 3, 'cameraHandle 3.7 selects camera 3');
 watchDriverSignal(three);

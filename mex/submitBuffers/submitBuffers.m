@@ -1,0 +1,76 @@
+%SUBMITBUFFERS  Queue frames on a QImaging camera and hand each filled frame to a function.
+%   SUBMITBUFFERS(CAMERA, CALLBACKFUNC, NUMBUFFEREDFRAMES) queues
+%   NUMBUFFEREDFRAMES new frames on the QCam camera CAMERA and returns at
+%   once. Each frame is a HEIGHT-by-WIDTH uint16 matrix, of the size the
+%   driver gives for the camera's images. As the camera fills each frame,
+%   MATLAB calls, in its own thread and when it is idle (at the prompt, or
+%   while a program waits in pause or drawnow),
+%
+%       CALLBACKFUNC(CAMERA, S)
+%
+%   where S.frameData is the frame: the very matrix the camera wrote into,
+%   not a copy. Every frame the camera fills reaches a callback once, also a
+%   frame the driver completes with an error.
+%
+%   Inputs
+%     CAMERA             an object whose cameraHandle property is an int32
+%                        or uint32, the driver's handle of the camera, such
+%                        as a QCAMCAMERA.
+%     CALLBACKFUNC       a function handle that takes two inputs.
+%     NUMBUFFEREDFRAMES  a number from 0 to 2147483647 (a fraction is
+%                        truncated toward zero); 0 queues nothing and only
+%                        replaces the callback.
+%
+%   A callback may queue more frames: SUBMITBUFFERS(CAMERA, CALLBACKFUNC, 1)
+%   from inside CALLBACKFUNC keeps a stream going with a fixed number of
+%   frames out. A frame's matrix is freed as soon as the frame is back and
+%   its callback has returned, so a stream keeps only the frames out,
+%   however long it runs. Each camera has one callback, the latest given:
+%   frames of an earlier call that complete after a later call go to the
+%   later call's CALLBACKFUNC. CAMERA in the callback is the object of the
+%   camera's first call since the library was loaded. Frames can be queued
+%   for up to 100 cameras.
+%
+%   The pixels arrive as the camera writes them, row by row, in the
+%   matrix's column-major storage: reshape(S.frameData(:), WIDTH, HEIGHT)'
+%   is the picture for a 12- or 16-bit camera. An 8-bit camera's image
+%   fills the first half of the matrix's bytes, a byte per pixel.
+%
+%   Nothing takes a queued frame back from the driver. While any frame is
+%   out the library locks itself in memory, so clear submitBuffers leaves
+%   it loaded; it lets go when a callback finds the last frame back, by
+%   calling itself by the name it was first called by. Keep this file and
+%   submitBuffers.<mexext> on the path under their own names: not in a
+%   private folder, not inside a package, not renamed. Otherwise the library
+%   stays locked until its next call.
+%
+%   SUBMITBUFFERS prints its progress: the camera's serial number
+%   ("Serial String: ..."), the frame count, whether the camera is new,
+%   the frame size, bit depth and bytes, a line for each frame queued, and
+%   "Reached Matlab Callback Wrapper" before each callback. It appends the
+%   time of each frame queued and each frame completed to the log file
+%   C:\QCamLog.txt (when it can be opened). It returns nothing.
+%
+%   An error in CALLBACKFUNC does not stop the frames: it is printed as
+%       ERROR in event callback of AndorCamera object: <message>
+%   and the next frame calls CALLBACKFUNC again.
+%
+%   Errors
+%     submitBuffers: the first argument must be a camera object whose cameraHandle property is a 32-bit integer.
+%     All arguments must be supplied
+%     The 'callbackFunc' argument must be a function handle
+%     The 'numBufferedFrames' argument must be a number specifying number of frames to queue.
+%     submitBuffers: the 'numBufferedFrames' argument must be from 0 to 2147483647.
+%     submitBuffers: frames are queued for 100 cameras already; clear submitBuffers to queue frames for another camera.
+%     submitBuffers: the camera's images of <bytes> bytes do not fit its <height>-by-<width> uint16 frame matrix.
+%     submitBuffers: too many frames are out on the cameras already.
+%   A refused call changes nothing. The driver's own statuses are not
+%   reported: a frame the driver refuses to queue never reaches a callback,
+%   and a camera whose size cannot be read gets 0-by-0 frames.
+%
+%   Example
+%     % cam = QCamCamera(handle), streaming
+%     submitBuffers(cam, @(camera, s) disp(max(s.frameData(:))), 4);
+%     pause(1);                    % MATLAB idles: the callbacks run
+%
+%   See also SNAPPICTURE, QCAMCAMERA, qcamStreamExample.

@@ -1,0 +1,42 @@
+classdef QCamCamera < handle
+  %QCAMCAMERA  A QImaging camera as submitBuffers and snapPicture take it.
+  %   CAM = QCAMCAMERA(CAMERAHANDLE) describes the QCam camera whose driver
+  %   handle is CAMERAHANDLE (the handle the QCam driver gives when it
+  %   opens the camera). It does not talk to the driver: open and set up
+  %   the camera, and start its stream, with the QCam SDK as usual.
+  %   submitBuffers and snapPicture take the image size and bit depth from
+  %   the driver.
+  %
+  %   Properties (read-only)
+  %     cameraHandle  the driver handle, an int32. A uint32 handle keeps its
+  %                   32 bits (it is typecast, not clamped).
+  %
+  %   Example
+  %     cam = QCamCamera(cameraHandle);
+  %     picture = snapPicture(cam);
+  %
+  %   See also ANDORCAMERA, SUBMITBUFFERS, SNAPPICTURE.
+
+  properties (SetAccess = private)
+    cameraHandle = int32(0);
+  end
+
+  methods
+    function obj = QCamCamera(cameraHandle)
+      if nargin ~= 1
+        error('QCamCamera:arguments', 'QCamCamera: give the camera''s driver handle.');
+      end
+      if isa(cameraHandle, 'uint32') && isscalar(cameraHandle) && isreal(cameraHandle)
+        obj.cameraHandle = typecast(cameraHandle, 'int32');
+        return;
+      end
+      if ~isnumeric(cameraHandle) || ~isreal(cameraHandle) || ~isscalar(cameraHandle) || issparse(cameraHandle) || ...
+         ~isfinite(cameraHandle) || double(cameraHandle) ~= fix(double(cameraHandle)) || ...
+         cameraHandle < -2147483648 || cameraHandle > 2147483647
+        error('QCamCamera:cameraHandle', ...
+              'QCamCamera: the camera handle must be a whole number from -2147483648 to 2147483647, or a uint32.');
+      end
+      obj.cameraHandle = int32(cameraHandle);
+    end
+  end
+end

@@ -1,0 +1,88 @@
+function pictures = andorEventsExample(camera, imageCount, timeoutSeconds)
+%ANDOREVENTSEXAMPLE  Read Andor images as the driver signals them (watchDriverSignal, takeEarliest).
+%   PICTURES = ANDOREVENTSEXAMPLE(CAMERA, IMAGECOUNT) registers a callback
+%   for the Andor camera CAMERA with watchDriverSignal. At each driver
+%   event the callback reads every new image with takeEarliest, until
+%   IMAGECOUNT images have been read; the callback is then cleared.
+%   PICTURES is CAMERA.expectedM-by-CAMERA.expectedN-by-IMAGECOUNT uint16:
+%   each image as the camera saw it, in the order the camera took them.
+%
+%   PICTURES = ANDOREVENTSEXAMPLE(CAMERA, IMAGECOUNT, TIMEOUTSECONDS)
+%   gives up after TIMEOUTSECONDS (default 10) with an error.
+%
+%   Before calling it, make CAMERA and start an acquisition that runs until
+%   it is aborted, with the Andor SDK:
+%       cam = AndorCamera(cameraHandle, width, height);
+%       pictures = andorEventsExample(cam, 20);
+%       imagesc(pictures(:, :, end)); axis image; colormap gray
+%
+%   The callbacks run while the example waits in pause. MATLAB runs them
+%   in its idle loop; in GNU Octave (the project's own tests) the camera
+%   bridge's event pump, pumpEvents, runs them.
+%
+%   See also WATCHDRIVERSIGNAL, TAKEEARLIEST, ANDORCAMERA.
+
+if nargin < 3
+  timeoutSeconds = 10;
+end
+pictures = zeros(camera.expectedM, camera.expectedN, imageCount, 'uint16');
+received = 0;
+eventCount = 0;
+failure = [];
+
+started = tic;
+watchDriverSignal(camera, @onDriverEvent);
+% Not an onCleanup object: the callback's handle, which the library holds,
+% keeps this workspace, and so the object, alive. After Ctrl+C,
+% watchDriverSignal(camera) clears the callback.
+waitFor(@finished, timeoutSeconds);
+watchDriverSignal(camera);
+if ~isempty(failure)
+  error('andorEventsExample: reading an image failed: %s', failure.message);
+end
+if received < imageCount
+  error('andorEventsExample: only %d of %d images came within %g s; is the camera acquiring?', ...
+        received, imageCount, timeoutSeconds);
+end
+fprintf('andorEventsExample: %d images read at %d driver events in %.2f s\n', received, eventCount, toc(started));
+
+  function done = finished()
+    % A function, not an anonymous one: that would hold copies of the counts.
+    done = received >= imageCount || ~isempty(failure);
+  end
+
+  function onDriverEvent(source, ~)
+    % One event may stand for several images: read until none is left.
+    eventCount = eventCount + 1;
+    while received < imageCount && isempty(failure)
+      try
+        raw = takeEarliest(source, 16);
+      catch err
+        % Status 20024: no unread image left, the usual end of an event.
+        if isempty(strfind(err.message, 'Status code 20024'))
+          failure = err;
+        end
+        return;
+      end
+      received = received + 1;
+      % The driver writes each sensor row into the storage of one column
+      % of the matrix, with the counts' bits in int16.
+      counts = reshape(typecast(raw(:), 'uint16'), size(raw, 2), size(raw, 1));
+      pictures(:, :, received) = counts';
+    end
+  end
+end
+
+function waitFor(isDone, timeoutSeconds)
+% Waits until isDone() or the timeout, letting callbacks run meanwhile.
+% GNU Octave has no idle loop that takes the driver events: there the
+% camera bridge's event pump is called.
+pump = exist('pumpEvents', 'file') == 3;
+started = tic;
+while ~isDone() && toc(started) < timeoutSeconds
+  if pump
+    pumpEvents();
+  end
+  pause(0.01);
+end
+end

@@ -1,0 +1,81 @@
+function pictures = qcamStreamExample(camera, frameCount, framesOut, timeoutSeconds)
+%QCAMSTREAMEXAMPLE  Stream frames from a QImaging camera (submitBuffers).
+%   PICTURES = QCAMSTREAMEXAMPLE(CAMERA, FRAMECOUNT) queues 4 frames on the
+%   QCam camera CAMERA with submitBuffers. The callback keeps each filled
+%   frame and queues the next one, so that 4 frames stay out until
+%   FRAMECOUNT have been queued; it returns once every frame is back.
+%   PICTURES is HEIGHT-by-WIDTH-by-FRAMECOUNT uint16: each image as the
+%   camera saw it, in the order the frames came back.
+%
+%   PICTURES = QCAMSTREAMEXAMPLE(CAMERA, FRAMECOUNT, FRAMESOUT,
+%   TIMEOUTSECONDS) keeps FRAMESOUT frames out (default 4) and gives up
+%   after TIMEOUTSECONDS (default 10) with an error; frames still out then
+%   come back to the callback later.
+%
+%   For cameras of 12 or 16 bits a pixel. Before calling it, open the
+%   camera and start its stream with the QCam SDK:
+%       cam = QCamCamera(cameraHandle);
+%       pictures = qcamStreamExample(cam, 100);
+%   submitBuffers prints a few lines at each call and each frame.
+%
+%   The callbacks run while the example waits in pause. MATLAB runs them
+%   in its idle loop; in GNU Octave (the project's own tests) the camera
+%   bridge's event pump, pumpEvents, runs them.
+%
+%   See also SUBMITBUFFERS, QCAMCAMERA.
+
+if nargin < 3
+  framesOut = 4;
+end
+if nargin < 4
+  timeoutSeconds = 10;
+end
+pictures = zeros(0, 0, frameCount, 'uint16');
+received = 0;
+queued = min(framesOut, frameCount);
+
+started = tic;
+submitBuffers(camera, @onFrame, queued);
+waitFor(@allBack, timeoutSeconds);
+if received < frameCount
+  error('qcamStreamExample: only %d of %d frames came back within %g s; is the camera streaming?', ...
+        received, frameCount, timeoutSeconds);
+end
+fprintf('qcamStreamExample: %d frames received, %d out at a time, in %.2f s\n', received, ...
+        min(framesOut, frameCount), toc(started));
+
+  function done = allBack()
+    % A function, not an anonymous one: that would hold a copy of the count.
+    done = received >= frameCount;
+  end
+
+  function onFrame(source, s)
+    received = received + 1;
+    % The frame's matrix is freed once this returns: keep a picture of it.
+    % The camera writes each row into the storage of one matrix column.
+    frame = s.frameData;
+    [height, width] = size(frame);
+    if received == 1
+      pictures = zeros(height, width, frameCount, 'uint16');
+    end
+    pictures(:, :, received) = reshape(frame(:), width, height)';
+    if queued < frameCount
+      queued = queued + 1;
+      submitBuffers(source, @onFrame, 1);
+    end
+  end
+end
+
+function waitFor(isDone, timeoutSeconds)
+% Waits until isDone() or the timeout, letting callbacks run meanwhile.
+% GNU Octave has no idle loop that takes the driver events: there the
+% camera bridge's event pump is called.
+pump = exist('pumpEvents', 'file') == 3;
+started = tic;
+while ~isDone() && toc(started) < timeoutSeconds
+  if pump
+    pumpEvents();
+  end
+  pause(0.01);
+end
+end
