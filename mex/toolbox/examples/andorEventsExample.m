@@ -35,7 +35,7 @@ watchDriverSignal(camera, @onDriverEvent);
 % Not an onCleanup object: the callback's handle, which the library holds,
 % keeps this workspace, and so the object, alive. After Ctrl+C,
 % watchDriverSignal(camera) clears the callback.
-waitFor(@finished, timeoutSeconds);
+waitForCallbacks(@finished, timeoutSeconds);
 watchDriverSignal(camera);
 if ~isempty(failure)
   error('andorEventsExample: reading an image failed: %s', failure.message);
@@ -71,18 +71,4 @@ fprintf('andorEventsExample: %d images read at %d driver events in %.2f s\n', re
       pictures(:, :, received) = counts';
     end
   end
-end
-
-function waitFor(isDone, timeoutSeconds)
-% Waits until isDone() or the timeout, letting callbacks run meanwhile.
-% GNU Octave has no idle loop that takes the driver events: there the
-% camera bridge's event pump is called.
-pump = exist('pumpEvents', 'file') == 3;
-started = tic;
-while ~isDone() && toc(started) < timeoutSeconds
-  if pump
-    pumpEvents();
-  end
-  pause(0.01);
-end
 end

@@ -36,7 +36,7 @@ queued = min(framesOut, frameCount);
 
 started = tic;
 submitBuffers(camera, @onFrame, queued);
-waitFor(@allBack, timeoutSeconds);
+waitForCallbacks(@allBack, timeoutSeconds);
 if received < frameCount
   error('qcamStreamExample: only %d of %d frames came back within %g s; is the camera streaming?', ...
         received, frameCount, timeoutSeconds);
@@ -64,18 +64,4 @@ fprintf('qcamStreamExample: %d frames received, %d out at a time, in %.2f s\n', 
       submitBuffers(source, @onFrame, 1);
     end
   end
-end
-
-function waitFor(isDone, timeoutSeconds)
-% Waits until isDone() or the timeout, letting callbacks run meanwhile.
-% GNU Octave has no idle loop that takes the driver events: there the
-% camera bridge's event pump is called.
-pump = exist('pumpEvents', 'file') == 3;
-started = tic;
-while ~isDone() && toc(started) < timeoutSeconds
-  if pump
-    pumpEvents();
-  end
-  pause(0.01);
-end
 end
