@@ -8,6 +8,8 @@
 #include "drivers/qcam_driver.h"
 #include "mex.h"
 
+#include <stddef.h>
+#include <stdint.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -53,8 +55,18 @@ void setUp(int nrhs, const mxArray *prhs[]) {
   const uint32_t rows = cameraInfo(handle, QCAM_INFO_IMAGE_HEIGHT);
   const uint32_t columns = cameraInfo(handle, QCAM_INFO_IMAGE_WIDTH);
   const uint32_t bytes = cameraInfo(handle, QCAM_INFO_IMAGE_SIZE);
+  // No array can be larger than PTRDIFF_MAX bytes: in a 32-bit MATLAB a
+  // picture of 2 GB cannot be made, and its byte count can wrap.
+  const uint64_t pictureBytes = static_cast<uint64_t>(rows) * columns;
+  if (pictureBytes > static_cast<uint64_t>(PTRDIFF_MAX)) {
+    char message[256];
+    snprintf(message, sizeof message,
+             "snapPicture: the camera's %u-by-%u uint8 picture of %.0f bytes is larger than this MATLAB can hold.",
+             static_cast<unsigned>(rows), static_cast<unsigned>(columns), static_cast<double>(pictureBytes));
+    mexErrMsgTxt(message);
+  }
   // The driver is told the buffer is the image size long: never more than the matrix.
-  if (bytes > static_cast<uint64_t>(rows) * columns) {
+  if (bytes > pictureBytes) {
     char message[256];
     snprintf(message, sizeof message,
              "snapPicture: the camera's images of %u bytes do not fit its %u-by-%u uint8 picture; only 8-bit "

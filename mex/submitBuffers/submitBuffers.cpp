@@ -5,6 +5,8 @@
 #include "CallbackData.h"
 #include "callLog.h"
 
+#include <stddef.h>
+#include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -63,9 +65,20 @@ uint32_t cameraInfo(int32_t cameraHandle, uint32_t key) {
 // The driver is told each buffer's length as the camera's image size; it
 // must never be told more than the matrix holds.
 void refuseOversizedImages(uint32_t height, uint32_t width, uint32_t imageSize) {
-  const uint64_t matrixBytes = 2ull * height * width;
-  if (imageSize <= matrixBytes) return;
+  const uint64_t pixels = static_cast<uint64_t>(height) * width;
   char message[256];
+  // No array can be larger than PTRDIFF_MAX bytes: in a 32-bit MATLAB a
+  // frame of 2 GB cannot be made, and its byte count can wrap: it is refused before
+  // anything is made.
+  if (pixels > static_cast<uint64_t>(PTRDIFF_MAX) / 2) {
+    snprintf(message, sizeof message,
+             "submitBuffers: the camera's %u-by-%u uint16 frame matrix of %.0f bytes is larger than this MATLAB "
+             "can hold.",
+             static_cast<unsigned>(height), static_cast<unsigned>(width), 2.0 * static_cast<double>(pixels));
+    mexErrMsgTxt(message);
+  }
+  const uint64_t matrixBytes = 2 * pixels;
+  if (imageSize <= matrixBytes) return;
   snprintf(message, sizeof message,
            "submitBuffers: the camera's images of %u bytes do not fit its %u-by-%u uint16 frame matrix.",
            static_cast<unsigned>(imageSize), static_cast<unsigned>(height), static_cast<unsigned>(width));

@@ -10,6 +10,7 @@
 #include "mex.h"
 
 #include <math.h>
+#include <stddef.h>
 #include <stdio.h>
 #include <stdint.h>
 
@@ -80,6 +81,17 @@ void failOnDriverStatus(int32_t status) {
 }
 
 void readIntoNewArray(int nlhs, mxArray *plhs[], int32_t bitDepth, int32_t rows, int32_t columns) {
+  // No array can be larger than PTRDIFF_MAX bytes: in a 32-bit MATLAB an
+  // image of 2 GB cannot be made, and its byte count can wrap: it is refused before
+  // anything is made or read.
+  const double bytes = static_cast<double>(rows) * columns * (bitDepth / 8);
+  if (rows > 0 && columns > 0 && bytes > static_cast<double>(PTRDIFF_MAX)) {
+    char message[messageSize];
+    snprintf(message, sizeof message,
+             "takeEarliest: a %d-by-%d %s array of %.0f bytes is larger than this MATLAB can hold.",
+             static_cast<int>(rows), static_cast<int>(columns), bitDepth == 16 ? "int16" : "int32", bytes);
+    mexErrMsgTxt(message);
+  }
   // The pixel count is the 32-bit product of the sides, as the driver takes
   // it; a product that wrapped asks for fewer pixels than the array holds.
   const int32_t pixelCount = static_cast<int32_t>(static_cast<uint32_t>(rows) * static_cast<uint32_t>(columns));

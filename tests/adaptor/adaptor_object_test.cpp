@@ -23,6 +23,22 @@ TEST_F(Corvid, ConstructionBindsTheCameraAndAttachesTheListeners) {
   EXPECT_EQ(vid->versionText(), "0.1");
 }
 
+// The handle the driver gives for a camera is any 32-bit value: one with
+// the top bit set comes back to the driver unchanged, and its camera acquires.
+TEST_F(Corvid, AHandleWithTheTopBitSetIsTheOneSelected) {
+  ASSERT_EQ(andorSimAddCamera(INT32_MIN, 8, 4), ANDOR_STATUS_SUCCESS);
+  ASSERT_EQ(library_->enumerate().size(), 3u);
+  andorSimClearCallLog();
+  auto vid = open(2);
+  EXPECT_EQ(driverCalls(), (vector<string>{"getCameraHandle(2, ptr)", "selectCamera(-2147483648)"}));
+  EXPECT_EQ(static_cast<corvidAdaptor *>(vid->adaptor())->cameraHandle, INT32_MIN);
+  vid->set("FramesPerTrigger", 1);
+  vid->start();
+  shoot(INT32_MIN);
+  ASSERT_TRUE(vid->waitForFrames(1, patience));
+  EXPECT_EQ(vid->getFrames()[0].pixel(0, 0), 1u);
+}
+
 TEST_F(Corvid, ListenersGoOnTheSourceAndTheDeviceProperties) {
   library_->attributes(0);
   auto vid = library_->createVideoInput(0);
@@ -70,18 +86,14 @@ TEST_F(Corvid, OpeningTwiceStartsOneThread) {
   // The thread asks the detector size as it starts, and its queue exists
   // once openCamera returns.
   EXPECT_EQ(driverCalls(), (vector<string>{"getDetectorSize(ptr, ptr)", "getDetectorSize(ptr, ptr)"}));
-#if !defined(_WIN32)
-  EXPECT_EQ(win32RunningThreadCount(), threads_ + 1);
-#endif
+  EXPECT_EQ(threadcount::running(), threads_ + 1);
   const DWORD first = adaptor->threadId;
   ThreadWatch thread(*adaptor);
   EXPECT_FALSE(thread.ended(0));
   EXPECT_TRUE(adaptor->openCamera()) << "open already";
   EXPECT_EQ(countPrefix(driverCalls(), "getDetectorSize"), 2) << "no second thread";
   EXPECT_EQ(adaptor->threadId, first);
-#if !defined(_WIN32)
-  EXPECT_EQ(win32RunningThreadCount(), threads_ + 1);
-#endif
+  EXPECT_EQ(threadcount::running(), threads_ + 1);
   vid->close();
   EXPECT_TRUE(thread.ended(0)) << "the close waited for the thread to end";
   vid->open();

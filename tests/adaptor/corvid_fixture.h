@@ -8,9 +8,7 @@
 #include "andor_sim_control.h"
 #include "imaqkit_engine.h"
 #include "imaqkit_test_control.h"
-#if !defined(_WIN32)
-#include "win32_test_control.h"
-#endif
+#include "thread_count.h"
 #include "corvidAdaptor.h"
 
 #include <gtest/gtest.h>
@@ -113,9 +111,7 @@ protected:
     imaqkit::clearWarnings();
     imaqkit::test::stopFailingAllocations();
     blocks_ = imaqkit::test::liveBlocks();
-#if !defined(_WIN32)
-    threads_ = win32RunningThreadCount();
-#endif
+    threads_ = threadcount::running();
     library_ = std::make_unique<imaqkit::AdaptorLibrary>(CORVID_FILE);
     // As the toolbox does before it opens a device; each test starts after.
     library_->enumerate();
@@ -129,9 +125,7 @@ protected:
     imaqkit::test::stopFailingAllocations();
     EXPECT_EQ(imaqkit::test::liveBlocks(), blocks_) << "imaqmalloc blocks leaked";
     EXPECT_EQ(imaqkit::test::liveManagers(), 0);
-#if !defined(_WIN32)
-    EXPECT_EQ(win32RunningThreadCount(), threads_) << "an acquisition thread outlived its object";
-#endif
+    EXPECT_EQ(threadcount::settle(threads_), threads_) << "an acquisition thread outlived its object";
     andorSimReset();
   }
 

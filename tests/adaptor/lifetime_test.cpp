@@ -76,9 +76,7 @@ TEST_F(CorvidLifetime, OpeningAgainRetiresTheThreadLeftBehind) {
   closeWhileWaiting(*vid);
   vid->open();
   EXPECT_TRUE(left.ended(0)) << "the thread left behind ended before the fresh one started";
-#if !defined(_WIN32)
-  EXPECT_EQ(win32RunningThreadCount(), threads_ + 1) << "only the fresh thread runs";
-#endif
+  EXPECT_EQ(threadcount::running(), threads_ + 1) << "only the fresh thread runs";
   vid->set("FramesPerTrigger", 1);
   vid->start();
   shoot(wide);

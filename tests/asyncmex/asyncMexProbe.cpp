@@ -9,13 +9,20 @@
 //   probe('printError', code, e)  printWindowsErrorMessage with last error e
 //   probe('flood', i)             a thread posts for object i until 'stopFlood'
 //   probe('onDispatch', f)        each dispatch then calls f() as well
+//   probe('highObject')           binds an object placed at the highest address
+//                                 the system gives; returns [status, address
+//                                 bits 63..32, bits 31..0]
 //   probe('release')              discards queued events, releases every object
 #include "AsyncMex.h"
 #include "mex.h"
 
 #include <atomic>
+#include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
+#ifndef _WIN32
+#include <sys/mman.h>
+#endif
 
 #ifndef PROBE_NAME
 #error "PROBE_NAME names this copy of the probe"
@@ -41,13 +48,50 @@ void dispatch(uint32_t argument, void *context) {
   if (exception != nullptr) mxDestroyArray(exception);
 }
 
+// Memory from the top of what the system gives this process: above 4 GB in
+// a 64-bit one, above 2 GB in a large-address-aware 32-bit one.
+const size_t highRegionSize = 65536;
+void *highRegion = nullptr;
+AsyncMexObject *highObject = nullptr;
+
+void *allocateHighRegion() {
+#ifdef _WIN32
+  return VirtualAlloc(nullptr, highRegionSize, MEM_RESERVE | MEM_COMMIT | MEM_TOP_DOWN, PAGE_READWRITE);
+#else
+  void *region = mmap(nullptr, highRegionSize, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  return region == MAP_FAILED ? nullptr : region;
+#endif
+}
+
+void freeHighRegion() {
+#ifdef _WIN32
+  VirtualFree(highRegion, 0, MEM_RELEASE);
+#else
+  munmap(highRegion, highRegionSize);
+#endif
+  highRegion = nullptr;
+  highObject = nullptr;
+}
+
+// releaseAsyncMex frees with free(): the high object goes through a copy.
+void releaseObject(AsyncMexObject *object) {
+  if (object != highObject) {
+    releaseAsyncMex(object);
+    return;
+  }
+  AsyncMexObject *copy = static_cast<AsyncMexObject *>(calloc(1, sizeof(AsyncMexObject)));
+  *copy = *object;
+  releaseAsyncMex(copy);
+  freeHighRegion();
+}
+
 void stopFlood();
 
 void releaseAll() {
   stopFlood();
   discardAsyncMexEvents();
   for (int i = 0; i < objectCount; ++i) {
-    if (objects[i] != nullptr) releaseAsyncMex(objects[i]);
+    if (objects[i] != nullptr) releaseObject(objects[i]);
     objects[i] = nullptr;
   }
   objectCount = 0;
@@ -156,6 +200,24 @@ void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[]) {
     if (onDispatch != nullptr) mxDestroyArray(onDispatch);
     onDispatch = mxDuplicateArray(prhs[1]);
     mexMakeArrayPersistent(onDispatch);
+  } else if (strcmp(command, "highObject") == 0) {
+    if (highRegion != nullptr || objectCount >= capacity) mexErrMsgTxt("probe: no room for a high object");
+    highRegion = allocateHighRegion();
+    if (highRegion == nullptr) mexErrMsgTxt("probe: no memory at a high address");
+    // At the region's very end, the highest address it has.
+    highObject = reinterpret_cast<AsyncMexObject *>(static_cast<char *>(highRegion) + highRegionSize -
+                                                    sizeof(AsyncMexObject));
+    memset(highObject, 0, sizeof(AsyncMexObject));
+    highObject->dispatchRoutine = dispatch;
+    highObject->dispatchContext = reinterpret_cast<void *>(static_cast<intptr_t>(objectCount));
+    const int status = initAsyncMex(highObject);
+    objects[objectCount++] = highObject;
+    const uint64_t address = reinterpret_cast<uintptr_t>(highObject);
+    mxArray *result = mxCreateDoubleMatrix(1, 3, mxREAL);
+    mxGetPr(result)[0] = status;
+    mxGetPr(result)[1] = static_cast<double>(address >> 32);
+    mxGetPr(result)[2] = static_cast<double>(address & 0xFFFFFFFFu);
+    if (nlhs > 0) plhs[0] = result;
   } else if (strcmp(command, "release") == 0) {
     releaseAll();
   } else {

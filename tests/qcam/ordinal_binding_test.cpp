@@ -50,4 +50,22 @@ TEST_F(QCamSimTest, EveryOperationReachesItsNamesakeWithItsArguments) {
   EXPECT_EQ(grabbed.imageNumber16(), 2u);
 }
 
+// The frame record is the driver's, byte for byte: 72 bytes where pointers
+// are 32-bit; where they are 64-bit the buffer address widens to 8 bytes and
+// the fields after it move up by 4. A record of another shape sends the
+// driver the wrong buffer length and reads its fields from the wrong place.
+TEST(QCamFrameRecordLayout, EveryFieldLiesWhereTheDriverReadsIt) {
+  struct Layout {
+    size_t address, length, fields, size;
+  };
+  const Layout expected = sizeof(void *) == 4 ? Layout{0, 4, 8, 72} : Layout{0, 8, 12, 80};
+  EXPECT_EQ(offsetof(QCamFrameRecord, bufferAddress), expected.address);
+  EXPECT_EQ(offsetof(QCamFrameRecord, bufferLength), expected.length);
+  EXPECT_EQ(offsetof(QCamFrameRecord, driverFields), expected.fields);
+  EXPECT_EQ(sizeof(QCamFrameRecord), expected.size);
+  EXPECT_EQ(sizeof(QCamFrameRecord::bufferAddress), sizeof(void *));
+  EXPECT_EQ(sizeof(QCamFrameRecord::bufferLength), 4u);
+  EXPECT_EQ(sizeof(QCamFrameRecord::driverFields), 64u);
+}
+
 } // namespace

@@ -132,6 +132,41 @@ TEST_F(Test, ASetUpThatIsRefusedRunsAgainOnTheNextCall) {
   EXPECT_EQ(result.outputs[0].columns(), 4u);
 }
 
+// The handle as the driver gave it, as an int32 -2147483648 or the same bits
+// as a uint32, reaches every driver call unchanged.
+TEST_F(Test, AHandleWithTheTopBitSetReachesTheDriverUnchanged) {
+  ASSERT_EQ(qcamSimAddCamera(INT32_MIN, "QSIMTOP", 4, 3, 8), 0);
+  const std::vector<std::string> expected = {"qcamGetInfo(-2147483648, 9, ptr)", "qcamGetInfo(-2147483648, 8, ptr)",
+                                             "qcamGetInfo(-2147483648, 10, ptr)", "qcamGrabImage(-2147483648, ptr)"};
+  for (const mexhost::Value &handle :
+       {session.int32(INT32_MIN), session.numbers(mxUINT32_CLASS, 1, 1, {2147483648.0})}) {
+    qcamSimClearCallLog();
+    mexhost::CallResult result = snap({session.object("QCamCamera", {{"cameraHandle", handle}})});
+    ASSERT_TRUE(result.ok) << result.errorMessage;
+    EXPECT_EQ(imageNumber(result.outputs.at(0)), 1u);
+    EXPECT_EQ(callLog(), expected) << handle.className();
+    ASSERT_TRUE(session.clear("snapPicture").cleared);
+    qcamSimReset();
+    ASSERT_EQ(qcamSimAddCamera(INT32_MIN, "QSIMTOP", 4, 3, 8), 0);
+  }
+}
+
+// No array of 2 GB or more can exist in a 32-bit process: there such a
+// picture is refused before any array is asked for; a 64-bit MATLAB is asked
+// for it (and, under the host's allocation limit, runs out of memory).
+TEST_F(Test, APictureOf2GBIsRefusedBeforeAnythingIsMadeIn32Bits) {
+  ASSERT_EQ(qcamSimReportInfo(201, QCAM_INFO_IMAGE_HEIGHT, 32769), 0);
+  ASSERT_EQ(qcamSimReportInfo(201, QCAM_INFO_IMAGE_WIDTH, 65535), 0);
+  ASSERT_EQ(qcamSimReportInfo(201, QCAM_INFO_IMAGE_SIZE, 2147516415u), 0);
+  session.setAllocationLimit(1 << 20);
+  mexhost::CallResult result = snap({camera(201)});
+  EXPECT_EQ(result.errorMessage,
+            sizeof(void *) == 4 ? "snapPicture: the camera's 32769-by-65535 uint8 picture of 2147516415 bytes is "
+                                  "larger than this MATLAB can hold."
+                                : "Out of memory. Type \"help memory\" for your options.");
+  EXPECT_EQ(callLog().back(), "qcamGetInfo(201, 10, ptr)") << "nothing grabbed";
+}
+
 TEST_F(Test, ClearingReleasesTheGrabBuffer) {
   ASSERT_TRUE(snap({camera(200)}).ok);
   mexhost::ClearReport report = session.clear("snapPicture");

@@ -134,4 +134,38 @@ TEST_F(Test, ImagesLargerThanTheFrameMatrixNeverReachTheDriver) {
   EXPECT_TRUE(waitForCalls(calls, 1));
 }
 
+// The handle as the driver gave it, as an int32 -2147483648 or the same bits
+// as a uint32, names one camera and reaches the driver unchanged.
+TEST_F(Test, AHandleWithTheTopBitSetReachesTheDriverAsInt32OrUint32) {
+  ASSERT_EQ(qcamSimAddCamera(INT32_MIN, "QSIMTOP", 4, 3, 16), 0);
+  FrameCalls calls;
+  for (const mexhost::Value &handle :
+       {session.int32(INT32_MIN), session.numbers(mxUINT32_CLASS, 1, 1, {2147483648.0})})
+    mustSubmit({session.object("QCamCamera", {{"cameraHandle", handle}, {"tag", session.text("top")}}),
+                recorder(calls), session.number(1)});
+  produce(INT32_MIN, 2, 2);
+  EXPECT_TRUE(waitForCalls(calls, 2));
+  EXPECT_EQ(countCalls("qcamGetSerialString(-2147483648, "), 2u);
+  EXPECT_EQ(countCalls("qcamQueueBuffer(-2147483648, "), 2u);
+  EXPECT_EQ(printedCount("Detected new camera! Handle: -2147483648\n"), 1u) << "both name one camera";
+}
+
+// No array of 2 GB or more can exist in a 32-bit process: there such frames
+// are refused before any array is asked for; a 64-bit MATLAB is asked for
+// them (and, under the host's allocation limit, runs out of memory).
+TEST_F(Test, FramesOf2GBAreRefusedBeforeAnythingIsMadeIn32Bits) {
+  ASSERT_EQ(qcamSimReportInfo(200, QCAM_INFO_IMAGE_HEIGHT, 32768), 0);
+  ASSERT_EQ(qcamSimReportInfo(200, QCAM_INFO_IMAGE_WIDTH, 32768), 0);
+  ASSERT_EQ(qcamSimReportInfo(200, QCAM_INFO_IMAGE_SIZE, 2147483648u), 0);
+  session.setAllocationLimit(1 << 20);
+  FrameCalls calls;
+  mexhost::CallResult result = submit({camera(200), recorder(calls), session.number(1)});
+  EXPECT_EQ(result.errorMessage,
+            sizeof(void *) == 4 ? "submitBuffers: the camera's 32768-by-32768 uint16 frame matrix of 2147483648 "
+                                  "bytes is larger than this MATLAB can hold."
+                                : "Out of memory. Type \"help memory\" for your options.");
+  EXPECT_EQ(countCalls("qcamQueueBuffer"), 0u);
+  EXPECT_TRUE(session.clear("submitBuffers").cleared) << "not locked: no frame went out";
+}
+
 } // namespace

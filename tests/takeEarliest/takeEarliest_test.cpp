@@ -105,6 +105,46 @@ TEST_F(Test, TheOutputSizeShapesTheArrayAndThePixelsAsked) {
   }
 }
 
+// takeEarliest names no camera to the driver: it reads the one selected
+// last, here one whose handle has the top bit set, with a camera object
+// that carries that handle as MATLAB holds it.
+TEST_F(Test, TheCameraSelectedLastIsReadWhateverItsHandle) {
+  ASSERT_EQ(andorSimAddCamera(INT32_MIN, 2, 2), ANDOR_STATUS_SUCCESS);
+  selectCamera(INT32_MIN);
+  ASSERT_EQ(startAcquisition(), ANDOR_STATUS_SUCCESS);
+  useCamera(INT32_MIN, 1);
+  mexhost::CallResult result = session.call(
+      "takeEarliest",
+      {session.object("AndorCamera", {{"cameraHandle", session.number(-2147483648.0)}}), session.number(16),
+       session.number(4)},
+      1);
+  ASSERT_TRUE(result.ok) << result.errorMessage;
+  EXPECT_EQ(result.outputs[0].scalar(), 1);
+  EXPECT_EQ(imagesRead(INT32_MIN), 1u);
+}
+
+// No array of 2 GB or more can exist in a 32-bit process: there such a size
+// is refused before any array is asked for; a 64-bit MATLAB is asked for it
+// (and, under the host's allocation limit, runs out of memory).
+TEST_F(Test, AnImageOf2GBIsRefusedBeforeAnythingIsMadeIn32Bits) {
+  useCamera(pixels100, 1);
+  session.setAllocationLimit(1 << 20);
+  const bool narrow = sizeof(void *) == 4;
+  const std::string outOfMemory = "Out of memory. Type \"help memory\" for your options.";
+  mexhost::CallResult result = take({session.number(16), session.numbers(mxDOUBLE_CLASS, 1, 2, {65536, 32768})});
+  EXPECT_EQ(result.errorMessage,
+            narrow ? "takeEarliest: a 65536-by-32768 int16 array of 4294967296 bytes is larger than this MATLAB can "
+                     "hold."
+                   : outOfMemory);
+  result = take({session.number(32), session.numbers(mxDOUBLE_CLASS, 1, 2, {16384, 32768})});
+  EXPECT_EQ(result.errorMessage,
+            narrow ? "takeEarliest: a 16384-by-32768 int32 array of 2147483648 bytes is larger than this MATLAB can "
+                     "hold."
+                   : outOfMemory);
+  EXPECT_TRUE(callLog().empty());
+  EXPECT_EQ(imagesRead(pixels100), 0u);
+}
+
 TEST_F(Test, BitDepthsAreTruncatedAndChooseTheClass) {
   useCamera(pixels100, 2);
   mexhost::CallResult result = take({session.number(16.7), session.number(100)});

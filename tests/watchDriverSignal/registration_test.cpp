@@ -86,6 +86,25 @@ TEST_F(Test, AFractionalHandleIsTruncated) {
   EXPECT_TRUE(waitForCalls(calls, 1));
 }
 
+// The driver's handles are any 32-bit values: one with the top bit set is
+// the double -2147483648 in MATLAB and must reach the driver as it gave it.
+TEST_F(Test, AHandleWithTheTopBitSetReachesTheDriverUnchanged) {
+  const int32_t topBit = INT32_MIN;
+  ASSERT_EQ(andorSimAddCamera(topBit, 16, 8), ANDOR_STATUS_SUCCESS);
+  selectCamera(topBit);
+  startAcquisition();
+  andorSimClearCallLog();
+  CallbackCalls calls;
+  mustWatch({camera(-2147483648.0, "top"), recorder(calls)});
+  EXPECT_NE(driverEvent(topBit), nullptr);
+  andorSimProduceImages(topBit, 1);
+  EXPECT_TRUE(waitForCalls(calls, 1));
+  mustWatch({camera(-2147483648.0, "top")});
+  EXPECT_EQ(driverEvent(topBit), nullptr);
+  const std::vector<std::string> log = callLog();
+  EXPECT_EQ(std::count(log.begin(), log.end(), "selectCamera(-2147483648)"), 2) << "registered and cleared";
+}
+
 TEST_F(Test, EachCameraCallsItsOwnCallback) {
   CallbackCalls three, other;
   mustWatch({camera(3, "three"), recorder(three)});

@@ -113,6 +113,11 @@ QCAM_SIM_API int qcamSimConfigureFromEnvironment(void);
  * than 8, 12 or 16, or a serial that is null or longer than 255 bytes. */
 QCAM_SIM_API int32_t qcamSimAddCamera(int32_t handle, const char *serial, uint32_t width,
                                       uint32_t height, uint32_t bitDepth);
+/* From now on qcamGetInfo answers value for the key (5, 8, 9 or 10) of this
+ * camera, whose images stay what they are: a driver reporting sizes no
+ * buffer was made for. 0, QCAM_SIM_INVALID_HANDLE, or QCAM_SIM_NOT_SUPPORTED
+ * for another key. */
+QCAM_SIM_API int32_t qcamSimReportInfo(int32_t handle, uint32_t key, uint32_t value);
 /* Nonzero free-running, 0 deterministic; takes effect at once. */
 QCAM_SIM_API void qcamSimSetFreeRunning(int freeRunning);
 /* Seconds between free-running images, above 0. */

@@ -20,6 +20,10 @@ int32_t qcamSimAddCamera(int32_t handle, const char *serial, uint32_t width, uin
   return sim().addCamera(handle, serial, width, height, bitDepth);
 }
 
+int32_t qcamSimReportInfo(int32_t handle, uint32_t key, uint32_t value) {
+  return sim().reportInfo(handle, key, value);
+}
+
 void qcamSimSetFreeRunning(int freeRunning) { sim().setFreeRunning(freeRunning != 0); }
 
 int32_t qcamSimSetFramePeriod(double seconds) { return sim().setFramePeriod(seconds); }

@@ -102,6 +102,10 @@ int32_t QCamSim::getInfo(int32_t handle, uint32_t key, uint32_t *value) {
   if (!camera)
     return QCAM_SIM_INVALID_HANDLE;
   const camsim::SyntheticScene &scene = *camera->scene;
+  if (key <= QCAM_INFO_IMAGE_SIZE && camera->reported[key]) {
+    *value = camera->reportedValue[key];
+    return QCAM_STATUS_SUCCESS;
+  }
   switch (key) {
   case QCAM_INFO_BIT_DEPTH:
     *value = scene.bitDepth();
@@ -159,6 +163,19 @@ int32_t QCamSim::addCamera(int32_t handle, const char *serial, uint32_t width, u
   camera->serial = serial;
   camera->scene = std::move(scene);
   cameras_.push_back(std::move(camera));
+  return QCAM_STATUS_SUCCESS;
+}
+
+int32_t QCamSim::reportInfo(int32_t handle, uint32_t key, uint32_t value) {
+  if (key != QCAM_INFO_BIT_DEPTH && key != QCAM_INFO_IMAGE_WIDTH && key != QCAM_INFO_IMAGE_HEIGHT &&
+      key != QCAM_INFO_IMAGE_SIZE)
+    return QCAM_SIM_NOT_SUPPORTED;
+  Lock lock(mutex_);
+  Camera *camera = find(handle);
+  if (!camera)
+    return QCAM_SIM_INVALID_HANDLE;
+  camera->reported[key] = true;
+  camera->reportedValue[key] = value;
   return QCAM_STATUS_SUCCESS;
 }
 

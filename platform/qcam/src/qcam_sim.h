@@ -40,6 +40,9 @@ struct Camera {
   uint32_t lastImage = 0;
   std::deque<QueuedFrame> queue;
   QCamSimCounters counters{};
+  // Answers of qcamGetInfo that a test set, by key, in place of the scene's.
+  bool reported[QCAM_INFO_IMAGE_SIZE + 1] = {};
+  uint32_t reportedValue[QCAM_INFO_IMAGE_SIZE + 1] = {};
 };
 
 // A frame that has its image and waits for the driver's thread.
@@ -72,6 +75,7 @@ class QCamSim {
   int32_t produceImages(int32_t handle, int32_t count);
   int32_t getCounters(int32_t handle, QCamSimCounters *counters);
   int32_t queuedFrames(int32_t handle);
+  int32_t reportInfo(int32_t handle, uint32_t key, uint32_t value);
   bool waitForCompletions(uint64_t count, uint32_t timeoutMs);
   bool waitUntilDrained(uint32_t timeoutMs);
 
