@@ -101,6 +101,13 @@ TEST_F(Corvid, AFailedAllocationMakesNoObjectAndAsksTheDriverNothing) {
 }
 
 TEST_F(Corvid, AConstructionThatThrowsGivesBackItsMemoryAndManager) {
+#if defined(_WIN32) && !defined(_WIN64)
+  // 32-bit MinGW unwinds with DWARF tables kept per runtime copy: the kit's
+  // exception cannot pass through the frames of a corvid that carries its
+  // own runtime, as the shipped one does. (In MATLAB the kit is built with
+  // Visual C++, whose exceptions corvid could not catch on any build.)
+  GTEST_SKIP() << "an exception cannot cross a statically linked 32-bit MinGW module";
+#endif
   library_->attributes(0);
   andorSimClearCallLog();
   imaqkit::test::throwFromPropertySet("propertyCount");
