@@ -18,7 +18,10 @@
 %   the picture as the camera saw it. Only 8-bit images can be grabbed.
 %   With no output argument the grab happens all the same.
 %
-%   Errors (a failed grab reports the driver's status as a number)
+%   Errors (a failed grab reports the driver's status as a number, for
+%   example 9 when no open camera has the handle: CAMERASTATUS names it and
+%   says what it means, cameraStatus(9), or cameraStatus(err) on the error
+%   caught)
 %     ERROR in snapPicture call. Status code <status> was returned
 %     snapPicture: the first argument must be a camera object whose cameraHandle property is a 32-bit integer.
 %     snapPicture: the camera's images of <bytes> bytes do not fit its <height>-by-<width> uint8 picture; only 8-bit images can be grabbed.
@@ -31,4 +34,4 @@
 %     [height, width] = size(picture);
 %     imagesc(reshape(picture(:), width, height)'); axis image; colormap gray
 %
-%   See also SUBMITBUFFERS, QCAMCAMERA, qcamSnapExample.
+%   See also SUBMITBUFFERS, QCAMCAMERA, CAMERASTATUS, qcamSnapExample.

@@ -51,6 +51,13 @@
 %   time of each frame queued and each frame completed to the log file
 %   C:\QCamLog.txt (when it can be opened). It returns nothing.
 %
+%   To keep a stream's lines out of the Command Window, run the stream and
+%   the wait for its frames inside evalc, which keeps what they print:
+%       log = evalc('pictures = qcamStreamExample(cam, 1000);');
+%   The callbacks print when they run, so evalc around SUBMITBUFFERS alone
+%   keeps only the call's own lines: callbacks that run after evalc has
+%   returned (in a later pause, or at the prompt) print as before.
+%
 %   An error in CALLBACKFUNC does not stop the frames: it is printed as
 %       ERROR in event callback of AndorCamera object: <message>
 %   and the next frame calls CALLBACKFUNC again.
@@ -66,11 +73,12 @@
 %     submitBuffers: too many frames are out on the cameras already.
 %   A refused call changes nothing. The driver's own statuses are not
 %   reported: a frame the driver refuses to queue never reaches a callback,
-%   and a camera whose size cannot be read gets 0-by-0 frames.
+%   and a camera whose size cannot be read gets 0-by-0 frames. CAMERASTATUS
+%   names the statuses the QCam driver returns.
 %
 %   Example
 %     % cam = QCamCamera(handle), streaming
 %     submitBuffers(cam, @(camera, s) disp(max(s.frameData(:))), 4);
 %     pause(1);                    % MATLAB idles: the callbacks run
 %
-%   See also SNAPPICTURE, QCAMCAMERA, qcamStreamExample.
+%   See also SNAPPICTURE, QCAMCAMERA, CAMERASTATUS, qcamStreamExample.

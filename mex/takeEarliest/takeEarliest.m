@@ -44,7 +44,9 @@
 %   is printed and nothing is read.
 %
 %   Errors (a failed driver call reports the driver's status as a number,
-%   for example 20024 when the camera holds no unread image)
+%   for example 20024 when the camera holds no unread image: CAMERASTATUS
+%   names it and says what it means, cameraStatus(20024), or
+%   cameraStatus(err) on the error caught)
 %     ERROR in takeEarliest call. Status code <status> was returned
 %     takeEarliest: at least two inputs are needed, the camera object and the bit depth.
 %     takeEarliest: the bit depth must be 16 or 32.
@@ -64,4 +66,4 @@
 %     lastImage = zeros(512, 512, 'int16');
 %     takeEarliest(cam, 16, 'lastImage');         % into the global variable
 %
-%   See also WATCHDRIVERSIGNAL, ANDORCAMERA, andorEventsExample.
+%   See also WATCHDRIVERSIGNAL, ANDORCAMERA, CAMERASTATUS, andorEventsExample.

@@ -15,7 +15,16 @@ classdef QCamCamera < handle
   %     cam = QCamCamera(cameraHandle);
   %     picture = snapPicture(cam);
   %
-  %   See also ANDORCAMERA, SUBMITBUFFERS, SNAPPICTURE.
+  %   A quiet stream
+  %     submitBuffers prints lines at each call and before each frame's
+  %     callback. Run a stream and the wait for its frames inside evalc to
+  %     keep them out of the Command Window; evalc returns them:
+  %       log = evalc('pictures = qcamStreamExample(cam, 1000);');
+  %     Callbacks print when they run: evalc around submitBuffers alone
+  %     keeps only the call's lines, not those of frames that come back
+  %     after it has returned.
+  %
+  %   See also ANDORCAMERA, SUBMITBUFFERS, SNAPPICTURE, CAMERASTATUS.
 
   properties (SetAccess = private)
     cameraHandle = int32(0);

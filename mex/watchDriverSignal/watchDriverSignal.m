@@ -52,7 +52,9 @@
 %     watchDriverSignal: the second argument must be a function handle, or empty to clear.
 %     watchDriverSignal: callbacks are registered for 100 cameras already; clear the library to register others.
 %   The driver's own statuses are not reported: a camera the driver cannot
-%   select, or an event it refuses, simply signals nothing.
+%   select, or an event it refuses, simply signals nothing. A status that
+%   TAKEEARLIEST reports in CALLBACK is the driver's: CAMERASTATUS names it
+%   (20024, no unread image left, ends each event's reads).
 %
 %   Example
 %     % cam = AndorCamera(handle, width, height), acquiring
@@ -60,4 +62,4 @@
 %     pause(2);                    % MATLAB idles: the callback runs
 %     watchDriverSignal(cam);      % clears it
 %
-%   See also TAKEEARLIEST, ANDORCAMERA, andorEventsExample.
+%   See also TAKEEARLIEST, ANDORCAMERA, CAMERASTATUS, andorEventsExample.

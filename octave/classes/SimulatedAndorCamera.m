@@ -3,9 +3,14 @@ classdef SimulatedAndorCamera < AndorCamera
   % needs: its size comes from the simulator, and start, stop and produce
   % drive the simulated camera.
   %
-  %   cam = SimulatedAndorCamera(100, 64, 48)  % adds camera 100, 64 wide and 48 high, and opens it
+  %   cam = SimulatedAndorCamera(101, 64, 48)  % adds camera 101, 64 wide and 48 high, and opens it
   %   cam = SimulatedAndorCamera(100)          % opens camera 100 of the simulated driver
   %   start(cam); produce(cam, 3); stop(cam);
+  %
+  % A camera of that handle and size already there is opened as it is, so a
+  % script runs again in the same session; one of another size is refused.
+  % The simulator starts with camera 100, 512 by 512 (ANDOR_SIM_CAMERAS,
+  % ANDOR_SIM_SIZE); camsim('andorReset') starts from none.
 
   methods
     function obj = SimulatedAndorCamera(handle, varargin)
@@ -29,7 +34,7 @@ classdef SimulatedAndorCamera < AndorCamera
     end
 
     function made = produce(obj, count)
-      % Deterministic mode: the camera makes count images now.
+      % Makes count images now, also in free-running mode; 0 unless acquiring.
       made = camsim('andorProduce', obj.cameraHandle, count);
     end
   end
@@ -39,11 +44,32 @@ classdef SimulatedAndorCamera < AndorCamera
       % Callbacks need Octave's thread to have its message queue first.
       pumpEvents('install');
       if numel(varargin) == 2
-        camsim('andorAddCamera', handle, varargin{1}, varargin{2});
+        [width, height] = varargin{:};
+        there = existingCamera(handle);
+        if isempty(there)
+          camsim('andorAddCamera', handle, width, height);
+        elseif there.width ~= width || there.height ~= height
+          error('SimulatedAndorCamera:inUse', ...
+                ['SimulatedAndorCamera: the simulated Andor driver has a camera %d already, %d wide and %d high: ' ...
+                 'open it with SimulatedAndorCamera(%d), add this one under another handle, or remove every ' ...
+                 'camera with camsim(''andorReset'') first.'], handle, there.width, there.height, handle);
+        end
       elseif ~isempty(varargin)
         error('SimulatedAndorCamera: give a camera handle, and a width and height to add the camera.');
       end
       state = camsim('andorCamera', handle);  % refuses a camera the driver does not have
     end
+  end
+end
+
+function state = existingCamera(handle)
+  % The simulator's record of the camera, or [] when it has none.
+  try
+    state = camsim('andorCamera', handle);
+  catch err
+    if isempty(strfind(err.message, 'there is no'))
+      rethrow(err);
+    end
+    state = [];
   end
 end

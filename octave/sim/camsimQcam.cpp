@@ -51,6 +51,27 @@ void counters(const CamsimCall &call) {
   setOutput(call, result);
 }
 
+// What the driver reports of the camera, asked as submitBuffers and
+// snapPicture ask it: a test may have made the driver report another size.
+void camera(const CamsimCall &call) {
+  QCamSimCounters counts;
+  int32_t handle = integerArgument(call, 0);
+  if (qcamSimGetCounters(handle, &counts) != QCAM_STATUS_SUCCESS)
+    mexErrMsgIdAndTxt("camsim:qcam", "camsim: there is no QCam camera %d.", handle);
+  char serial[256] = "";
+  int32_t status = qcamGetSerialString(handle, serial, sizeof serial);
+  const uint32_t keys[] = {QCAM_INFO_IMAGE_WIDTH, QCAM_INFO_IMAGE_HEIGHT, QCAM_INFO_BIT_DEPTH};
+  uint32_t values[3] = {0, 0, 0};
+  for (int i = 0; i < 3 && status == QCAM_STATUS_SUCCESS; ++i) status = qcamGetInfo(handle, keys[i], &values[i]);
+  if (status != QCAM_STATUS_SUCCESS)
+    mexErrMsgIdAndTxt("camsim:qcam", "camsim: the QCam driver answered status %d about camera %d.", status, handle);
+  const char *fields[] = {"serial", "width", "height", "bitDepth"};
+  mxArray *result = mxCreateStructMatrix(1, 1, 4, fields);
+  mxSetFieldByNumber(result, 0, 0, mxCreateString(serial));
+  for (int i = 0; i < 3; ++i) mxSetFieldByNumber(result, 0, i + 1, mxCreateDoubleScalar(double(values[i])));
+  setOutput(call, result);
+}
+
 void waitForCompletions(const CamsimCall &call) {
   setScalarOutput(call, qcamSimWaitForCompletions(static_cast<uint64_t>(numberArgument(call, 0)),
                                                   static_cast<uint32_t>(integerArgument(call, 1))));
@@ -71,6 +92,7 @@ const CamsimCommand qcamCommands[] = {
     {"qcamInjectStatus", 2, 3, injectStatus},
     {"qcamClearStatuses", 0, 0, clearStatuses},
     {"qcamCounters", 1, 1, counters},
+    {"qcamCamera", 1, 1, camera},
     {"qcamWaitForCompletions", 2, 2, waitForCompletions},
     {"qcamWaitUntilDrained", 1, 1, waitUntilDrained},
     {nullptr, 0, 0, nullptr},

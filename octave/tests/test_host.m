@@ -18,6 +18,31 @@ catch err
   check(~isempty(strfind(err.message, 'no Andor camera 555')), 'refusal names the camera: %s', err.message);
 end
 
+% Adding a camera the simulator has already opens it when it is the one
+% asked for (a script run again), and refuses it, saying what is there,
+% when it is not.
+checkEqual(camsim('qcamCamera', 200), struct('serial', 'QSIM0200', 'width', 32, 'height', 24, 'bitDepth', 12), ...
+           'camsim reports a QCam camera as the driver does');
+again = SimulatedAndorCamera(100, 64, 48);
+checkEqual([again.cameraHandle, again.expectedM, again.expectedN], [100, 48, 64], 'the same Andor camera is opened again');
+again = SimulatedQCamCamera(200, 'QSIM0200', 32, 24, 12);
+checkEqual(again.cameraHandle, int32(200), 'the same QCam camera is opened again');
+differing = {
+  @() SimulatedAndorCamera(100, 48, 64), 'SimulatedAndorCamera', 'has a camera 100 already, 64 wide and 48 high'
+  @() SimulatedQCamCamera(200, 'QSIM0200', 32, 24, 16), 'SimulatedQCamCamera', 'camera 200 already, ''QSIM0200'', 32 by 24 at 12 bits'
+  @() SimulatedQCamCamera(200, 'QSIM9999', 32, 24, 12), 'SimulatedQCamCamera', 'camera 200 already, ''QSIM0200'''
+  @() SimulatedQCamCamera(200, 'QSIM0200', 24, 32, 12), 'SimulatedQCamCamera', '32 by 24 at 12 bits'};
+for k = 1:rows(differing)
+  [make, className, text] = differing{k, :};
+  try
+    make();
+    check(false, '%s refuses a camera that differs (%d)', className, k);
+  catch err
+    checkEqual(err.identifier, [className ':inUse'], '%s refuses a camera that differs (%d)', className, k);
+    check(~isempty(strfind(err.message, text)), 'and says what is there: %s', err.message);
+  end
+end
+
 % Start and stop reach the simulated drivers.
 start(andor);
 state = camsim('andorCamera', 100);

@@ -71,6 +71,27 @@ checkEqual(numel(strfind(printed, 'Number of Buffered Frames: 1')), 17, 'then on
 counters = camsim('qcamCounters', 200);
 checkEqual([counters.queued, counters.completed, counters.waiting], [20, 20, 0], 'all 20 queued frames came back');
 
+% A quiet stream, as the help shows it: run inside evalc with its wait, a
+% stream of 1,000 frames prints nothing outside, and evalc keeps every
+% frame's line. evalc around submitBuffers alone keeps only the call's own
+% lines: callbacks that run after it print.
+camsim('qcamSetFramePeriod', 0.001);
+start(qcam);
+outside = evalc('inside = evalc(''frames = qcamStreamExample(qcam, 1000);'');');
+stop(qcam);
+checkEqual(outside, '', 'a stream run inside evalc prints nothing outside it');
+checkEqual(numel(strfind(inside, 'Reached Matlab Callback Wrapper')), 1000, 'evalc keeps the line of every frame');
+checkEqual(stamps(frames), 21:1020, 'the quiet stream delivers every image once, in order');
+global CALLBACK_CALLS
+CALLBACK_CALLS = {};
+inside = '';
+outside = evalc(['inside = evalc(''submitBuffers(qcam, @recordCallback, 2);''); produce(qcam, 2); ' ...
+                 'camsim(''qcamWaitForCompletions'', 1022, 5000); pumpEvents();']);
+checkEqual(numel(CALLBACK_CALLS), 2, 'both frames came back to their callback');
+check(~isempty(strfind(inside, 'Number of Buffered Frames: 2')) && isempty(strfind(inside, 'Reached')), ...
+      'evalc around submitBuffers keeps the call''s lines only: %s', inside);
+checkEqual(numel(strfind(outside, 'Reached Matlab Callback Wrapper')), 2, 'the callbacks run later print outside it');
+
 % One picture, from the camera given even when snapPicture has grabbed from
 % another one before.
 eightBit = SimulatedQCamCamera(201, 'QSIM0201', 32, 24, 8);

@@ -20,7 +20,10 @@ function pictures = andorEventsExample(camera, imageCount, timeoutSeconds)
 %   in its idle loop; in GNU Octave (the project's own tests) the camera
 %   bridge's event pump, pumpEvents, runs them.
 %
-%   See also WATCHDRIVERSIGNAL, TAKEEARLIEST, ANDORCAMERA.
+%   When a read fails with a driver status ("Status code N"), CAMERASTATUS
+%   names the status and says what it means.
+%
+%   See also WATCHDRIVERSIGNAL, TAKEEARLIEST, ANDORCAMERA, CAMERASTATUS.
 
 if nargin < 3
   timeoutSeconds = 10;

@@ -16,7 +16,12 @@ function pictures = qcamStreamExample(camera, frameCount, framesOut, timeoutSeco
 %   camera and start its stream with the QCam SDK:
 %       cam = QCamCamera(cameraHandle);
 %       pictures = qcamStreamExample(cam, 100);
-%   submitBuffers prints a few lines at each call and each frame.
+%   submitBuffers prints a few lines at each call and each frame, and this
+%   example a summary at the end. To keep a long stream quiet, call the
+%   example inside evalc, which returns what was printed:
+%       log = evalc('pictures = qcamStreamExample(cam, 1000);');
+%   That works because the frames' callbacks run inside the example, while
+%   it waits; frames still out when it gives up come back later and print.
 %
 %   The callbacks run while the example waits in pause. MATLAB runs them
 %   in its idle loop; in GNU Octave (the project's own tests) the camera
