@@ -21,7 +21,7 @@ if [ -x "$bin/acquire" ]; then
   echo "== acquire --list"
   "${sim[@]}" "$bin/acquire" --list
   echo "== acquire: 100 frames from device 0"
-  "${sim[@]}" "$bin/acquire" --device 0 --frames 100 --exposure 0.01 --out "$out/acquire"
+  "${sim[@]}" "$bin/acquire" --device 0 --frames 100 --exposure 0.01 --out "$out/acquire" --overwrite
   echo "== the pictures: $out/acquire/frames.tif (100 pages, 16-bit) and $out/acquire/preview.png"
   ran=1
 fi

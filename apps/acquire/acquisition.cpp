@@ -2,12 +2,12 @@
 
 #include "png_writer.h"
 #include "preview.h"
-#include "tiff_writer.h"
+#include "progress.h"
+#include "recording.h"
 #include "timing.h"
 
 #include <algorithm>
 #include <chrono>
-#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -42,48 +42,38 @@ fs::path prepareFolder(const std::string &folder) {
   return path;
 }
 
-std::vector<std::uint16_t> pixelsOf(const imaqkit::Frame &frame) {
-  std::vector<std::uint16_t> pixels(std::size_t(frame.width) * std::size_t(frame.height));
-  if (frame.bytesPerPixel == 2 && frame.bands == 1 && frame.bytes.size() == pixels.size() * 2)
-    std::memcpy(pixels.data(), frame.bytes.data(), frame.bytes.size());
-  else
-    for (std::int32_t y = 0; y < frame.height; ++y)
-      for (std::int32_t x = 0; x < frame.width; ++x)
-        pixels[std::size_t(y) * std::size_t(frame.width) + std::size_t(x)] =
-            std::uint16_t(frame.pixel(x, y));
-  return pixels;
+// The pictures of an earlier run are data too: replaced only when asked.
+// When they are, the old preview goes at once, so that a run that ends
+// with no frame leaves no picture of another run behind.
+void claimFiles(const std::vector<fs::path> &files, bool overwrite) {
+  std::error_code error;
+  for (const fs::path &file : files) {
+    if (!fs::exists(file, error))
+      continue;
+    if (!overwrite)
+      throw Failure(file.string() + " exists already (--overwrite replaces it)");
+    if (!fs::is_regular_file(file, error))
+      throw Failure(file.string() + " is not a file");
+    fs::remove(file, error);
+    if (error)
+      throw Failure("cannot replace " + file.string() + ": " + error.message());
+  }
 }
 
-// One line, rewritten in place, at most ten times a second.
-class Progress {
-public:
-  Progress(std::FILE *stream, std::uint32_t total) : stream_(stream), total_(total) {}
-  void show(std::uint32_t frames, bool force = false) {
-    if (stream_ == nullptr || (frames == frames_ && frames != 0) ||
-        (!force && Clock::now() - shown_ < std::chrono::milliseconds(100)))
-      return;
-    shown_ = Clock::now();
-    frames_ = frames;
-    std::fprintf(stream_, "\racquiring: %u/%u frames (%3.0f%%)", frames, total_,
-                 100.0 * frames / total_);
-    std::fflush(stream_);
-  }
-  void end() {
-    if (stream_ != nullptr)
-      std::fprintf(stream_, "\n");
-  }
+std::string framesOf(std::uint32_t written, std::uint32_t planned) {
+  return "wrote " + std::to_string(written) + " of " + std::to_string(planned) + " frames";
+}
 
-private:
-  std::FILE *stream_;
-  std::uint32_t total_;
-  std::uint32_t frames_ = 0;
-  Clock::time_point shown_{};
-};
+std::string seconds(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", value);
+  return text;
+}
 
 } // namespace
 
-bool acquireFrames(imaqkit::AdaptorLibrary &library, const Options &options, std::FILE *out,
-                   std::FILE *progressStream) {
+void acquireFrames(imaqkit::AdaptorLibrary &library, const Options &options, std::FILE *out,
+                   std::FILE *progressStream, const SinkMaker &makeSink) {
   const std::vector<imaqkit::DeviceInfo> devices = library.enumerate();
   const auto device = std::find_if(devices.begin(), devices.end(), [&](const imaqkit::DeviceInfo &d) {
     return d.id == options.device;
@@ -93,17 +83,16 @@ bool acquireFrames(imaqkit::AdaptorLibrary &library, const Options &options, std
   const fs::path folder = prepareFolder(options.out);
   const std::string tiffFile = (folder / "frames.tif").string();
   const std::string pngFile = (folder / "preview.png").string();
+  claimFiles({tiffFile, pngFile}, options.overwrite);
 
   std::unique_ptr<imaqkit::VideoInput> vid = library.createVideoInput(options.device);
   const std::int32_t width = vid->imageWidth(), height = vid->imageHeight();
   if (width <= 0 || height <= 0)
     throw Failure("device " + std::to_string(options.device) + " reports no image size");
-  const std::string sampleDescription = "frame 1000000 of 1000000, time 1000000.000000 s";
-  if (8 + TiffWriter::pageBytes(std::uint32_t(width), std::uint32_t(height), sampleDescription) *
-              options.frames > TiffWriter::maxFileBytes)
-    throw Failure(std::to_string(options.frames) + " frames of " + std::to_string(width) + " x " +
-                  std::to_string(height) + " pixels would pass the 4 GB a TIFF can hold");
-  TiffWriter tiff(tiffFile);
+  // The frame count is known before the first frame, and so is whether the
+  // file can stay a classic TIFF.
+  const TiffWriter::Format format = TiffWriter::formatFor(
+      options.frames, std::uint32_t(width), std::uint32_t(height), Recording::longestDescription());
 
   try {
     if (options.exposure)
@@ -115,36 +104,33 @@ bool acquireFrames(imaqkit::AdaptorLibrary &library, const Options &options, std
   const double exposure = vid->number("Exposure");
   const double patience = options.timeout.value_or(10.0 + 2.0 * exposure);
 
+  std::unique_ptr<ByteSink> sink;
+  try {
+    sink = makeSink ? makeSink(tiffFile) : std::make_unique<FileSink>(tiffFile);
+  } catch (const std::runtime_error &error) {
+    throw Failure(error.what());
+  }
+  Recording recording(std::move(sink), format, options.frames);
+
   std::fprintf(out, "device %d (%s): %d x %d pixels, exposure %g s, %u frames\n",
                static_cast<int>(options.device), device->name.c_str(), static_cast<int>(width),
                static_cast<int>(height), exposure, options.frames);
   std::fflush(out);
 
   Progress progress(progressStream, options.frames);
-  std::vector<double> stamps;
-  std::vector<std::uint16_t> last;
-  std::int32_t lastWidth = 0, lastHeight = 0;
   bool timedOut = false;
   const Clock::time_point started = Clock::now();
   Clock::time_point lastFrame = started;
   vid->start();
   progress.show(0, true);
-  while (stamps.size() < options.frames) {
+  while (recording.frames() < options.frames) {
     vid->waitForFrames(1, std::chrono::milliseconds(100));
-    const std::vector<imaqkit::Frame> frames = vid->getFrames();
-    for (const imaqkit::Frame &frame : frames) {
-      last = pixelsOf(frame);
-      lastWidth = frame.width;
-      lastHeight = frame.height;
-      stamps.push_back(frame.time);
-      char description[96];
-      std::snprintf(description, sizeof description, "frame %u of %u, time %.6f s",
-                    static_cast<unsigned>(stamps.size()), options.frames, frame.time);
-      tiff.addPage(last.data(), std::uint32_t(frame.width), std::uint32_t(frame.height), description);
-    }
+    std::vector<imaqkit::Frame> frames = vid->getFrames();
+    for (imaqkit::Frame &frame : frames)
+      recording.add(std::move(frame));
     if (!frames.empty())
       lastFrame = Clock::now();
-    progress.show(std::uint32_t(stamps.size()));
+    progress.show(recording.frames());
     if (!vid->isRunning() && vid->framesAvailable() == 0)
       break;
     if (secondsSince(lastFrame) > patience) {
@@ -153,14 +139,18 @@ bool acquireFrames(imaqkit::AdaptorLibrary &library, const Options &options, std
     }
   }
   const double wall = secondsSince(started);
-  progress.show(std::uint32_t(stamps.size()), true);
-  progress.end();
   vid->stop();
+  // A frame handed over between the last look and the stop is data as well.
+  for (imaqkit::Frame &frame : vid->getFrames(options.frames - recording.frames()))
+    recording.add(std::move(frame));
+  progress.show(recording.frames(), true);
+  progress.end();
   const imaqkit::AcquisitionStats stats = vid->stats();
   vid->close();
-  tiff.close();
+  recording.close();
 
-  if (stamps.empty()) {
+  const std::uint32_t written = recording.frames();
+  if (written == 0) {
     std::error_code ignored;
     fs::remove(tiffFile, ignored);
     // Images read without a frame are the driver failing its reads.
@@ -169,16 +159,15 @@ bool acquireFrames(imaqkit::AdaptorLibrary &library, const Options &options, std
             ? "the camera sent no image"
             : "the adaptor read " + std::to_string(stats.imagesCounted) +
                   (stats.imagesCounted == 1 ? " image" : " images") + " and made no frame of any";
-    throw Failure((timedOut ? "no frame came within " + std::to_string(patience) + " s"
+    throw Failure((timedOut ? "no frame came within " + seconds(patience) + " s"
                             : std::string("the acquisition ended without a frame")) +
                   ": " + images);
   }
 
-  const TimestampSpread spread = spreadOf(stamps);
-  std::fprintf(out, "frames acquired: %u of %u\n", static_cast<unsigned>(stamps.size()),
-               options.frames);
+  const TimestampSpread spread = spreadOf(recording.stamps());
+  std::fprintf(out, "frames acquired: %u of %u\n", static_cast<unsigned>(written), options.frames);
   std::fprintf(out, "frames per second: %.2f (from the timestamps; %.2f by the wall clock)\n",
-               spread.framesPerSecond, wall > 0 ? double(stamps.size()) / wall : 0.0);
+               spread.framesPerSecond, wall > 0 ? double(written) / wall : 0.0);
   std::fprintf(out, "frames dropped: %llu (images read by the adaptor: %llu)\n",
                static_cast<unsigned long long>(stats.framesWanted - std::min(stats.framesWanted, stats.framesDelivered)),
                static_cast<unsigned long long>(stats.imagesCounted));
@@ -188,18 +177,23 @@ bool acquireFrames(imaqkit::AdaptorLibrary &library, const Options &options, std
                spread.span, spread.meanInterval * 1e3, spread.minInterval * 1e3,
                spread.maxInterval * 1e3, spread.stddevInterval * 1e3);
 
-  const Stretch stretch = stretchOf(last.data(), last.size());
-  const std::vector<std::uint8_t> preview = toEightBits(last.data(), last.size(), stretch);
-  writePng(pngFile, preview.data(), std::uint32_t(lastWidth), std::uint32_t(lastHeight));
-  std::fprintf(out, "wrote %s (%u pages of %d x %d, 16-bit)\n", tiffFile.c_str(), tiff.pages(),
-               static_cast<int>(width), static_cast<int>(height));
+  const std::uint16_t *last = recording.lastPixels();
+  const std::size_t count = std::size_t(recording.lastWidth()) * std::size_t(recording.lastHeight());
+  const Stretch stretch = stretchOf(last, count);
+  const std::vector<std::uint8_t> preview = toEightBits(last, count, stretch);
+  writePng(pngFile, preview.data(), std::uint32_t(recording.lastWidth()),
+           std::uint32_t(recording.lastHeight()));
+  std::fprintf(out, "wrote %s (%u pages of %d x %d, 16-bit%s)\n", tiffFile.c_str(), written,
+               static_cast<int>(width), static_cast<int>(height),
+               recording.tiff().format() == TiffWriter::Format::big ? ", BigTIFF" : "");
   std::fprintf(out, "wrote %s (last frame, %u..%u stretched to 0..255)\n", pngFile.c_str(),
                unsigned(stretch.low), unsigned(stretch.high));
+  std::fflush(out);
 
   if (timedOut)
-    throw Failure("no frame came for " + std::to_string(patience) + " s; stopped after " +
-                  std::to_string(stamps.size()) + " of " + std::to_string(options.frames) + " frames");
-  return stamps.size() == options.frames;
+    throw Failure("no frame came within " + seconds(patience) + " s: " + framesOf(written, options.frames));
+  if (written < options.frames)
+    throw Failure("the acquisition ended early: " + framesOf(written, options.frames));
 }
 
 } // namespace acquire

@@ -1,5 +1,9 @@
 #include "listing.h"
 
+#include "camera_handle.h"
+
+#include <optional>
+
 namespace acquire {
 namespace {
 
@@ -38,7 +42,14 @@ void printDevices(imaqkit::AdaptorLibrary &library, std::FILE *out) {
   std::fprintf(out, "Adaptor: %s\n", library.file().c_str());
   std::fprintf(out, "Devices: %u\n", static_cast<unsigned>(devices.size()));
   for (const imaqkit::DeviceInfo &device : devices) {
+    // corvid numbers its devices by the driver's camera index.
+    const std::optional<std::int32_t> handle = cameraHandle(device.id);
     std::fprintf(out, "\nDevice %d: %s\n", static_cast<int>(device.id), device.name.c_str());
+    if (handle)
+      std::fprintf(out, "  Camera: index %d, driver handle %d\n", static_cast<int>(device.id),
+                   static_cast<int>(*handle));
+    else
+      std::fprintf(out, "  Camera: index %d, driver handle unknown\n", static_cast<int>(device.id));
     std::fprintf(out, "  Formats:");
     for (std::size_t i = 0; i < device.formats.size(); ++i)
       std::fprintf(out, "%s %s%s", i == 0 ? "" : ",", device.formats[i].name.c_str(),

@@ -5,6 +5,7 @@
 #include "imaqkit_engine.h"
 #include "listing.h"
 #include "options.h"
+#include "progress.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -53,35 +54,33 @@ int main(int argc, char **argv) {
     options = acquire::parseOptions(std::vector<std::string>(argv + 1, argv + argc));
   } catch (const acquire::UsageError &error) {
     std::fprintf(stderr, "acquire: %s\n", error.what());
-    return 2;
+    return acquire::exitUsage;
   }
   if (options.action == acquire::Options::Action::help) {
     std::fputs(acquire::usageText().c_str(), stdout);
-    return 0;
+    return acquire::exitDone;
   }
   if (options.action == acquire::Options::Action::version) {
     std::printf("%s\n", acquire::versionText().c_str());
-    return 0;
+    return acquire::exitDone;
   }
   if (options.verbose)
     imaqkit::echoWarnings(stderr);
 
   const std::string adaptor = options.adaptor.empty() ? defaultAdaptor(argv[0]) : options.adaptor;
-  bool complete = false;
   try {
     imaqkit::AdaptorLibrary library(adaptor);
-    if (options.action == acquire::Options::Action::list) {
+    if (options.action == acquire::Options::Action::list)
       acquire::printDevices(library, stdout);
-      complete = true;
-    } else {
-      complete = acquire::acquireFrames(library, options, stdout, stderr);
-    }
+    else
+      acquire::acquireFrames(library, options, stdout,
+                             acquire::Progress::isTerminal(stderr) ? stderr : nullptr);
   } catch (const std::exception &error) {
     std::fflush(stdout);
     printWarnings(options.verbose);
     std::fprintf(stderr, "acquire: %s\n", error.what());
-    return 1;
+    return acquire::exitRunFailed;
   }
   printWarnings(options.verbose);
-  return complete ? 0 : 1;
+  return acquire::exitDone;
 }

@@ -44,7 +44,9 @@ Options parseOptions(const std::vector<std::string> &args) {
     auto takeValue = [&]() -> std::string {
       if (hasValue)
         return value;
-      if (i + 1 >= args.size())
+      // An option where its value should be is a value forgotten, not a
+      // value; a value that starts with "--" is written --name=VALUE.
+      if (i + 1 >= args.size() || args[i + 1].compare(0, 2, "--") == 0)
         throw UsageError(name + " needs a value");
       return args[++i];
     };
@@ -67,6 +69,9 @@ Options parseOptions(const std::vector<std::string> &args) {
     } else if (name == "--verbose") {
       noValue();
       options.verbose = true;
+    } else if (name == "--overwrite") {
+      noValue();
+      options.overwrite = true;
     } else if (name == "--device") {
       options.device = std::int32_t(wholeNumber(name, takeValue(), 0, std::numeric_limits<std::int32_t>::max()));
     } else if (name == "--frames") {
@@ -98,13 +103,14 @@ std::string usageText() {
   return R"(Usage: acquire --list [--adaptor FILE] [--verbose]
        acquire --help | --version
        acquire [--device N] [--frames K] [--exposure S] [--out DIR]
-               [--timeout S] [--adaptor FILE] [--verbose]
+               [--overwrite] [--timeout S] [--adaptor FILE] [--verbose]
 
 Plays a user of the image acquisition toolbox over the corvid adaptor (Andor
 cameras): lists the devices, or opens one and acquires 16-bit frames.
 
-  --list          print the devices the adaptor reports, with their formats,
-                  video sources and properties, and exit
+  --list          print the devices the adaptor reports (with the camera
+                  index and driver handle of each), their formats, video
+                  sources and properties, and exit
   --device N      the device to open, an id from --list (default 0)
   --frames K      frames to acquire, 1 to 1000000 (default 10)
   --exposure S    exposure time in seconds, set on the device before the
@@ -112,17 +118,24 @@ cameras): lists the devices, or opens one and acquires 16-bit frames.
                   device's own, 0.01)
   --out DIR       folder for the pictures, made if missing (default: the
                   current folder); acquire writes DIR/frames.tif, every frame
-                  as a page of a 16-bit TIFF, and DIR/preview.png, the last
-                  frame contrast-stretched to 8 bits
+                  as a page of a 16-bit TIFF (a BigTIFF when the frames pass
+                  4 GB), each page as its frame comes, and DIR/preview.png,
+                  the last frame contrast-stretched to 8 bits
+  --overwrite     replace frames.tif and preview.png when DIR has them
+                  (without it acquire refuses to start)
   --timeout S     give up when no frame has come for S seconds (default:
-                  10 s more than twice the exposure)
+                  10 s more than twice the exposure); the frames acquired
+                  until then are written
   --adaptor FILE  the adaptor library (default: corvid.so, or corvid.dll on
                   Windows, next to this program)
   --verbose       show every warning the adaptor raises as it raises it
   --help          show this text and exit
   --version       show acquire's version and exit
 
-While it runs, a progress line shows the frames acquired so far. At the end
+A value that starts with "--" is given as --out=--odd-name.
+
+While it runs, a progress line on a terminal shows the frames acquired so
+far (none when standard error goes to a file or a pipe). At the end
 it prints the frames acquired, frames per second (from the frames'
 timestamps), frames dropped (wanted by the toolbox but never delivered) and
 the spread of the intervals between timestamps.
@@ -131,8 +144,11 @@ With the simulated Andor driver, its environment sets the cameras:
 ANDOR_SIM_CAMERAS (count), ANDOR_SIM_SIZE (WIDTHxHEIGHT, or a comma list),
 ANDOR_SIM_MODE (free or deterministic), ANDOR_SIM_FRAME_PERIOD_MS.
 
-Exit status: 0 when all K frames were acquired and written, 1 otherwise; every
-error is one line on standard error.
+Exit status: 0 when all K frames were acquired and written; 1 when the run
+failed or stopped short (a timeout, a camera that stopped, an error; the
+frames acquired until then are written, and the last line says how many of
+K); 2 when the command line is wrong. Every error is one line on standard
+error.
 )";
 }
 

@@ -25,7 +25,12 @@ struct Options {
   std::string out = ".";
   std::optional<double> timeout;  // seconds without a new frame; unset: from the exposure
   bool verbose = false;
+  bool overwrite = false;         // replace the pictures of an earlier run
 };
+
+/* Exit statuses: every frame written; a run that failed or stopped short
+ * (what it acquired is written); a command line that cannot be run. */
+enum ExitStatus : int { exitDone = 0, exitRunFailed = 1, exitUsage = 2 };
 
 /* args are the arguments after the program name. Throws UsageError. */
 Options parseOptions(const std::vector<std::string> &args);

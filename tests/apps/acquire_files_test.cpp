@@ -4,8 +4,12 @@
 #include <png.h>
 #include <tiffio.h>
 
+#include <pty.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -63,6 +67,12 @@ TEST(Acquire, ListsTheDevicesOfTheAdaptor) {
   EXPECT_NE(run.out.find("Sources: corvidDefault (id 1)"), std::string::npos);
   EXPECT_NE(run.out.find("Exposure: double, 0 to 50, default 0.01, read-only while running"),
             std::string::npos);
+  // The adaptor names both cameras alike; the driver's index and handle
+  // tell them apart.
+  EXPECT_NE(run.out.find("Device 0: testing\n  Camera: index 0, driver handle 100\n"), std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("Device 1: testing\n  Camera: index 1, driver handle 101\n"), std::string::npos)
+      << run.out;
 }
 
 TEST(Acquire, WritesATiffOfKPagesOfTheDetectorSizeAndAPng) {
@@ -74,7 +84,7 @@ TEST(Acquire, WritesATiffOfKPagesOfTheDetectorSizeAndAPng) {
   EXPECT_NE(run.out.find("frames per second: "), std::string::npos);
   EXPECT_NE(run.out.find("frames dropped: 0"), std::string::npos);
   EXPECT_NE(run.out.find("timestamps: first to last"), std::string::npos);
-  EXPECT_NE(run.err.find("acquiring: 7/7 frames"), std::string::npos) << "the progress line";
+  EXPECT_EQ(run.err.find("acquiring"), std::string::npos) << "no progress line into a file: " << run.err;
 
   TIFF *tiff = TIFFOpen((out / "frames.tif").c_str(), "r");
   ASSERT_NE(tiff, nullptr);
@@ -114,11 +124,15 @@ TEST(Acquire, WritesATiffOfKPagesOfTheDetectorSizeAndAPng) {
 TEST(Acquire, EveryErrorIsOneLineAndANonZeroExit) {
   const fs::path file = fs::path(::testing::TempDir()) / "acquire_a_file";
   std::ofstream(file) << "not a folder";
+  // A folder of its own, so pictures an earlier run left in the working
+  // folder cannot be refused before the exposure is.
+  const fs::path empty = fs::path(::testing::TempDir()) / "acquire_empty_out";
+  fs::remove_all(empty);
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"--device 2", "no device 2"},
       {"--frames 1.5", "--frames wants a whole number"},
       {"--exposure fast", "--exposure wants a number of seconds"},
-      {"--exposure 51", "Exposure"},
+      {"--exposure 51 --out " + empty.string(), "Exposure"},
       {"--out " + (file / "sub").string(), "cannot make the folder"},
       {"--adaptor /nonexistent/corvid.so --list", "Cannot load the adaptor"},
       {"--what", "unknown option"}};
@@ -150,4 +164,86 @@ TEST(Acquire, ACameraThatGivesNoImageWritesNoFrameAndSaysWhy) {
     EXPECT_FALSE(fs::exists(out / "frames.tif")) << environment;
     EXPECT_FALSE(fs::exists(out / "preview.png")) << environment;
   }
+}
+
+// 0 for a run that did it all, 1 for one that failed or fell short, 2 for a
+// command line that cannot be run, as --help says.
+TEST(Acquire, ExitStatusesAreTheOnesHelpStates) {
+  const fs::path out = fs::path(::testing::TempDir()) / "acquire_statuses";
+  fs::remove_all(out);
+  const std::vector<std::pair<std::string, int>> cases = {
+      {"--frames 0", 2},
+      {"--device --out " + out.string(), 2},
+      {"--what", 2},
+      {"--exposure", 2},
+      {"--device 7 --out " + out.string(), 1},
+      {"--frames 2 --exposure 0.002 --out " + out.string(), 0},
+      {"--frames 2 --exposure 0.002 --out " + out.string(), 1}, // the pictures are there now
+      {"--frames 3 --timeout 1 --out " + out.string() + "/failing", 1}};
+  for (const auto &[arguments, status] : cases) {
+    Outcome run = runAcquire(arguments, arguments.find("failing") != std::string::npos
+                                            ? "ANDOR_SIM_FAIL=getImages16" : "");
+    EXPECT_EQ(run.status, status) << arguments << ": " << run.err;
+  }
+  EXPECT_NE(runAcquire("--device --out x").err.find("acquire: --device needs a value"), std::string::npos);
+  Outcome help = runAcquire("--help");
+  EXPECT_NE(help.out.find("1 when the run\nfailed or stopped short"), std::string::npos) << help.out;
+  EXPECT_NE(help.out.find("2 when the command line is wrong"), std::string::npos) << help.out;
+}
+
+// The pictures of an earlier run are kept unless --overwrite says otherwise.
+TEST(Acquire, AnEarlierRunsPicturesAreReplacedOnlyWithOverwrite) {
+  const fs::path out = fs::path(::testing::TempDir()) / "acquire_again";
+  fs::remove_all(out);
+  ASSERT_EQ(runAcquire("--frames 2 --exposure 0.002 --out " + out.string()).status, 0);
+  const std::string before = readText(out / "frames.tif");
+
+  Outcome refused = runAcquire("--frames 5 --exposure 0.002 --out " + out.string());
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.err.find("frames.tif exists already (--overwrite replaces it)"), std::string::npos)
+      << refused.err;
+  EXPECT_EQ(lines(refused.err), 1u) << refused.err;
+  EXPECT_EQ(refused.out.find("frames acquired"), std::string::npos) << "refused before acquiring";
+  EXPECT_EQ(readText(out / "frames.tif"), before);
+
+  fs::remove(out / "frames.tif");
+  Outcome previewOnly = runAcquire("--frames 5 --exposure 0.002 --out " + out.string());
+  EXPECT_NE(previewOnly.err.find("preview.png exists already"), std::string::npos) << previewOnly.err;
+
+  Outcome replaced = runAcquire("--frames 5 --exposure 0.002 --overwrite --out " + out.string());
+  ASSERT_EQ(replaced.status, 0) << replaced.err;
+  EXPECT_NE(replaced.out.find("(5 pages of 96 x 64"), std::string::npos) << replaced.out;
+  EXPECT_TRUE(fs::is_regular_file(out / "preview.png"));
+}
+
+// The progress line is for a terminal: on one, acquire draws it in place.
+TEST(Acquire, TheProgressLineShowsOnATerminal) {
+  int terminal = -1;
+  const pid_t child = forkpty(&terminal, nullptr, nullptr, nullptr);
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    const std::string out = (fs::path(::testing::TempDir()) / "acquire_terminal").string();
+    fs::remove_all(out);
+    setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
+    setenv("ANDOR_SIM_CAMERAS", "1", 1);
+    setenv("ANDOR_SIM_SIZE", "48x40", 1);
+    execl(ACQUIRE_FILE, ACQUIRE_FILE, "--frames", "3", "--exposure", "0.002", "--out", out.c_str(),
+          static_cast<char *>(nullptr));
+    _exit(127);
+  }
+  // Everything until the child closes the terminal (EIO once it is gone).
+  std::string seen;
+  char buffer[4096];
+  for (ssize_t n; (n = read(terminal, buffer, sizeof buffer)) != 0;) {
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n < 0)
+      break;
+    seen.append(buffer, size_t(n));
+  }
+  close(terminal);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << seen;
+  EXPECT_NE(seen.find("\racquiring: 3/3 frames (100%)"), std::string::npos) << seen;
 }

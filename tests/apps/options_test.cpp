@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 using acquire::Options;
@@ -31,6 +32,8 @@ TEST(Options, DefaultsAndEveryOption) {
   EXPECT_EQ(options.adaptor, "x.so");
   EXPECT_TRUE(options.verbose);
   EXPECT_EQ(parseOptions({"--list"}).action, Options::Action::list);
+  EXPECT_FALSE(defaults.overwrite);
+  EXPECT_TRUE(parseOptions({"--overwrite"}).overwrite);
   EXPECT_EQ(parseOptions({"--help", "--frames", "x"}).action, Options::Action::help);
 }
 
@@ -63,10 +66,41 @@ TEST(Options, EveryBadLineIsOneLineOfError) {
   }
 }
 
+// A value left out takes no option for it: the option after it is named as
+// what is missing, not read as a bad value. A value that starts with "--"
+// can still be given with "=".
+TEST(Options, AnOptionWhereAValueShouldBeIsAMissingValue) {
+  const std::vector<std::pair<Args, std::string>> cases = {
+      {{"--device", "--out", "x"}, "--device needs a value"},
+      {{"--out", "--frames", "3"}, "--out needs a value"},
+      {{"--frames", "--verbose"}, "--frames needs a value"},
+      {{"--exposure"}, "--exposure needs a value"}};
+  for (const auto &[args, expected] : cases) {
+    try {
+      parseOptions(args);
+      ADD_FAILURE() << "accepted: " << args[0];
+    } catch (const UsageError &error) {
+      EXPECT_EQ(std::string(error.what()), expected);
+    }
+  }
+  EXPECT_EQ(parseOptions({"--out=--odd"}).out, "--odd");
+  EXPECT_EQ(*parseOptions({"--exposure", "0.5"}).exposure, 0.5);
+}
+
+// --help states the exit statuses main returns.
+TEST(Options, HelpStatesTheExitStatuses) {
+  const std::string help = acquire::usageText();
+  EXPECT_EQ(acquire::exitDone, 0);
+  EXPECT_EQ(acquire::exitRunFailed, 1);
+  EXPECT_EQ(acquire::exitUsage, 2);
+  EXPECT_NE(help.find("Exit status: 0 when all K frames were acquired and written; 1 when"), std::string::npos) << help;
+  EXPECT_NE(help.find("2 when the command line is wrong"), std::string::npos) << help;
+}
+
 TEST(Options, HelpNamesEveryOption) {
   const std::string help = acquire::usageText();
   for (const char *option : {"--list", "--device", "--frames", "--exposure", "--out", "--timeout",
-                             "--adaptor", "--verbose", "--help", "--version", "frames.tif",
+                             "--adaptor", "--verbose", "--help", "--version", "--overwrite", "frames.tif",
                              "preview.png"})
     EXPECT_NE(help.find(option), std::string::npos) << option;
 }

@@ -3,6 +3,7 @@
 // stored blocks and Adler-32.
 #include "png_writer.h"
 #include "tiff_writer.h"
+#include "tiff_reader.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +11,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -19,44 +21,18 @@ using std::uint8_t;
 
 namespace {
 
-std::vector<uint8_t> readFile(const std::string &file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
+std::vector<uint8_t> readFile(const std::string &file) { return tiffread::readFile(file); }
 
-uint32_t le16(const std::vector<uint8_t> &b, size_t at) { return b.at(at) | b.at(at + 1) << 8; }
-uint32_t le32(const std::vector<uint8_t> &b, size_t at) { return le16(b, at) | le16(b, at + 2) << 16; }
 uint32_t be32(const std::vector<uint8_t> &b, size_t at) {
   return uint32_t(b.at(at)) << 24 | b.at(at + 1) << 16 | b.at(at + 2) << 8 | b.at(at + 3);
 }
 
-struct TiffPage {
-  std::map<uint32_t, uint32_t> tags; // single values
-  std::vector<uint16_t> pixels;
-  std::string description;
-};
+using TiffPage = tiffread::Page;
 
 std::vector<TiffPage> readTiff(const std::vector<uint8_t> &b) {
-  std::vector<TiffPage> pages;
-  EXPECT_EQ(b.at(0), 'I');
-  EXPECT_EQ(le16(b, 2), 42u);
-  for (uint32_t directory = le32(b, 4); directory != 0; directory = le32(b, directory + 2 + le16(b, directory) * 12)) {
-    EXPECT_EQ(directory % 2, 0u) << "directories start on a word";
-    TiffPage page;
-    for (uint32_t i = 0, n = le16(b, directory); i < n; ++i) {
-      const size_t entry = directory + 2 + i * 12;
-      const uint32_t tag = le16(b, entry), type = le16(b, entry + 2), count = le32(b, entry + 4);
-      if (tag == 270)
-        page.description = std::string(reinterpret_cast<const char *>(&b.at(le32(b, entry + 8))), count - 1);
-      else
-        page.tags[tag] = type == 3 ? le16(b, entry + 8) : le32(b, entry + 8);
-    }
-    const uint32_t offset = page.tags[273], bytes = page.tags[279];
-    for (uint32_t at = offset; at < offset + bytes; at += 2)
-      page.pixels.push_back(uint16_t(le16(b, at)));
-    pages.push_back(page);
-  }
-  return pages;
+  const tiffread::File file = tiffread::read(b);
+  EXPECT_FALSE(file.big);
+  return file.pages;
 }
 
 std::string tempFile(const std::string &name) {
@@ -175,4 +151,83 @@ TEST(Png, SmallAndMultiBlockImagesDecode) {
   EXPECT_EQ(readFile(file), acquire::encodePng(small.data(), 3, 2));
   std::remove(file.c_str());
   EXPECT_THROW(acquire::writePng(tempFile("no/such/folder/x.png"), small.data(), 3, 2), std::runtime_error);
+}
+
+// Past 4 GB a TIFF needs 8-byte offsets: the header says 43, counts and
+// offsets widen, and the resolutions fit in their entries.
+TEST(Tiff, BigTiffPagesAreChainedWithEightByteOffsets) {
+  using Format = acquire::TiffWriter::Format;
+  const std::string file = tempFile("big.tif");
+  const std::vector<uint16_t> first = {1, 2, 3, 4, 5, 65535}, second = {9, 8, 7, 6, 5, 4};
+  {
+    acquire::TiffWriter tiff(file, Format::big);
+    EXPECT_EQ(tiff.format(), Format::big);
+    tiff.addPage(first.data(), 2, 3, "frame 1 of 2");
+    tiff.addPage(second.data(), 2, 3, "x");
+    tiff.close();
+  }
+  const std::vector<uint8_t> bytes = readFile(file);
+  EXPECT_EQ(bytes.size(), acquire::TiffWriter::headerBytes(Format::big) +
+                              acquire::TiffWriter::pageBytes(Format::big, 2, 3, "frame 1 of 2") +
+                              acquire::TiffWriter::pageBytes(Format::big, 2, 3, "x"));
+  const tiffread::File read = tiffread::read(bytes);
+  EXPECT_TRUE(read.big);
+  ASSERT_EQ(read.pages.size(), 2u);
+  for (const TiffPage &page : read.pages) {
+    EXPECT_EQ(page.tags.at(256), 2u);
+    EXPECT_EQ(page.tags.at(257), 3u);
+    EXPECT_EQ(page.tags.at(258), 16u);
+    EXPECT_EQ(page.tags.at(278), 3u) << "one strip";
+    EXPECT_EQ(page.tags.at(279), 12u);
+    EXPECT_EQ(page.types.at(273), 16u) << "StripOffsets as LONG8";
+    EXPECT_EQ(page.tags.at(282), 0x100000001u) << "1/1 in the entry";
+  }
+  EXPECT_EQ(read.pages[0].pixels, first);
+  EXPECT_EQ(read.pages[1].pixels, second);
+  EXPECT_EQ(read.pages[0].description, "frame 1 of 2");
+  EXPECT_EQ(read.pages[1].description, "x       ") << "kept at an offset, as long texts are";
+  std::remove(file.c_str());
+}
+
+// The format is chosen up front from the frame count: classic as long as
+// every page fits in 4 GB, BigTIFF from the first page that would not.
+TEST(Tiff, TheFormatIsClassicUpTo4GBAndBigBeyond) {
+  using acquire::TiffWriter;
+  const std::string text = "frame 1000000 of 1000000, time 1000000.000000 s";
+  const uint64_t page = TiffWriter::pageBytes(2560, 2160, text);
+  const uint64_t fits = (TiffWriter::maxFileBytes - TiffWriter::headerBytes(TiffWriter::Format::classic)) / page;
+  EXPECT_EQ(fits, 388u);
+  EXPECT_EQ(TiffWriter::formatFor(fits, 2560, 2160, text), TiffWriter::Format::classic);
+  EXPECT_EQ(TiffWriter::formatFor(fits + 1, 2560, 2160, text), TiffWriter::Format::big);
+  EXPECT_EQ(TiffWriter::formatFor(2000, 2560, 2160, text), TiffWriter::Format::big);
+  EXPECT_EQ(TiffWriter::formatFor(1000000, 96, 64, text), TiffWriter::Format::big);
+  EXPECT_EQ(TiffWriter::formatFor(10, 96, 64, text), TiffWriter::Format::classic);
+  EXPECT_EQ(TiffWriter::formatFor(1, 65535, 32769, text), TiffWriter::Format::big);
+}
+
+// Through sinks that keep nothing: a classic file refuses the page that
+// would pass 4 GB, a BigTIFF takes it and goes on.
+TEST(Tiff, AClassicFileStopsAt4GBWhereABigOneGoesOn) {
+  using acquire::TiffWriter;
+  const uint32_t side = 8192; // 128 MB a page
+  const std::vector<uint16_t> pixels(size_t(side) * side, 7);
+  const uint64_t fits = (TiffWriter::maxFileBytes - 8) / TiffWriter::pageBytes(side, side, "page");
+
+  auto classicSink = std::make_unique<acquire::DiscardingSink>();
+  acquire::DiscardingSink &classicBytes = *classicSink;
+  TiffWriter classic(std::move(classicSink), TiffWriter::Format::classic);
+  for (uint64_t i = 0; i < fits; ++i)
+    classic.addPage(pixels.data(), side, side, "page");
+  EXPECT_THROW(classic.addPage(pixels.data(), side, side, "page"), std::runtime_error);
+  EXPECT_EQ(classic.pages(), fits);
+  EXPECT_LE(classicBytes.end(), TiffWriter::maxFileBytes);
+
+  auto bigSink = std::make_unique<acquire::DiscardingSink>();
+  acquire::DiscardingSink &bigBytes = *bigSink;
+  TiffWriter big(std::move(bigSink), TiffWriter::Format::big);
+  for (uint64_t i = 0; i < fits + 2; ++i)
+    big.addPage(pixels.data(), side, side, "page");
+  EXPECT_EQ(big.pages(), fits + 2);
+  EXPECT_GT(big.bytes(), TiffWriter::maxFileBytes);
+  EXPECT_EQ(bigBytes.end(), big.bytes());
 }

@@ -1,0 +1,110 @@
+// A camera that stops delivering in the middle of a run: the frames it did
+// deliver are written (every page, and the preview of the last one), and the
+// run ends with a Failure that says how many of how many. In the same
+// process as corvid and the simulated driver, which makes images only when
+// the test says so.
+#include "acquisition.h"
+#include "andor_sim_control.h"
+#include "tiff_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <filesystem>
+#include <mutex>
+#include <thread>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::int32_t handle = 100, width = 32, height = 24;
+
+// The TIFF's file, telling each page's pixels as they are written: only
+// once corvid has read an image may the camera make the next one, or the
+// images would be read as one.
+class WatchedFile : public acquire::ByteSink {
+public:
+  explicit WatchedFile(const std::string &file) : file_(file) {}
+  void write(std::uint64_t offset, const void *bytes, std::size_t size) override {
+    file_.write(offset, bytes, size);
+    if (size == std::size_t(width) * height * 2) {
+      std::lock_guard<std::mutex> lock(mutex);
+      ++pages;
+      written.notify_all();
+    }
+  }
+  void close() override { file_.close(); }
+  const std::string &name() const override { return file_.name(); }
+
+  static std::mutex mutex;
+  static std::condition_variable written;
+  static int pages;
+
+private:
+  acquire::FileSink file_;
+};
+
+std::mutex WatchedFile::mutex;
+std::condition_variable WatchedFile::written;
+int WatchedFile::pages = 0;
+
+bool waitForPages(int count) {
+  std::unique_lock<std::mutex> lock(WatchedFile::mutex);
+  return WatchedFile::written.wait_for(lock, std::chrono::seconds(10),
+                                       [&] { return WatchedFile::pages >= count; });
+}
+
+} // namespace
+
+TEST(PartialRun, FramesBeforeATimeoutAreWrittenAndCounted) {
+  const fs::path out = fs::path(::testing::TempDir()) / "acquire_partial";
+  fs::remove_all(out);
+  andorSimReset();
+  andorSimSetFreeRunning(0);
+  ASSERT_EQ(andorSimAddCamera(handle, width, height), ANDOR_STATUS_SUCCESS);
+  WatchedFile::pages = 0;
+
+  std::string failure;
+  {
+    imaqkit::AdaptorLibrary corvid(CORVID_FILE);
+    acquire::Options options;
+    options.frames = 10;
+    options.timeout = 0.5;
+    options.out = out.string();
+    // Three images, each once the one before is in the file; then none.
+    std::thread camera([] {
+      for (int image = 1; image <= 3; ++image) {
+        if (image == 1 && andorSimWaitForWaiters(1, 10000) != 1)
+          return;
+        andorSimProduceImages(handle, 1);
+        if (!waitForPages(image))
+          return;
+      }
+    });
+    std::FILE *sink = std::tmpfile();
+    try {
+      acquire::acquireFrames(corvid, options, sink, nullptr, [](const std::string &file) {
+        return std::make_unique<WatchedFile>(file);
+      });
+    } catch (const acquire::Failure &error) {
+      failure = error.what();
+    }
+    std::fclose(sink);
+    camera.join();
+  }
+  andorSimReset();
+
+  EXPECT_EQ(failure, "no frame came within 0.5 s: wrote 3 of 10 frames");
+  const tiffread::File tiff = tiffread::read(tiffread::readFile((out / "frames.tif").string()));
+  EXPECT_FALSE(tiff.big);
+  ASSERT_EQ(tiff.pages.size(), 3u);
+  for (std::size_t i = 0; i < tiff.pages.size(); ++i) {
+    ASSERT_EQ(tiff.pages[i].pixels.size(), std::size_t(width) * height);
+    EXPECT_EQ(tiff.pages[i].pixels[0], i + 1) << "image numbers, in order";
+    EXPECT_EQ(tiff.pages[i].description.rfind("frame " + std::to_string(i + 1) + " of 10,", 0), 0u)
+        << tiff.pages[i].description;
+  }
+  EXPECT_TRUE(fs::is_regular_file(out / "preview.png"));
+  fs::remove_all(out);
+}
