@@ -45,7 +45,7 @@ classdef SimulatedAndorCamera < AndorCamera
       pumpEvents('install');
       if numel(varargin) == 2
         [width, height] = varargin{:};
-        there = existingCamera(handle);
+        there = simulatorRecord('andorCamera', handle);
         if isempty(there)
           camsim('andorAddCamera', handle, width, height);
         elseif there.width ~= width || there.height ~= height
@@ -59,17 +59,5 @@ classdef SimulatedAndorCamera < AndorCamera
       end
       state = camsim('andorCamera', handle);  % refuses a camera the driver does not have
     end
-  end
-end
-
-function state = existingCamera(handle)
-  % The simulator's record of the camera, or [] when it has none.
-  try
-    state = camsim('andorCamera', handle);
-  catch err
-    if isempty(strfind(err.message, 'there is no'))
-      rethrow(err);
-    end
-    state = [];
   end
 end

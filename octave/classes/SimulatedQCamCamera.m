@@ -41,7 +41,7 @@ classdef SimulatedQCamCamera < QCamCamera
       pumpEvents('install');
       if numel(varargin) == 4
         [serial, width, height, bitDepth] = varargin{:};
-        there = existingCamera(handle);
+        there = simulatorRecord('qcamCamera', handle);
         if isempty(there)
           camsim('qcamAddCamera', handle, serial, width, height, bitDepth);
         elseif ~isequal(there.serial, serial) || there.width ~= width || there.height ~= height || ...
@@ -57,17 +57,5 @@ classdef SimulatedQCamCamera < QCamCamera
       end
       camsim('qcamCounters', handle);  % refuses a camera the driver does not have
     end
-  end
-end
-
-function state = existingCamera(handle)
-  % What the driver reports of the camera, or [] when it has none.
-  try
-    state = camsim('qcamCamera', handle);
-  catch err
-    if isempty(strfind(err.message, 'there is no'))
-      rethrow(err);
-    end
-    state = [];
   end
 end
