@@ -101,8 +101,15 @@ TEST_F(Test, AHandleWithTheTopBitSetReachesTheDriverUnchanged) {
   EXPECT_TRUE(waitForCalls(calls, 1));
   mustWatch({camera(-2147483648.0, "top")});
   EXPECT_EQ(driverEvent(topBit), nullptr);
-  const std::vector<std::string> log = callLog();
-  EXPECT_EQ(std::count(log.begin(), log.end(), "selectCamera(-2147483648)"), 2) << "registered and cleared";
+  // Each registration, each clear and each dispatched event may select the
+  // camera; however many there were, every one names the handle whole.
+  std::vector<std::string> selections;
+  for (const std::string &call : callLog())
+    if (call.rfind("selectCamera(", 0) == 0)
+      selections.push_back(call);
+  EXPECT_GE(selections.size(), 2u) << "registered and cleared";
+  for (const std::string &call : selections)
+    EXPECT_EQ(call, "selectCamera(-2147483648)");
 }
 
 TEST_F(Test, EachCameraCallsItsOwnCallback) {
