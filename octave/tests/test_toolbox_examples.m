@@ -33,7 +33,7 @@ try
   andorEventsExample(idle, 3, 0.3);
   check(false, 'andorEventsExample without images times out');
 catch err
-  checkEqual(err.message, 'andorEventsExample: only 0 of 3 images came within 0.3 s; is the camera acquiring?', ...
+  checkEqual(err.message, 'andorEventsExample: only 0 of 3 images came, then none for 0.3 s; is the camera acquiring?', ...
              'andorEventsExample without images times out');
 end
 state = camsim('andorCamera', 101);
@@ -105,3 +105,13 @@ checkEqual(double(typecast(picture(1, 1:4), 'uint32')), 1, 'qcamSnapExample: the
 check(~isempty(strfind(printed, 'qcamSnapExample: one 24-by-32 picture')), 'qcamSnapExample says what it grabbed');
 counters = camsim('qcamCounters', 201);
 checkEqual(counters.grabbed, 1, 'qcamSnapExample grabbed from its camera');
+
+% A stream that lasts longer than its timeout is waited for while its frames
+% keep coming: the timeout counts from the last frame, not from the start.
+camsim('qcamReset');
+qcam = SimulatedQCamCamera(200, 'QSIM0200', 32, 24, 16);
+camsim('qcamSetFramePeriod', 0.005);
+start(qcam);
+evalc('moving = qcamStreamExample(qcam, 100, 3, 0.2);');
+stop(qcam);
+checkEqual(size(moving, 3), 100, 'a stream of 0.5 s with a timeout of 0.2 s gets every frame');

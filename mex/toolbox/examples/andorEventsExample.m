@@ -8,7 +8,8 @@ function pictures = andorEventsExample(camera, imageCount, timeoutSeconds)
 %   each image as the camera saw it, in the order the camera took them.
 %
 %   PICTURES = ANDOREVENTSEXAMPLE(CAMERA, IMAGECOUNT, TIMEOUTSECONDS)
-%   gives up after TIMEOUTSECONDS (default 10) with an error.
+%   gives up with an error when no image has come for TIMEOUTSECONDS
+%   (default 10).
 %
 %   Before calling it, make CAMERA and start an acquisition that runs until
 %   it is aborted, with the Andor SDK:
@@ -38,16 +39,20 @@ watchDriverSignal(camera, @onDriverEvent);
 % Not an onCleanup object: the callback's handle, which the library holds,
 % keeps this workspace, and so the object, alive. After Ctrl+C,
 % watchDriverSignal(camera) clears the callback.
-waitForCallbacks(@finished, timeoutSeconds);
+waitForCallbacks(@finished, timeoutSeconds, @count);
 watchDriverSignal(camera);
 if ~isempty(failure)
   error('andorEventsExample: reading an image failed: %s', failure.message);
 end
 if received < imageCount
-  error('andorEventsExample: only %d of %d images came within %g s; is the camera acquiring?', ...
+  error('andorEventsExample: only %d of %d images came, then none for %g s; is the camera acquiring?', ...
         received, imageCount, timeoutSeconds);
 end
 fprintf('andorEventsExample: %d images read at %d driver events in %.2f s\n', received, eventCount, toc(started));
+
+  function n = count()
+    n = received;
+  end
 
   function done = finished()
     % A function, not an anonymous one: that would hold copies of the counts.

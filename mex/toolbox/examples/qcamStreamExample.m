@@ -9,7 +9,7 @@ function pictures = qcamStreamExample(camera, frameCount, framesOut, timeoutSeco
 %
 %   PICTURES = QCAMSTREAMEXAMPLE(CAMERA, FRAMECOUNT, FRAMESOUT,
 %   TIMEOUTSECONDS) keeps FRAMESOUT frames out (default 4) and gives up
-%   after TIMEOUTSECONDS (default 10) with an error; frames still out then
+%   with an error when no frame has come for TIMEOUTSECONDS (default 10); frames still out then
 %   come back to the callback later.
 %
 %   For cameras of 12 or 16 bits a pixel. Before calling it, open the
@@ -41,13 +41,17 @@ queued = min(framesOut, frameCount);
 
 started = tic;
 submitBuffers(camera, @onFrame, queued);
-waitForCallbacks(@allBack, timeoutSeconds);
+waitForCallbacks(@allBack, timeoutSeconds, @count);
 if received < frameCount
-  error('qcamStreamExample: only %d of %d frames came back within %g s; is the camera streaming?', ...
+  error('qcamStreamExample: only %d of %d frames came back, then none for %g s; is the camera streaming?', ...
         received, frameCount, timeoutSeconds);
 end
 fprintf('qcamStreamExample: %d frames received, %d out at a time, in %.2f s\n', received, ...
         min(framesOut, frameCount), toc(started));
+
+  function n = count()
+    n = received;
+  end
 
   function done = allBack()
     % A function, not an anonymous one: that would hold a copy of the count.
