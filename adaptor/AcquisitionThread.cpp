@@ -24,8 +24,8 @@ bool runGoesOn(const std::atomic<bool> &keepRunning, IAdaptorManager *manager) {
  * hands it to the toolbox when it wants a frame. An image the driver would
  * not give is still counted, but never becomes a frame: runBuffer then holds
  * an earlier image or nothing, not this one. */
-void readOneImage(IAdaptorManager *manager, std::int32_t format, std::int32_t width,
-                  std::int32_t height, std::uint16_t *runBuffer, std::uint32_t pixelCount) {
+void readOneImage(IAdaptorManager *manager, std::int32_t format, std::int32_t width, std::int32_t height,
+                  std::uint16_t *runBuffer, std::uint32_t pixelCount) {
   std::int32_t first = 0, last = 0, validFirst = 0, validLast = 0;
   waitForAcquisition();
   getNewImageRange(&first, &last);
@@ -45,8 +45,7 @@ void readOneImage(IAdaptorManager *manager, std::int32_t format, std::int32_t wi
 /* One run: set the camera up from scratch, start it, read images until the
  * toolbox or a close ends the run, stop the camera. */
 void runAcquisition(corvidAdaptor &adaptor, std::int32_t width, std::int32_t height) {
-  if (corvidAdaptor::isLost(&adaptor))
-    return;
+  if (corvidAdaptor::isLost(&adaptor)) return;
   if (width <= 0 || height <= 0) {
     adaptorWarn("corvid:imageSize",
                 "The camera reports a detector of %d x %d pixels, which holds no image; "
@@ -76,8 +75,7 @@ void runAcquisition(corvidAdaptor &adaptor, std::int32_t width, std::int32_t hei
   driverSetting131(0);
   setExposureTime(adaptor.exposureTime.load());
   driverSetting219(1, 1, 0, 0, 0);
-  auto *runBuffer =
-      static_cast<std::uint16_t *>(std::calloc(std::size_t(pixelCount), sizeof(std::uint16_t)));
+  auto *runBuffer = static_cast<std::uint16_t *>(std::calloc(std::size_t(pixelCount), sizeof(std::uint16_t)));
   if (runBuffer == nullptr) {
     adaptorWarn("corvid:outOfMemory",
                 "No memory for an image buffer of %d x %d pixels; the acquisition reads no image.",
@@ -97,8 +95,7 @@ void runAcquisition(corvidAdaptor &adaptor, std::int32_t width, std::int32_t hei
     std::free(runBuffer);
     return;
   }
-  while (runGoesOn(keepRunning, manager))
-    readOneImage(manager, format, width, height, runBuffer, pixelCount);
+  while (runGoesOn(keepRunning, manager)) readOneImage(manager, format, width, height, runBuffer, pixelCount);
   driverSetting219(1, 0, 0, 0, 0);
   abortAcquisition();
   std::free(runBuffer);
@@ -114,8 +111,7 @@ DWORD WINAPI AcquisitionThread(LPVOID parameter) {
   const std::int32_t height = adaptor.imageHeight();
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-    if (message.message == CORVID_MSG_RUN)
-      runAcquisition(adaptor, width, height);
+    if (message.message == CORVID_MSG_RUN) runAcquisition(adaptor, width, height);
   }
   corvidAdaptor::threadEnded(&adaptor);
   return 0;

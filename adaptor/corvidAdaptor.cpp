@@ -26,15 +26,14 @@ thread_local IAdaptorManager *managerBeingLost = nullptr;
 /* A listener that could not be allocated is null: the property then has no
  * listener, and the set is never handed a null one. */
 void attach(IPropertySet *set, const char *name, IPropPostSetListener *listener) {
-  if (listener != nullptr)
-    set->attachListener(name, listener);
+  if (listener != nullptr) set->attachListener(name, listener);
 }
 
 } // namespace
 
 corvidAdaptor::corvidAdaptor(IEngine *engine, IDeviceEntry *device)
-    : IAdaptor(engine), cameraHandle(0), keepRunning(false), exposureTime(0.01f),
-      propertySet(nullptr), threadHandle(nullptr), threadId(0) {
+    : IAdaptor(engine), cameraHandle(0), keepRunning(false), exposureTime(0.01f), propertySet(nullptr),
+      threadHandle(nullptr), threadId(0) {
   getCameraHandle(device->deviceNumber(), &cameraHandle);
   selectCamera(cameraHandle);
   exposureTime = 0.01f;
@@ -43,11 +42,9 @@ corvidAdaptor::corvidAdaptor(IEngine *engine, IDeviceEntry *device)
 
   IPropertySet *properties = manager->currentEngine()->propertySet();
   const std::int32_t count = properties->propertyCount();
-  if (count <= 0)
-    return;
+  if (count <= 0) return;
   const char **names = static_cast<const char **>(std::calloc(std::size_t(count), sizeof *names));
-  if (names == nullptr)
-    return;
+  if (names == nullptr) return;
   properties->propertyNames(names);
   for (std::int32_t i = 0; i < count; ++i) {
     IPropertyRecord *record = properties->propertyRecord(names[i]);
@@ -62,8 +59,7 @@ corvidAdaptor::corvidAdaptor(IEngine *engine, IDeviceEntry *device)
  * are left to the thread, which frees them as it ends, and the toolbox is
  * told. */
 corvidAdaptor::~corvidAdaptor() {
-  if (retireThread())
-    return;
+  if (retireThread()) return;
   adaptorWarn("corvid:threadLost",
               "The acquisition thread of camera %d is left waiting in the driver; the device "
               "object's memory stays until that thread ends.",
@@ -96,8 +92,7 @@ void corvidAdaptor::operator delete(void *block) noexcept {
 
 bool corvidAdaptor::isLost(const corvidAdaptor *adaptor) {
   for (const std::atomic<void *> &slot : lostBlocks)
-    if (slot.load() == adaptor)
-      return true;
+    if (slot.load() == adaptor) return true;
   return false;
 }
 
@@ -131,12 +126,10 @@ const char *corvidAdaptor::driverText() { return "corvid_skeleton"; }
 const char *corvidAdaptor::versionText() { return "0.1"; }
 
 bool corvidAdaptor::openCamera() {
-  if (manager->deviceIsOpen())
-    return true;
+  if (manager->deviceIsOpen()) return true;
   // A thread left behind by an earlier close must be gone before a new one
   // shares keepRunning and the camera with it.
-  if (!retireThread())
-    return false;
+  if (!retireThread()) return false;
   keepRunning = true;
   threadHandle = CreateThread(nullptr, 0, AcquisitionThread, this, 0, &threadId);
   if (threadHandle == nullptr) {
@@ -145,14 +138,12 @@ bool corvidAdaptor::openCamera() {
   }
   // A post fails until the thread has made its queue at its first
   // GetMessageW; once this one is in, no later start request is lost.
-  while (!PostThreadMessageW(threadId, CORVID_MSG_PROBE, 0, 0))
-    Sleep(1);
+  while (!PostThreadMessageW(threadId, CORVID_MSG_PROBE, 0, 0)) Sleep(1);
   return true;
 }
 
 bool corvidAdaptor::closeCamera() {
-  if (!manager->deviceIsOpen())
-    return true;
+  if (!manager->deviceIsOpen()) return true;
   keepRunning = false;
   if (threadHandle != nullptr) {
     PostThreadMessageW(threadId, CORVID_MSG_QUIT, 0, 0);
@@ -168,8 +159,7 @@ bool corvidAdaptor::closeCamera() {
 }
 
 bool corvidAdaptor::beginCapture() {
-  if (manager->deviceIsAcquiring())
-    return false;
+  if (manager->deviceIsAcquiring()) return false;
   PostThreadMessageW(threadId, CORVID_MSG_RUN, 0, 0);
   return true;
 }
@@ -186,8 +176,7 @@ bool corvidAdaptor::endCapture() { return true; }
  * is the whole process's: this leaves it selected for every other user of
  * the driver. */
 bool corvidAdaptor::retireThread() {
-  if (threadHandle == nullptr)
-    return true;
+  if (threadHandle == nullptr) return true;
   keepRunning = false;
   PostThreadMessageW(threadId, CORVID_MSG_QUIT, 0, 0);
   if (WaitForSingleObject(threadHandle, CORVID_CLOSE_WAIT_MS) == WAIT_TIMEOUT) {

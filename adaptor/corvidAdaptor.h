@@ -19,9 +19,9 @@
 
 /* Thread messages of the acquisition thread; both parameters are always 0. */
 enum : UINT {
-  CORVID_MSG_RUN = WM_USER,        /* run one acquisition */
-  CORVID_MSG_PROBE = WM_USER + 1,  /* probe of the thread's queue; ignored */
-  CORVID_MSG_QUIT = WM_QUIT,       /* end the thread */
+  CORVID_MSG_RUN = WM_USER,       /* run one acquisition */
+  CORVID_MSG_PROBE = WM_USER + 1, /* probe of the thread's queue; ignored */
+  CORVID_MSG_QUIT = WM_QUIT,      /* end the thread */
 };
 
 /* One band of unsigned 16-bit pixels. */

@@ -44,8 +44,7 @@ IMAQ_ADAPTOR_EXPORT void getDeviceAttributes(IDeviceEntry *, const char *, IProp
 
 IMAQ_ADAPTOR_EXPORT IAdaptor *createInstance(IEngine *engine, IDeviceEntry *device) {
   void *block = imaqmalloc(sizeof(corvidAdaptor));
-  if (block == nullptr)
-    return nullptr;
+  if (block == nullptr) return nullptr;
   try {
     return new (block) corvidAdaptor(engine, device);
   } catch (...) {
@@ -56,8 +55,7 @@ IMAQ_ADAPTOR_EXPORT IAdaptor *createInstance(IEngine *engine, IDeviceEntry *devi
 
 #if defined(_WIN32)
 extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID) {
-  if (reason == DLL_PROCESS_ATTACH)
-    DisableThreadLibraryCalls(module);
+  if (reason == DLL_PROCESS_ATTACH) DisableThreadLibraryCalls(module);
   return TRUE;
 }
 #endif

@@ -40,8 +40,7 @@ void corvidPropListener::propertyWasSet(IPropertyRecord *record, const void *new
     // its old exposure: the user's stays, and the next run hands it over.
     float exposure = adaptor->exposureTime.load(), accumulate = 0, kinetic = 0;
     const std::int32_t timings = getAcquisitionTimings(&exposure, &accumulate, &kinetic);
-    if (set == ANDOR_STATUS_SUCCESS && timings == ANDOR_STATUS_SUCCESS)
-      adaptor->exposureTime = exposure;
+    if (set == ANDOR_STATUS_SUCCESS && timings == ANDOR_STATUS_SUCCESS) adaptor->exposureTime = exposure;
   }
   adaptorWarn("corvidPropListener:debug", "In Property listener. PropertyID: %s %f\n", name,
               static_cast<double>(adaptor->exposureTime.load()));
@@ -50,11 +49,9 @@ void corvidPropListener::propertyWasSet(IPropertyRecord *record, const void *new
 corvidSourceListener::corvidSourceListener(corvidAdaptor *adaptor) : adaptor(adaptor), sourceId(0) {}
 
 void corvidSourceListener::propertyWasSet(IPropertyRecord *, const void *newValue) {
-  if (newValue == nullptr)
-    return;
+  if (newValue == nullptr) return;
   std::memcpy(&sourceId, newValue, sizeof sourceId);
-  if (adaptor->manager->deviceIsOpen())
-    applySource();
+  if (adaptor->manager->deviceIsOpen()) applySource();
 }
 
 /* The one source reaches no driver call: a new run sets the camera up again. */

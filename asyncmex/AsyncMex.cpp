@@ -26,8 +26,8 @@ const int locationRegisterMessage = 182;
 extern "C" {
 
 int initAsyncMex(AsyncMexObject *object) {
-  if (!DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(),
-                       &object->threadHandle, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
+  if (!DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &object->threadHandle, 0,
+                       FALSE, DUPLICATE_SAME_ACCESS)) {
     printWindowsErrorMessage(locationDuplicateHandle);
     return -1;
   }
@@ -116,9 +116,9 @@ void releaseAsyncMex(AsyncMexObject *object) {
 void printWindowsErrorMessage(int locationCode) {
   DWORD error = GetLastError();
   char *text = nullptr;
-  DWORD length = FormatMessageA(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM,
-      nullptr, error, 0, reinterpret_cast<LPSTR>(&text), 1024, nullptr);
+  DWORD length = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS |
+                                    FORMAT_MESSAGE_FROM_SYSTEM,
+                                nullptr, error, 0, reinterpret_cast<LPSTR>(&text), 1024, nullptr);
   if (length == 0) {
     mexPrintf("printWindowsErrorMessage() - Failed to format message for error: %d\n"
               "                             FormatMessage Error: %d\n",

@@ -64,8 +64,7 @@ void streamedRun(benchmark::State &state) {
           return std::unique_ptr<acquire::ByteSink>(std::move(sink));
         });
       });
-      if (report != nullptr)
-        std::fclose(report);
+      if (report != nullptr) std::fclose(report);
     }
     andorSimReset();
     state.SetIterationTime(took);
@@ -106,5 +105,10 @@ void droppedRun(benchmark::State &state) {
 
 } // namespace
 
-BENCHMARK(streamedRun)->Name("acquire/streamed_run")->Args({200})->Args({2000})->Iterations(1)->UseManualTime();
+BENCHMARK(streamedRun)
+    ->Name("acquire/streamed_run")
+    ->Args({200})
+    ->Args({2000})
+    ->Iterations(1)
+    ->UseManualTime();
 BENCHMARK(droppedRun)->Name("acquire/baseline_frames_dropped")->Args({2000})->Iterations(1)->UseManualTime();

@@ -96,7 +96,8 @@ void takeEarliest(benchmark::State &state) {
 
 // The grab into a kept buffer, and the duplicate for safety into a fresh one.
 struct GrabAndDuplicate {
-  explicit GrabAndDuplicate(size_t bytes) : scene(bench::touchedBuffer(bytes, 3)), kept(bench::touchedBuffer(bytes)) {}
+  explicit GrabAndDuplicate(size_t bytes)
+      : scene(bench::touchedBuffer(bytes, 3)), kept(bench::touchedBuffer(bytes)) {}
   void copy() {
     std::memcpy(kept.data(), scene.data(), scene.size());
     std::unique_ptr<uint8_t[]> duplicate(new uint8_t[kept.size()]);

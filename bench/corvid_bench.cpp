@@ -25,8 +25,8 @@ constexpr int warmUpFrames = 20;
 // into the frame.
 struct CopiesByDesign {
   explicit CopiesByDesign(size_t bytes)
-      : scene(bench::touchedBuffer(bytes, 3)), ring(bench::touchedBuffer(bytes)), run(bench::touchedBuffer(bytes)),
-        frame(bench::touchedBuffer(bytes)) {}
+      : scene(bench::touchedBuffer(bytes, 3)), ring(bench::touchedBuffer(bytes)),
+        run(bench::touchedBuffer(bytes)), frame(bench::touchedBuffer(bytes)) {}
   void copy() {
     std::memcpy(ring.data(), scene.data(), scene.size());
     std::memcpy(run.data(), ring.data(), ring.size());
@@ -53,7 +53,8 @@ void acquisition(benchmark::State &state) {
     // The run starts on corvid's thread: the first image is made once it waits.
     if (andorSimWaitForWaiters(1, 10000) != 1) throw std::runtime_error("the acquisition did not start");
     const auto oneFrame = [&vid] {
-      if (andorSimProduceImages(cameraHandle, 1) != 1) throw std::runtime_error("the camera is not acquiring");
+      if (andorSimProduceImages(cameraHandle, 1) != 1)
+        throw std::runtime_error("the camera is not acquiring");
       if (!vid->waitForFrames(1, patience)) throw std::runtime_error("no frame came");
       std::vector<imaqkit::Frame> frames = vid->getFrames(1);
       benchmark::DoNotOptimize(frames.data());

@@ -208,7 +208,8 @@ void stream(benchmark::State &state) {
   {
     mexhost::Session session;
     session.addPath(mexDir);
-    const mexhost::Value camera = session.object("QCamCamera", {{"cameraHandle", session.int32(cameraHandle)}});
+    const mexhost::Value camera =
+        session.object("QCamCamera", {{"cameraHandle", session.int32(cameraHandle)}});
     const mexhost::Value one = session.number(1), firstCount = session.number(double(framesOut));
     mexhost::Value requeueing;
     requeueing = session.functionHandle([&](const std::vector<const mxArray *> &args, int) {
@@ -278,8 +279,9 @@ void stream(benchmark::State &state) {
   qcamSimReset();
   if (refused > 0) throw std::runtime_error("a re-queue was refused: " + refusal);
   if (misdelivered > 0 || counters.lost > 0 || counters.failed > 0)
-    throw std::runtime_error(std::to_string(misdelivered) + " frames out of order, " + std::to_string(counters.lost) +
-                             " images lost, " + std::to_string(counters.failed) + " frames failed");
+    throw std::runtime_error(std::to_string(misdelivered) + " frames out of order, " +
+                             std::to_string(counters.lost) + " images lost, " +
+                             std::to_string(counters.failed) + " frames failed");
 
   state.SetItemsProcessed(frames);
   state.counters["frames_out"] = double(framesOut);
@@ -342,8 +344,8 @@ void cameraAlone(benchmark::State &state) {
     record = QCamFrameRecord{};
     record.bufferAddress = alone.buffers[size_t(j)].data();
     record.bufferLength = uint32_t(frameBytes);
-    if (qcamQueueBuffer(cameraHandle, &record, requeueAlone, QCAM_CALLBACK_ON_FRAME_DONE, &alone, uint32_t(j)) !=
-        QCAM_STATUS_SUCCESS)
+    if (qcamQueueBuffer(cameraHandle, &record, requeueAlone, QCAM_CALLBACK_ON_FRAME_DONE, &alone,
+                        uint32_t(j)) != QCAM_STATUS_SUCCESS)
       throw std::runtime_error("the driver refused a frame");
   }
   int64_t produced = produceUpTo(framesOut, 0), frame = 0;
@@ -371,12 +373,32 @@ void cameraAlone(benchmark::State &state) {
 
 // Fixed counts: each frame's fill by the driver is outside the figure but
 // not outside the run, and at 2048 x 2048 it is a hundred times the figure.
-BENCHMARK(completionToCallback)->Name("submitBuffers/completion_to_callback")->Args({64, 64, 0})->Iterations(2000)->UseManualTime();
-BENCHMARK(completionToCallback)->Name("submitBuffers/completion_to_callback")->Args({2048, 2048, 0})->Iterations(400)->UseManualTime();
-BENCHMARK(completionToCallback)->Name("submitBuffers/completion_to_callback_after_16MB_moved")->Args({64, 64, 1})->Iterations(400)->UseManualTime();
+BENCHMARK(completionToCallback)
+    ->Name("submitBuffers/completion_to_callback")
+    ->Args({64, 64, 0})
+    ->Iterations(2000)
+    ->UseManualTime();
+BENCHMARK(completionToCallback)
+    ->Name("submitBuffers/completion_to_callback")
+    ->Args({2048, 2048, 0})
+    ->Iterations(400)
+    ->UseManualTime();
+BENCHMARK(completionToCallback)
+    ->Name("submitBuffers/completion_to_callback_after_16MB_moved")
+    ->Args({64, 64, 1})
+    ->Iterations(400)
+    ->UseManualTime();
 // One iteration per frame of the stream, 8 frames out at once.
-BENCHMARK(stream)->Name("submitBuffers/stream")->Args({2048, 2048, 8})->Iterations(streamFrames)->UseManualTime();
-BENCHMARK(cameraAlone)->Name("submitBuffers/stream_camera_alone")->Args({2048, 2048, 8})->Iterations(streamFrames)->UseManualTime();
+BENCHMARK(stream)
+    ->Name("submitBuffers/stream")
+    ->Args({2048, 2048, 8})
+    ->Iterations(streamFrames)
+    ->UseManualTime();
+BENCHMARK(cameraAlone)
+    ->Name("submitBuffers/stream_camera_alone")
+    ->Args({2048, 2048, 8})
+    ->Iterations(streamFrames)
+    ->UseManualTime();
 
 int main(int argc, char **argv) {
   // The library logs to "C:\QCamLog.txt": on POSIX a file of that name in

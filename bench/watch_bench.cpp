@@ -134,7 +134,8 @@ void registerMany(benchmark::State &state) {
     mexhost::Value callback = session.functionHandle(
         [](const std::vector<const mxArray *> &, int) { return std::vector<mexhost::Value>{}; });
     std::vector<mexhost::Value> cameras;
-    for (int32_t handle = 1; handle <= manyCameras; ++handle) cameras.push_back(cameraObject(session, handle));
+    for (int32_t handle = 1; handle <= manyCameras; ++handle)
+      cameras.push_back(cameraObject(session, handle));
     mustCall(session, {cameras[0], callback}); // the library is loaded outside the figure
     mustCall(session, {cameras[0]});
     double residentGrowth = 0, kept = 0;

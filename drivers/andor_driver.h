@@ -28,43 +28,42 @@ extern "C" {
 #endif
 
 /* Driver lifetime and cameras */
-ANDOR_DRIVER_API int32_t WINAPI initializeDriver(const char *directory);           /* 62 */
-ANDOR_DRIVER_API int32_t WINAPI shutDownDriver(void);                              /* 137 */
-ANDOR_DRIVER_API int32_t WINAPI getCameraCount(int32_t *count);                    /* 174 */
-ANDOR_DRIVER_API int32_t WINAPI getCameraHandle(int32_t index, int32_t *handle);   /* 175 */
-ANDOR_DRIVER_API int32_t WINAPI selectCamera(int32_t handle);                      /* 157 */
+ANDOR_DRIVER_API int32_t WINAPI initializeDriver(const char *directory);         /* 62 */
+ANDOR_DRIVER_API int32_t WINAPI shutDownDriver(void);                            /* 137 */
+ANDOR_DRIVER_API int32_t WINAPI getCameraCount(int32_t *count);                  /* 174 */
+ANDOR_DRIVER_API int32_t WINAPI getCameraHandle(int32_t index, int32_t *handle); /* 175 */
+ANDOR_DRIVER_API int32_t WINAPI selectCamera(int32_t handle);                    /* 157 */
 
 /* Set-up of the current camera */
-ANDOR_DRIVER_API int32_t WINAPI getDetectorSize(int32_t *width, int32_t *height);  /* 22 */
-ANDOR_DRIVER_API int32_t WINAPI setImageRegion(int32_t columnBinning, int32_t rowBinning,
-                                               int32_t firstColumn, int32_t lastColumn,
-                                               int32_t firstRow, int32_t lastRow); /* 109 */
-ANDOR_DRIVER_API int32_t WINAPI driverSetting123(int32_t value);                   /* 123 */
-ANDOR_DRIVER_API int32_t WINAPI driverSetting152(int32_t value);                   /* 152 */
-ANDOR_DRIVER_API int32_t WINAPI driverSetting73(int32_t value);                    /* 73 */
-ANDOR_DRIVER_API int32_t WINAPI driverSetting131(int32_t value);                   /* 131 */
+ANDOR_DRIVER_API int32_t WINAPI getDetectorSize(int32_t *width, int32_t *height); /* 22 */
+ANDOR_DRIVER_API int32_t WINAPI setImageRegion(int32_t columnBinning, int32_t rowBinning, int32_t firstColumn,
+                                               int32_t lastColumn, int32_t firstRow,
+                                               int32_t lastRow); /* 109 */
+ANDOR_DRIVER_API int32_t WINAPI driverSetting123(int32_t value); /* 123 */
+ANDOR_DRIVER_API int32_t WINAPI driverSetting152(int32_t value); /* 152 */
+ANDOR_DRIVER_API int32_t WINAPI driverSetting73(int32_t value);  /* 73 */
+ANDOR_DRIVER_API int32_t WINAPI driverSetting131(int32_t value); /* 131 */
 ANDOR_DRIVER_API int32_t WINAPI driverSetting219(int32_t value1, int32_t value2, int32_t value3,
-                                                 int32_t value4, int32_t value5);  /* 219 */
-ANDOR_DRIVER_API int32_t WINAPI setExposureTime(float seconds);                    /* 93 */
+                                                 int32_t value4, int32_t value5); /* 219 */
+ANDOR_DRIVER_API int32_t WINAPI setExposureTime(float seconds);                   /* 93 */
 /* The first timing is the exposure the camera really uses, which can differ
  * from the one set. */
 ANDOR_DRIVER_API int32_t WINAPI getAcquisitionTimings(float *exposure, float *accumulate,
-                                                      float *kinetic);             /* 13 */
+                                                      float *kinetic); /* 13 */
 
 /* Acquisition */
-ANDOR_DRIVER_API int32_t WINAPI startAcquisition(void);                            /* 138 */
+ANDOR_DRIVER_API int32_t WINAPI startAcquisition(void); /* 138 */
 /* Blocks until the current camera has a new image. */
-ANDOR_DRIVER_API int32_t WINAPI waitForAcquisition(void);                          /* 172 */
-ANDOR_DRIVER_API int32_t WINAPI getNewImageRange(int32_t *first, int32_t *last);   /* 149 */
+ANDOR_DRIVER_API int32_t WINAPI waitForAcquisition(void);                        /* 172 */
+ANDOR_DRIVER_API int32_t WINAPI getNewImageRange(int32_t *first, int32_t *last); /* 149 */
 /* size is in pixels; the driver never writes more. */
-ANDOR_DRIVER_API int32_t WINAPI getImages16(int32_t first, int32_t last, uint16_t *buffer,
-                                            uint32_t size, int32_t *validFirst,
-                                            int32_t *validLast);                   /* 169 */
-ANDOR_DRIVER_API int32_t WINAPI abortAcquisition(void);                            /* 3 */
+ANDOR_DRIVER_API int32_t WINAPI getImages16(int32_t first, int32_t last, uint16_t *buffer, uint32_t size,
+                                            int32_t *validFirst, int32_t *validLast); /* 169 */
+ANDOR_DRIVER_API int32_t WINAPI abortAcquisition(void);                               /* 3 */
 
 /* The driver sets the event whenever the current camera has news; after a
  * call with 0 has returned it never touches the earlier event again. */
-ANDOR_DRIVER_API int32_t WINAPI setDriverEvent(HANDLE event);                      /* 91 */
+ANDOR_DRIVER_API int32_t WINAPI setDriverEvent(HANDLE event); /* 91 */
 
 /* Copy the oldest unread image, a pixel per element, and mark it read. */
 ANDOR_DRIVER_API int32_t WINAPI readOldestImage16(uint16_t *buffer, uint32_t size); /* 168 */

@@ -19,10 +19,10 @@
 #define QCAM_STATUS_SUCCESS 0
 
 /* Information keys of qcamGetInfo */
-#define QCAM_INFO_BIT_DEPTH 5     /* bits per pixel: 8, 12 or 16 */
-#define QCAM_INFO_IMAGE_WIDTH 8   /* pixels */
-#define QCAM_INFO_IMAGE_HEIGHT 9  /* pixels */
-#define QCAM_INFO_IMAGE_SIZE 10   /* bytes: height x width x bytes per pixel */
+#define QCAM_INFO_BIT_DEPTH 5    /* bits per pixel: 8, 12 or 16 */
+#define QCAM_INFO_IMAGE_WIDTH 8  /* pixels */
+#define QCAM_INFO_IMAGE_HEIGHT 9 /* pixels */
+#define QCAM_INFO_IMAGE_SIZE 10  /* bytes: height x width x bytes per pixel */
 
 /* Callback flags of qcamQueueBuffer: call the routine when the frame is done. */
 #define QCAM_CALLBACK_ON_FRAME_DONE 1u
@@ -52,24 +52,21 @@ QCAM_STATIC_ASSERT(sizeof(void *) != 4 || sizeof(QCamFrameRecord) == 72,
 
 /* Called once per queued frame, on a thread of the driver, with the user
  * pointer and user data given to qcamQueueBuffer. */
-typedef void(WINAPI *QCamCompletionRoutine)(void *userPointer, uint32_t userData,
-                                            int32_t errorCode, uint32_t flags);
+typedef void(WINAPI *QCamCompletionRoutine)(void *userPointer, uint32_t userData, int32_t errorCode,
+                                            uint32_t flags);
 
 #ifdef __cplusplus
 extern "C" {
 #endif
 
 /* Writes a zero-terminated text of at most size bytes. */
-QCAM_DRIVER_API int32_t WINAPI qcamGetSerialString(int32_t camera, char *buffer,
-                                                   uint32_t size);                 /* 27 */
-QCAM_DRIVER_API int32_t WINAPI qcamGetInfo(int32_t camera, uint32_t key,
-                                           uint32_t *value);                      /* 7 */
+QCAM_DRIVER_API int32_t WINAPI qcamGetSerialString(int32_t camera, char *buffer, uint32_t size); /* 27 */
+QCAM_DRIVER_API int32_t WINAPI qcamGetInfo(int32_t camera, uint32_t key, uint32_t *value);       /* 7 */
 /* Queues the frame and returns at once; the record and its buffer must stay
  * valid until the routine has been called for it. */
 QCAM_DRIVER_API int32_t WINAPI qcamQueueBuffer(int32_t camera, QCamFrameRecord *frame,
-                                               QCamCompletionRoutine routine,
-                                               uint32_t callbackFlags, void *userPointer,
-                                               uint32_t userData);                /* 22 */
+                                               QCamCompletionRoutine routine, uint32_t callbackFlags,
+                                               void *userPointer, uint32_t userData); /* 22 */
 /* Returns with one image in the frame's buffer, or a nonzero status. */
 QCAM_DRIVER_API int32_t WINAPI qcamGrabImage(int32_t camera, QCamFrameRecord *frame); /* 18 */
 

@@ -23,8 +23,7 @@ double secondsSince(Clock::time_point start) {
 }
 
 std::string describeDevices(const std::vector<imaqkit::DeviceInfo> &devices) {
-  if (devices.empty())
-    return "the adaptor reports no device";
+  if (devices.empty()) return "the adaptor reports no device";
   std::string ids;
   for (const imaqkit::DeviceInfo &device : devices)
     ids += (ids.empty() ? "" : ", ") + std::to_string(device.id);
@@ -35,10 +34,8 @@ fs::path prepareFolder(const std::string &folder) {
   const fs::path path(folder);
   std::error_code error;
   fs::create_directories(path, error);
-  if (error)
-    throw Failure("cannot make the folder " + folder + ": " + error.message());
-  if (!fs::is_directory(path, error))
-    throw Failure(folder + " is not a folder");
+  if (error) throw Failure("cannot make the folder " + folder + ": " + error.message());
+  if (!fs::is_directory(path, error)) throw Failure(folder + " is not a folder");
   return path;
 }
 
@@ -48,15 +45,11 @@ fs::path prepareFolder(const std::string &folder) {
 void claimFiles(const std::vector<fs::path> &files, bool overwrite) {
   std::error_code error;
   for (const fs::path &file : files) {
-    if (!fs::exists(file, error))
-      continue;
-    if (!overwrite)
-      throw Failure(file.string() + " exists already (--overwrite replaces it)");
-    if (!fs::is_regular_file(file, error))
-      throw Failure(file.string() + " is not a file");
+    if (!fs::exists(file, error)) continue;
+    if (!overwrite) throw Failure(file.string() + " exists already (--overwrite replaces it)");
+    if (!fs::is_regular_file(file, error)) throw Failure(file.string() + " is not a file");
     fs::remove(file, error);
-    if (error)
-      throw Failure("cannot replace " + file.string() + ": " + error.message());
+    if (error) throw Failure("cannot replace " + file.string() + ": " + error.message());
   }
 }
 
@@ -75,9 +68,8 @@ std::string seconds(double value) {
 void acquireFrames(imaqkit::AdaptorLibrary &library, const Options &options, std::FILE *out,
                    std::FILE *progressStream, const SinkMaker &makeSink) {
   const std::vector<imaqkit::DeviceInfo> devices = library.enumerate();
-  const auto device = std::find_if(devices.begin(), devices.end(), [&](const imaqkit::DeviceInfo &d) {
-    return d.id == options.device;
-  });
+  const auto device = std::find_if(devices.begin(), devices.end(),
+                                   [&](const imaqkit::DeviceInfo &d) { return d.id == options.device; });
   if (device == devices.end())
     throw Failure("no device " + std::to_string(options.device) + ": " + describeDevices(devices));
   const fs::path folder = prepareFolder(options.out);
@@ -95,8 +87,7 @@ void acquireFrames(imaqkit::AdaptorLibrary &library, const Options &options, std
       options.frames, std::uint32_t(width), std::uint32_t(height), Recording::longestDescription());
 
   try {
-    if (options.exposure)
-      vid->set("Exposure", *options.exposure);
+    if (options.exposure) vid->set("Exposure", *options.exposure);
     vid->set("FramesPerTrigger", double(options.frames));
   } catch (const imaqkit::Error &error) {
     throw Failure(error.what());
@@ -126,13 +117,10 @@ void acquireFrames(imaqkit::AdaptorLibrary &library, const Options &options, std
   while (recording.frames() < options.frames) {
     vid->waitForFrames(1, std::chrono::milliseconds(100));
     std::vector<imaqkit::Frame> frames = vid->getFrames();
-    for (imaqkit::Frame &frame : frames)
-      recording.add(std::move(frame));
-    if (!frames.empty())
-      lastFrame = Clock::now();
+    for (imaqkit::Frame &frame : frames) recording.add(std::move(frame));
+    if (!frames.empty()) lastFrame = Clock::now();
     progress.show(recording.frames());
-    if (!vid->isRunning() && vid->framesAvailable() == 0)
-      break;
+    if (!vid->isRunning() && vid->framesAvailable() == 0) break;
     if (secondsSince(lastFrame) > patience) {
       timedOut = true;
       break;
@@ -154,11 +142,11 @@ void acquireFrames(imaqkit::AdaptorLibrary &library, const Options &options, std
     std::error_code ignored;
     fs::remove(tiffFile, ignored);
     // Images read without a frame are the driver failing its reads.
-    const std::string images =
-        stats.imagesCounted == 0
-            ? "the camera sent no image"
-            : "the adaptor read " + std::to_string(stats.imagesCounted) +
-                  (stats.imagesCounted == 1 ? " image" : " images") + " and made no frame of any";
+    const std::string images = stats.imagesCounted == 0
+                                   ? "the camera sent no image"
+                                   : "the adaptor read " + std::to_string(stats.imagesCounted) +
+                                         (stats.imagesCounted == 1 ? " image" : " images") +
+                                         " and made no frame of any";
     throw Failure((timedOut ? "no frame came within " + seconds(patience) + " s"
                             : std::string("the acquisition ended without a frame")) +
                   ": " + images);
@@ -169,13 +157,14 @@ void acquireFrames(imaqkit::AdaptorLibrary &library, const Options &options, std
   std::fprintf(out, "frames per second: %.2f (from the timestamps; %.2f by the wall clock)\n",
                spread.framesPerSecond, wall > 0 ? double(written) / wall : 0.0);
   std::fprintf(out, "frames dropped: %llu (images read by the adaptor: %llu)\n",
-               static_cast<unsigned long long>(stats.framesWanted - std::min(stats.framesWanted, stats.framesDelivered)),
+               static_cast<unsigned long long>(stats.framesWanted -
+                                               std::min(stats.framesWanted, stats.framesDelivered)),
                static_cast<unsigned long long>(stats.imagesCounted));
   std::fprintf(out,
                "timestamps: first to last %.6f s; interval mean %.3f ms, min %.3f ms, max %.3f ms, "
                "std dev %.3f ms\n",
-               spread.span, spread.meanInterval * 1e3, spread.minInterval * 1e3,
-               spread.maxInterval * 1e3, spread.stddevInterval * 1e3);
+               spread.span, spread.meanInterval * 1e3, spread.minInterval * 1e3, spread.maxInterval * 1e3,
+               spread.stddevInterval * 1e3);
 
   const std::uint16_t *last = recording.lastPixels();
   const std::size_t count = std::size_t(recording.lastWidth()) * std::size_t(recording.lastHeight());

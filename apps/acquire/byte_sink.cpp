@@ -21,18 +21,15 @@ int seekTo(std::FILE *stream, std::uint64_t offset) {
 
 FileSink::FileSink(const std::string &file) : file_(file) {
   stream_ = std::fopen(file.c_str(), "wb");
-  if (stream_ == nullptr)
-    throw std::runtime_error("cannot write " + file + ": " + std::strerror(errno));
+  if (stream_ == nullptr) throw std::runtime_error("cannot write " + file + ": " + std::strerror(errno));
 }
 
 FileSink::~FileSink() {
-  if (stream_ != nullptr)
-    std::fclose(stream_);
+  if (stream_ != nullptr) std::fclose(stream_);
 }
 
 void FileSink::write(std::uint64_t offset, const void *bytes, std::size_t size) {
-  if (stream_ == nullptr)
-    throw std::runtime_error("cannot write " + file_ + ": it is closed");
+  if (stream_ == nullptr) throw std::runtime_error("cannot write " + file_ + ": it is closed");
   // Mostly appends: a seek only for the links filled in afterwards.
   if (offset != position_ && seekTo(stream_, offset) != 0)
     throw std::runtime_error("cannot write " + file_ + ": " + std::strerror(errno));
@@ -43,13 +40,11 @@ void FileSink::write(std::uint64_t offset, const void *bytes, std::size_t size) 
 }
 
 void FileSink::close() {
-  if (stream_ == nullptr)
-    return;
+  if (stream_ == nullptr) return;
   const bool failed = std::ferror(stream_) != 0;
   const bool closed = std::fclose(stream_) == 0;
   stream_ = nullptr;
-  if (failed || !closed)
-    throw std::runtime_error("cannot write " + file_ + ": " + std::strerror(errno));
+  if (failed || !closed) throw std::runtime_error("cannot write " + file_ + ": " + std::strerror(errno));
 }
 
 void DiscardingSink::write(std::uint64_t offset, const void *, std::size_t size) {

@@ -26,27 +26,21 @@ std::optional<std::int32_t> cameraHandle(std::int32_t index) {
 #if defined(_WIN32)
   // A module handle from GetModuleHandle holds no reference: nothing to free.
   HMODULE driver = GetModuleHandleA(ACQUIRE_ANDOR_DRIVER);
-  if (driver == nullptr)
-    return std::nullopt;
+  if (driver == nullptr) return std::nullopt;
   FARPROC address = GetProcAddress(driver, MAKEINTRESOURCEA(getCameraHandleOrdinal));
-  if (address == nullptr)
-    return std::nullopt;
+  if (address == nullptr) return std::nullopt;
   auto function = reinterpret_cast<GetCameraHandle>(reinterpret_cast<void (*)(void)>(address));
   status = function(index, &handle);
 #else
   (void)getCameraHandleOrdinal;
   void *driver = dlopen(ACQUIRE_ANDOR_DRIVER, RTLD_LAZY | RTLD_NOLOAD);
-  if (driver == nullptr)
-    return std::nullopt;
+  if (driver == nullptr) return std::nullopt;
   auto function = reinterpret_cast<GetCameraHandle>(dlsym(driver, "getCameraHandle"));
-  if (function != nullptr)
-    status = function(index, &handle);
+  if (function != nullptr) status = function(index, &handle);
   dlclose(driver);
-  if (function == nullptr)
-    return std::nullopt;
+  if (function == nullptr) return std::nullopt;
 #endif
-  if (status != statusSuccess)
-    return std::nullopt;
+  if (status != statusSuccess) return std::nullopt;
   return handle;
 }
 

@@ -25,16 +25,14 @@ std::string defaultAdaptor(const char *argv0) {
   namespace fs = std::filesystem;
   std::error_code error;
   fs::path program = fs::read_symlink("/proc/self/exe", error);
-  if (error)
-    program = fs::absolute(argv0, error);
+  if (error) program = fs::absolute(argv0, error);
   return (program.parent_path() / "corvid.so").string();
 #endif
 }
 
 // Warnings that are more than the adaptor's running commentary.
 void printWarnings(bool echoed) {
-  if (echoed)
-    return;
+  if (echoed) return;
   for (const imaqkit::Warning &warning : imaqkit::warnings()) {
     const std::string &id = warning.id;
     auto endsWith = [&](const char *tail) {
@@ -64,8 +62,7 @@ int main(int argc, char **argv) {
     std::printf("%s\n", acquire::versionText().c_str());
     return acquire::exitDone;
   }
-  if (options.verbose)
-    imaqkit::echoWarnings(stderr);
+  if (options.verbose) imaqkit::echoWarnings(stderr);
 
   const std::string adaptor = options.adaptor.empty() ? defaultAdaptor(argv[0]) : options.adaptor;
   try {

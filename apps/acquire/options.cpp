@@ -42,8 +42,7 @@ Options parseOptions(const std::vector<std::string> &args) {
       hasValue = true;
     }
     auto takeValue = [&]() -> std::string {
-      if (hasValue)
-        return value;
+      if (hasValue) return value;
       // An option where its value should be is a value forgotten, not a
       // value; a value that starts with "--" is written --name=VALUE.
       if (i + 1 >= args.size() || args[i + 1].compare(0, 2, "--") == 0)
@@ -51,8 +50,7 @@ Options parseOptions(const std::vector<std::string> &args) {
       return args[++i];
     };
     auto noValue = [&] {
-      if (hasValue)
-        throw UsageError(name + " takes no value");
+      if (hasValue) throw UsageError(name + " takes no value");
     };
 
     if (name == "--help" || name == "-h") {
@@ -73,23 +71,21 @@ Options parseOptions(const std::vector<std::string> &args) {
       noValue();
       options.overwrite = true;
     } else if (name == "--device") {
-      options.device = std::int32_t(wholeNumber(name, takeValue(), 0, std::numeric_limits<std::int32_t>::max()));
+      options.device =
+          std::int32_t(wholeNumber(name, takeValue(), 0, std::numeric_limits<std::int32_t>::max()));
     } else if (name == "--frames") {
       options.frames = std::uint32_t(wholeNumber(name, takeValue(), 1, 1000000));
     } else if (name == "--exposure") {
       options.exposure = seconds(name, takeValue());
     } else if (name == "--timeout") {
       options.timeout = seconds(name, takeValue());
-      if (*options.timeout <= 0)
-        throw UsageError("--timeout wants more than 0 seconds");
+      if (*options.timeout <= 0) throw UsageError("--timeout wants more than 0 seconds");
     } else if (name == "--out") {
       options.out = takeValue();
-      if (options.out.empty())
-        throw UsageError("--out needs a folder");
+      if (options.out.empty()) throw UsageError("--out needs a folder");
     } else if (name == "--adaptor") {
       options.adaptor = takeValue();
-      if (options.adaptor.empty())
-        throw UsageError("--adaptor needs a file");
+      if (options.adaptor.empty()) throw UsageError("--adaptor needs a file");
     } else {
       throw UsageError("unknown option \"" + args[i] + "\" (see --help)");
     }

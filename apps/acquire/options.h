@@ -18,14 +18,14 @@ public:
 
 struct Options {
   enum class Action { acquire, list, help, version } action = Action::acquire;
-  std::string adaptor;         // empty: the corvid library next to the program
+  std::string adaptor; // empty: the corvid library next to the program
   std::int32_t device = 0;
   std::uint32_t frames = 10;
   std::optional<double> exposure; // seconds; unset: the device's own
   std::string out = ".";
-  std::optional<double> timeout;  // seconds without a new frame; unset: from the exposure
+  std::optional<double> timeout; // seconds without a new frame; unset: from the exposure
   bool verbose = false;
-  bool overwrite = false;         // replace the pictures of an earlier run
+  bool overwrite = false; // replace the pictures of an earlier run
 };
 
 /* Exit statuses: every frame written; a run that failed or stopped short

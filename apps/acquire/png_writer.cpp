@@ -17,8 +17,7 @@ const std::array<std::uint32_t, 256> &crcTable() {
     std::array<std::uint32_t, 256> entries{};
     for (std::uint32_t n = 0; n < 256; ++n) {
       std::uint32_t c = n;
-      for (int k = 0; k < 8; ++k)
-        c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+      for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
       entries[n] = c;
     }
     return entries;
@@ -27,8 +26,7 @@ const std::array<std::uint32_t, 256> &crcTable() {
 }
 
 void put32(std::vector<std::uint8_t> &out, std::uint32_t value) { // big-endian, as PNG is
-  for (int shift = 24; shift >= 0; shift -= 8)
-    out.push_back(std::uint8_t(value >> shift));
+  for (int shift = 24; shift >= 0; shift -= 8) out.push_back(std::uint8_t(value >> shift));
 }
 
 void chunk(std::vector<std::uint8_t> &out, const char *type, const std::vector<std::uint8_t> &data) {
@@ -44,8 +42,7 @@ void chunk(std::vector<std::uint8_t> &out, const char *type, const std::vector<s
 std::uint32_t crc32(const std::uint8_t *data, std::size_t size, std::uint32_t crc) {
   const auto &table = crcTable();
   crc = ~crc;
-  for (std::size_t i = 0; i < size; ++i)
-    crc = table[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
+  for (std::size_t i = 0; i < size; ++i) crc = table[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
   return ~crc;
 }
 
@@ -66,8 +63,7 @@ namespace {
 // peak is its preview.
 void emitPng(const std::uint8_t *pixels, std::uint32_t width, std::uint32_t height,
              const std::function<void(const std::uint8_t *, std::size_t)> &emit) {
-  if (width == 0 || height == 0)
-    throw std::runtime_error("an empty image cannot be a PNG");
+  if (width == 0 || height == 0) throw std::runtime_error("an empty image cannot be a PNG");
   auto whole = [&](const std::vector<std::uint8_t> &bytes) { emit(bytes.data(), bytes.size()); };
   whole({0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'});
   std::vector<std::uint8_t> header, png;
@@ -82,8 +78,7 @@ void emitPng(const std::uint8_t *pixels, std::uint32_t width, std::uint32_t heig
   const std::uint64_t raw = (std::uint64_t(width) + 1) * height;
   const std::uint64_t blocks = (raw + storedBlockBytes - 1) / storedBlockBytes;
   const std::uint64_t zlibBytes = 2 + blocks * 5 + raw + 4;
-  if (zlibBytes > 0x7FFFFFFFu)
-    throw std::runtime_error("a picture this large does not fit in one PNG chunk");
+  if (zlibBytes > 0x7FFFFFFFu) throw std::runtime_error("a picture this large does not fit in one PNG chunk");
   std::vector<std::uint8_t> piece;
   put32(piece, std::uint32_t(zlibBytes));
   whole(piece);
@@ -138,26 +133,22 @@ void emitPng(const std::uint8_t *pixels, std::uint32_t width, std::uint32_t heig
 
 } // namespace
 
-std::vector<std::uint8_t> encodePng(const std::uint8_t *pixels, std::uint32_t width,
-                                    std::uint32_t height) {
+std::vector<std::uint8_t> encodePng(const std::uint8_t *pixels, std::uint32_t width, std::uint32_t height) {
   std::vector<std::uint8_t> png;
-  emitPng(pixels, width, height, [&](const std::uint8_t *bytes, std::size_t size) {
-    png.insert(png.end(), bytes, bytes + size);
-  });
+  emitPng(pixels, width, height,
+          [&](const std::uint8_t *bytes, std::size_t size) { png.insert(png.end(), bytes, bytes + size); });
   return png;
 }
 
 void writePng(const std::string &file, const std::uint8_t *pixels, std::uint32_t width,
               std::uint32_t height) {
   std::ofstream out(file, std::ios::binary | std::ios::trunc);
-  if (!out)
-    throw std::runtime_error("cannot write " + file);
+  if (!out) throw std::runtime_error("cannot write " + file);
   emitPng(pixels, width, height, [&](const std::uint8_t *bytes, std::size_t size) {
     out.write(reinterpret_cast<const char *>(bytes), std::streamsize(size));
   });
   out.close();
-  if (!out)
-    throw std::runtime_error("cannot write " + file);
+  if (!out) throw std::runtime_error("cannot write " + file);
 }
 
 } // namespace acquire

@@ -14,11 +14,9 @@ std::uint32_t crc32(const std::uint8_t *data, std::size_t size, std::uint32_t cr
 std::uint32_t adler32(const std::uint8_t *data, std::size_t size, std::uint32_t adler = 1);
 
 /* The whole file for width x height pixels, row by row. */
-std::vector<std::uint8_t> encodePng(const std::uint8_t *pixels, std::uint32_t width,
-                                    std::uint32_t height);
+std::vector<std::uint8_t> encodePng(const std::uint8_t *pixels, std::uint32_t width, std::uint32_t height);
 /* Writes it to file; throws std::runtime_error when it cannot. */
-void writePng(const std::string &file, const std::uint8_t *pixels, std::uint32_t width,
-              std::uint32_t height);
+void writePng(const std::string &file, const std::uint8_t *pixels, std::uint32_t width, std::uint32_t height);
 
 } // namespace acquire
 

@@ -19,8 +19,7 @@ Stretch stretchOf(const std::uint16_t *pixels, std::size_t count, double lowFrac
                   double highFraction = 0.005);
 /* Every pixel mapped linearly from [low, high] to [0, 255], clamped; a flat
  * image (low == high) is mid-gray. */
-std::vector<std::uint8_t> toEightBits(const std::uint16_t *pixels, std::size_t count,
-                                      Stretch stretch);
+std::vector<std::uint8_t> toEightBits(const std::uint16_t *pixels, std::size_t count, Stretch stretch);
 
 } // namespace acquire
 

@@ -20,8 +20,7 @@ void Progress::show(std::uint32_t frames, bool force) {
 }
 
 void Progress::end() {
-  if (stream_ != nullptr)
-    std::fprintf(stream_, "\n");
+  if (stream_ != nullptr) std::fprintf(stream_, "\n");
 }
 
 bool Progress::isTerminal(std::FILE *stream) {

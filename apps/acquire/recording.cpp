@@ -16,8 +16,7 @@ void convert(const imaqkit::Frame &frame, std::vector<std::uint16_t> &pixels) {
   pixels.resize(std::size_t(frame.width) * std::size_t(frame.height));
   for (std::int32_t y = 0; y < frame.height; ++y)
     for (std::int32_t x = 0; x < frame.width; ++x)
-      pixels[std::size_t(y) * std::size_t(frame.width) + std::size_t(x)] =
-          std::uint16_t(frame.pixel(x, y));
+      pixels[std::size_t(y) * std::size_t(frame.width) + std::size_t(x)] = std::uint16_t(frame.pixel(x, y));
 }
 
 } // namespace
@@ -25,9 +24,7 @@ void convert(const imaqkit::Frame &frame, std::vector<std::uint16_t> &pixels) {
 Recording::Recording(std::unique_ptr<ByteSink> sink, TiffWriter::Format format, std::uint32_t planned)
     : tiff_(std::move(sink), format), planned_(planned) {}
 
-std::string Recording::longestDescription() {
-  return "frame 1000000 of 1000000, time 1000000.000000 s";
-}
+std::string Recording::longestDescription() { return "frame 1000000 of 1000000, time 1000000.000000 s"; }
 
 void Recording::add(imaqkit::Frame frame) {
   char description[96];
@@ -48,8 +45,7 @@ void Recording::add(imaqkit::Frame frame) {
 }
 
 const std::uint16_t *Recording::lastPixels() {
-  if (last_.width <= 0 || last_.height <= 0)
-    return nullptr;
+  if (last_.width <= 0 || last_.height <= 0) return nullptr;
   // Copied, not cast: the frame's bytes are bytes, and are read here as
   // 16-bit values.
   if (isPlain16(last_)) {

@@ -39,7 +39,7 @@ private:
   TiffWriter tiff_;
   std::uint32_t planned_;
   std::vector<double> stamps_;
-  imaqkit::Frame last_;                 // kept as delivered: no copy per frame
+  imaqkit::Frame last_;                  // kept as delivered: no copy per frame
   std::vector<std::uint16_t> converted_; // the last frame, when it is not one band of 16 bits
 };
 

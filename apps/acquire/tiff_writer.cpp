@@ -31,15 +31,13 @@ Layout layoutOf(TiffWriter::Format format) {
 }
 
 void put(std::vector<std::uint8_t> &out, std::uint64_t value, std::uint32_t bytes) {
-  for (std::uint32_t i = 0; i < bytes; ++i)
-    out.push_back(std::uint8_t(value >> (8 * i)));
+  for (std::uint32_t i = 0; i < bytes; ++i) out.push_back(std::uint8_t(value >> (8 * i)));
 }
 
 // A description that would fit in its entry is padded so that every
 // description sits at an offset, where readers look for long ones.
 std::string padded(const std::string &text, const Layout &layout) {
-  return text.size() >= layout.offsetBytes ? text
-                                           : text + std::string(layout.offsetBytes - text.size(), ' ');
+  return text.size() >= layout.offsetBytes ? text : text + std::string(layout.offsetBytes - text.size(), ' ');
 }
 
 // Text with its NUL, padded to an even length so the next page starts on a word.
@@ -66,8 +64,8 @@ std::uint64_t TiffWriter::pageBytes(Format format, std::uint32_t width, std::uin
          textBytes(padded(description, layout));
 }
 
-TiffWriter::Format TiffWriter::formatFor(std::uint64_t pages, std::uint32_t width,
-                                         std::uint32_t height, const std::string &longestDescription) {
+TiffWriter::Format TiffWriter::formatFor(std::uint64_t pages, std::uint32_t width, std::uint32_t height,
+                                         const std::string &longestDescription) {
   const std::uint64_t page = pageBytes(Format::classic, width, height, longestDescription);
   const std::uint64_t room = maxFileBytes - headerBytes(Format::classic);
   return page == 0 || pages <= room / page ? Format::classic : Format::big;
@@ -99,8 +97,7 @@ void TiffWriter::addPage(const std::uint16_t *pixels, std::uint32_t width, std::
                          const std::string &given) {
   const Layout layout = layoutOf(format_);
   const std::string description = padded(given, layout);
-  if (width == 0 || height == 0)
-    throw std::runtime_error("an empty image cannot be a TIFF page");
+  if (width == 0 || height == 0) throw std::runtime_error("an empty image cannot be a TIFF page");
   if (format_ == Format::classic && end_ + pageBytes(format_, width, height, description) > maxFileBytes)
     throw std::runtime_error(sink_->name() + " would pass the 4 GB a classic TIFF can hold");
 
@@ -119,28 +116,27 @@ void TiffWriter::addPage(const std::uint16_t *pixels, std::uint32_t width, std::
     sink_->write(dataOffset, pixels, std::size_t(dataBytes));
   } else {
     scratch_.clear();
-    for (std::size_t i = 0, n = std::size_t(width) * height; i < n; ++i)
-      put(scratch_, pixels[i], 2);
+    for (std::size_t i = 0, n = std::size_t(width) * height; i < n; ++i) put(scratch_, pixels[i], 2);
     sink_->write(dataOffset, scratch_.data(), scratch_.size());
   }
 
   // Tags in ascending order, as readers expect.
   const std::uint16_t offsetType = big ? typeLong8 : typeLong;
   const Entry entries[entryCount] = {
-      {256, typeLong, 1, width},                    // ImageWidth
-      {257, typeLong, 1, height},                   // ImageLength
-      {258, typeShort, 1, 16},                      // BitsPerSample
-      {259, typeShort, 1, 1},                       // Compression: none
-      {262, typeShort, 1, 1},                       // Photometric: black is zero
-      {270, typeAscii, description.size() + 1, text}, // ImageDescription
-      {273, offsetType, 1, dataOffset},             // StripOffsets
-      {277, typeShort, 1, 1},                       // SamplesPerPixel
-      {278, typeLong, 1, height},                   // RowsPerStrip: one strip
-      {279, offsetType, 1, dataBytes},              // StripByteCounts
-      {282, typeRational, 1, resolution},           // XResolution
+      {256, typeLong, 1, width},                                // ImageWidth
+      {257, typeLong, 1, height},                               // ImageLength
+      {258, typeShort, 1, 16},                                  // BitsPerSample
+      {259, typeShort, 1, 1},                                   // Compression: none
+      {262, typeShort, 1, 1},                                   // Photometric: black is zero
+      {270, typeAscii, description.size() + 1, text},           // ImageDescription
+      {273, offsetType, 1, dataOffset},                         // StripOffsets
+      {277, typeShort, 1, 1},                                   // SamplesPerPixel
+      {278, typeLong, 1, height},                               // RowsPerStrip: one strip
+      {279, offsetType, 1, dataBytes},                          // StripByteCounts
+      {282, typeRational, 1, resolution},                       // XResolution
       {283, typeRational, 1, big ? resolution : rationals + 8}, // YResolution
-      {296, typeShort, 1, 1},                       // ResolutionUnit: none
-      {339, typeShort, 1, 1},                       // SampleFormat: unsigned
+      {296, typeShort, 1, 1},                                   // ResolutionUnit: none
+      {339, typeShort, 1, 1},                                   // SampleFormat: unsigned
   };
   scratch_.clear();
   put(scratch_, entryCount, big ? 8 : 2);

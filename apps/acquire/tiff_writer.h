@@ -27,8 +27,7 @@ public:
   /* Bytes one page of width x height takes, with its directory. */
   static std::uint64_t pageBytes(Format format, std::uint32_t width, std::uint32_t height,
                                  const std::string &description);
-  static std::uint64_t pageBytes(std::uint32_t width, std::uint32_t height,
-                                 const std::string &description) {
+  static std::uint64_t pageBytes(std::uint32_t width, std::uint32_t height, const std::string &description) {
     return pageBytes(Format::classic, width, height, description);
   }
   /* Classic when `pages` pages of width x height, each with a description

@@ -8,8 +8,7 @@ namespace acquire {
 TimestampSpread spreadOf(const std::vector<double> &stamps) {
   TimestampSpread spread;
   spread.frames = stamps.size();
-  if (stamps.size() < 2)
-    return spread;
+  if (stamps.size() < 2) return spread;
   const std::size_t intervals = stamps.size() - 1;
   spread.span = stamps.back() - stamps.front();
   spread.minInterval = spread.maxInterval = stamps[1] - stamps[0];
@@ -27,8 +26,7 @@ TimestampSpread spreadOf(const std::vector<double> &stamps) {
     squares += deviation * deviation;
   }
   spread.stddevInterval = std::sqrt(squares / double(intervals));
-  if (spread.span > 0)
-    spread.framesPerSecond = double(intervals) / spread.span;
+  if (spread.span > 0) spread.framesPerSecond = double(intervals) / spread.span;
   return spread;
 }
 

@@ -103,8 +103,8 @@ std::string jsonRun(const std::string &name, const std::string &runName, const R
     << "      \"run_type\": \"" << (aggregate ? "aggregate" : "iteration") << "\",\n";
   if (aggregate) j << "      \"aggregate_name\": \"median\",\n";
   j << "      \"repetitions\": " << repetitions << ",\n      \"iterations\": " << r.iterations << ",\n"
-    << "      \"real_time\": " << number(r.seconds * 1e9) << ",\n      \"cpu_time\": " << number(r.seconds * 1e9)
-    << ",\n      \"time_unit\": \"ns\"";
+    << "      \"real_time\": " << number(r.seconds * 1e9)
+    << ",\n      \"cpu_time\": " << number(r.seconds * 1e9) << ",\n      \"time_unit\": \"ns\"";
   if (r.itemsPerSecond > 0) j << ",\n      \"items_per_second\": " << number(r.itemsPerSecond);
   if (r.bytesPerSecond > 0) j << ",\n      \"bytes_per_second\": " << number(r.bytesPerSecond);
   for (const auto &c : r.counters) j << ",\n      \"" << c.first << "\": " << number(c.second);
@@ -126,19 +126,27 @@ void Initialize(int *argc, char **argv) {
       const size_t n = std::strlen(flag);
       return arg.compare(0, n, flag) == 0 ? arg.c_str() + n : nullptr;
     };
-    if (const char *v = value("--benchmark_filter=")) options.filter = v;
-    else if (arg == "--benchmark_list_tests" || arg == "--benchmark_list_tests=true") options.list = true;
-    else if (const char *v = value("--benchmark_repetitions=")) options.repetitions = std::max(1, std::atoi(v));
-    else if (const char *v = value("--benchmark_min_time=")) options.minTime = std::atof(v);
-    else if (arg == "--benchmark_report_aggregates_only=true") options.aggregatesOnly = true;
-    else if (const char *v = value("--benchmark_out=")) options.out = v;
+    if (const char *v = value("--benchmark_filter="))
+      options.filter = v;
+    else if (arg == "--benchmark_list_tests" || arg == "--benchmark_list_tests=true")
+      options.list = true;
+    else if (const char *v = value("--benchmark_repetitions="))
+      options.repetitions = std::max(1, std::atoi(v));
+    else if (const char *v = value("--benchmark_min_time="))
+      options.minTime = std::atof(v);
+    else if (arg == "--benchmark_report_aggregates_only=true")
+      options.aggregatesOnly = true;
+    else if (const char *v = value("--benchmark_out="))
+      options.out = v;
     else if (value("--benchmark_out_format=json")) {
-    } else unrecognized.push_back(arg);
+    } else
+      unrecognized.push_back(arg);
   }
 }
 
 bool ReportUnrecognizedArguments(int, char **argv) {
-  for (const std::string &arg : unrecognized) std::fprintf(stderr, "%s: unrecognized argument '%s'\n", argv[0], arg.c_str());
+  for (const std::string &arg : unrecognized)
+    std::fprintf(stderr, "%s: unrecognized argument '%s'\n", argv[0], arg.c_str());
   return !unrecognized.empty();
 }
 
@@ -186,7 +194,8 @@ size_t RunSpecifiedBenchmarks() {
     char date[64];
     const std::time_t now = std::time(nullptr);
     std::strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%S", std::localtime(&now));
-    out << "{\n  \"context\": {\n    \"date\": \"" << date << "\",\n    \"host_name\": \"windows-x64 under wine64\",\n"
+    out << "{\n  \"context\": {\n    \"date\": \"" << date
+        << "\",\n    \"host_name\": \"windows-x64 under wine64\",\n"
         << "    \"num_cpus\": " << std::thread::hardware_concurrency() << ",\n    \"mhz_per_cpu\": 0,\n"
         << "    \"library_build_type\": \"in-repo timing harness\"\n  },\n  \"benchmarks\": [\n";
     for (size_t i = 0; i < runs.size(); ++i) out << runs[i] << (i + 1 < runs.size() ? ",\n" : "\n");

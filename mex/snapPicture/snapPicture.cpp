@@ -23,7 +23,8 @@ QCamFrameRecord pictureFrame;
 
 int32_t readCameraHandle(int nrhs, const mxArray *prhs[]) {
   mxArray *property = nrhs < 1 ? nullptr : mxGetProperty(prhs[0], 0, "cameraHandle");
-  if (property == nullptr || (mxGetClassID(property) != mxINT32_CLASS && mxGetClassID(property) != mxUINT32_CLASS) ||
+  if (property == nullptr ||
+      (mxGetClassID(property) != mxINT32_CLASS && mxGetClassID(property) != mxUINT32_CLASS) ||
       mxGetNumberOfElements(property) < 1) {
     if (property != nullptr) mxDestroyArray(property);
     mexErrMsgTxt("snapPicture: the first argument must be a camera object whose cameraHandle property is a "
@@ -60,9 +61,10 @@ void setUp(int nrhs, const mxArray *prhs[]) {
   const uint64_t pictureBytes = static_cast<uint64_t>(rows) * columns;
   if (pictureBytes > static_cast<uint64_t>(PTRDIFF_MAX)) {
     char message[256];
-    snprintf(message, sizeof message,
-             "snapPicture: the camera's %u-by-%u uint8 picture of %.0f bytes is larger than this MATLAB can hold.",
-             static_cast<unsigned>(rows), static_cast<unsigned>(columns), static_cast<double>(pictureBytes));
+    snprintf(
+        message, sizeof message,
+        "snapPicture: the camera's %u-by-%u uint8 picture of %.0f bytes is larger than this MATLAB can hold.",
+        static_cast<unsigned>(rows), static_cast<unsigned>(columns), static_cast<double>(pictureBytes));
     mexErrMsgTxt(message);
   }
   // The driver is told the buffer is the image size long: never more than the matrix.

@@ -28,7 +28,8 @@ const char *const frameFieldNames[1] = {"frameData"};
 
 int32_t readCameraHandle(int nrhs, const mxArray *prhs[]) {
   mxArray *property = nrhs < 1 ? nullptr : mxGetProperty(prhs[0], 0, "cameraHandle");
-  if (property == nullptr || (mxGetClassID(property) != mxINT32_CLASS && mxGetClassID(property) != mxUINT32_CLASS) ||
+  if (property == nullptr ||
+      (mxGetClassID(property) != mxINT32_CLASS && mxGetClassID(property) != mxUINT32_CLASS) ||
       mxGetNumberOfElements(property) < 1) {
     if (property != nullptr) mxDestroyArray(property);
     mexErrMsgTxt("submitBuffers: the first argument must be a camera object whose cameraHandle property is a "
@@ -71,10 +72,11 @@ void refuseOversizedImages(uint32_t height, uint32_t width, uint32_t imageSize) 
   // frame of 2 GB cannot be made, and its byte count can wrap: it is refused before
   // anything is made.
   if (pixels > static_cast<uint64_t>(PTRDIFF_MAX) / 2) {
-    snprintf(message, sizeof message,
-             "submitBuffers: the camera's %u-by-%u uint16 frame matrix of %.0f bytes is larger than this MATLAB "
-             "can hold.",
-             static_cast<unsigned>(height), static_cast<unsigned>(width), 2.0 * static_cast<double>(pixels));
+    snprintf(
+        message, sizeof message,
+        "submitBuffers: the camera's %u-by-%u uint16 frame matrix of %.0f bytes is larger than this MATLAB "
+        "can hold.",
+        static_cast<unsigned>(height), static_cast<unsigned>(width), 2.0 * static_cast<double>(pixels));
     mexErrMsgTxt(message);
   }
   const uint64_t matrixBytes = 2 * pixels;
@@ -162,8 +164,9 @@ void mexFunction(int, mxArray *[], int nrhs, const mxArray *prhs[]) {
 
   CallbackData *record = findRecord(cameraHandle);
   if (record == nullptr && callbackRecordCount >= registryCapacity)
-    mexErrMsgTxt("submitBuffers: frames are queued for 100 cameras already; clear submitBuffers to queue frames "
-                 "for another camera.");
+    mexErrMsgTxt(
+        "submitBuffers: frames are queued for 100 cameras already; clear submitBuffers to queue frames "
+        "for another camera.");
 
   if (frameEventData == nullptr) {
     frameLedger.rememberLibraryName();
@@ -202,8 +205,9 @@ void mexFunction(int, mxArray *[], int nrhs, const mxArray *prhs[]) {
   record->callback = callback;
   bindAsyncMex(record);
 
-  mexPrintf("Frame Size -- Height: %d\t Width: %d\t BitDepth: %d\t SizeInBytes: %d\n", static_cast<int>(height),
-            static_cast<int>(width), static_cast<int>(bitDepth), static_cast<int>(imageSize));
+  mexPrintf("Frame Size -- Height: %d\t Width: %d\t BitDepth: %d\t SizeInBytes: %d\n",
+            static_cast<int>(height), static_cast<int>(width), static_cast<int>(bitDepth),
+            static_cast<int>(imageSize));
   mexPrintf("CallbackData -- frameCellArray: %d\t frameArray: %d\n", addressText(&frames->cells),
             addressText(&frames->records));
 

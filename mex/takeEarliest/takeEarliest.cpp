@@ -59,7 +59,8 @@ void readOutputSize(const mxArray *camera, const mxArray *size, int32_t &rows, i
     columns = 1;
   } else if (mxGetNumberOfElements(size) == 2) {
     if (!mxIsDouble(size))
-      mexErrMsgTxt(" At this time, if an output size array is specified, it must be given as class 'double'.");
+      mexErrMsgTxt(
+          " At this time, if an output size array is specified, it must be given as class 'double'.");
     rows = truncatedInt32(mxGetPr(size)[0]);
     columns = truncatedInt32(mxGetPr(size)[1]);
   } else {
@@ -94,7 +95,8 @@ void readIntoNewArray(int nlhs, mxArray *plhs[], int32_t bitDepth, int32_t rows,
   }
   // The pixel count is the 32-bit product of the sides, as the driver takes
   // it; a product that wrapped asks for fewer pixels than the array holds.
-  const int32_t pixelCount = static_cast<int32_t>(static_cast<uint32_t>(rows) * static_cast<uint32_t>(columns));
+  const int32_t pixelCount =
+      static_cast<int32_t>(static_cast<uint32_t>(rows) * static_cast<uint32_t>(columns));
   mxArray *image = mxCreateNumericMatrix(static_cast<mwSize>(rows), static_cast<mwSize>(columns),
                                          bitDepth == 16 ? mxINT16_CLASS : mxINT32_CLASS, mxREAL);
   uint64_t pixels = static_cast<uint32_t>(pixelCount);
@@ -131,8 +133,9 @@ void readIntoGlobal(int32_t bitDepth, const mxArray *nameArgument) {
   // parts of before: not the frame.
   if (mxIsSparse(variable) || mxIsComplex(variable)) {
     char message[messageSize];
-    snprintf(message, sizeof message, "takeEarliest: the global variable '%s' must be a full, real array; it is %s.",
-             name, mxIsSparse(variable) ? "sparse" : "complex");
+    snprintf(message, sizeof message,
+             "takeEarliest: the global variable '%s' must be a full, real array; it is %s.", name,
+             mxIsSparse(variable) ? "sparse" : "complex");
     mexErrMsgTxt(message);
   }
   size_t elements = mxGetNumberOfElements(variable);

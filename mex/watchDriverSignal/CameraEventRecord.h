@@ -13,12 +13,12 @@
 
 struct CameraEventRecord {
   int32_t cameraHandle;
-  mxArray *cameraObject;   // persistent copy from the first registration
-  mxArray *callback;       // persistent copy; null while cleared
+  mxArray *cameraObject; // persistent copy from the first registration
+  mxArray *callback;     // persistent copy; null while cleared
   HANDLE watcherThread;
   DWORD watcherThreadId;
-  HANDLE dataEvent;        // given to the driver with setDriverEvent
-  HANDLE stopEvent;        // tells the watcher to end
+  HANDLE dataEvent;         // given to the driver with setDriverEvent
+  HANDLE stopEvent;         // tells the watcher to end
   AsyncMexObject *asyncMex; // null if it could not be made
   // Read by the watcher before every wait and by every dispatch; written by
   // both threads.

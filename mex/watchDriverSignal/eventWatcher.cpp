@@ -17,7 +17,8 @@ DWORD WINAPI eventWatcherThread(LPVOID parameter) {
     } else if (result == WAIT_OBJECT_0 + 1) {
       postAsyncMex(record->asyncMex, static_cast<uint32_t>(record->cameraHandle));
     } else if (result == WAIT_ABANDONED_0 || result == WAIT_ABANDONED_0 + 1) {
-      MessageBoxA(nullptr, "Asynchronous event handling thread detected an abnormal state and is being terminated.",
+      MessageBoxA(nullptr,
+                  "Asynchronous event handling thread detected an abnormal state and is being terminated.",
                   nullptr, MB_OK);
       record->active = false;
     } else {

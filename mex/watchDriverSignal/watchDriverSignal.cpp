@@ -111,7 +111,8 @@ CameraEventRecord *clearEventRecord(CameraEventRecord *record, bool libraryGoing
     SetEvent(record->stopEvent);
     DWORD result = WaitForSingleObject(record->watcherThread, watcherStopTimeout);
     if (result == WAIT_ABANDONED || result == WAIT_TIMEOUT) {
-      MessageBoxA(nullptr, "Failed to process shutdown an asynhchronous event handling thread.", nullptr, MB_OK);
+      MessageBoxA(nullptr, "Failed to process shutdown an asynhchronous event handling thread.", nullptr,
+                  MB_OK);
       // The library's code must outlive the thread that runs it.
       if (libraryGoing) WaitForSingleObject(record->watcherThread, INFINITE);
     }
@@ -155,7 +156,8 @@ void releaseEventRegistry(void) {
 // The camera handle of the object in the first argument, or a MATLAB error.
 int32_t readCameraHandle(int nrhs, const mxArray *prhs[]) {
   if (nrhs < 1)
-    mexErrMsgTxt("watchDriverSignal: the first argument must be a camera object with a cameraHandle property.");
+    mexErrMsgTxt(
+        "watchDriverSignal: the first argument must be a camera object with a cameraHandle property.");
   mxArray *property = mxGetProperty(prhs[0], 0, "cameraHandle");
   if (property == nullptr || !mxIsNumeric(property) || mxGetNumberOfElements(property) != 1)
     mexErrMsgTxt("watchDriverSignal: the first argument must be a camera object with a numeric scalar "

@@ -22,7 +22,8 @@ void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[]) {
   // cameras, queues and hooks: they must stay loaded across "clear mex",
   // as the real ones stay in MATLAB's process.
   if (!mexIsLocked()) mexLock();
-  if (nrhs < 1 || !mxIsChar(prhs[0])) mexErrMsgIdAndTxt("camsim:arguments", "camsim: the first argument must be a command name.");
+  if (nrhs < 1 || !mxIsChar(prhs[0]))
+    mexErrMsgIdAndTxt("camsim:arguments", "camsim: the first argument must be a command name.");
   char *text = mxArrayToString(prhs[0]);
   std::string name = text != nullptr ? text : "";
   mxFree(text);

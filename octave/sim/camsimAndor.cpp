@@ -10,8 +10,10 @@ namespace {
 void reset(const CamsimCall &) { andorSimReset(); }
 
 void addCamera(const CamsimCall &call) {
-  int32_t status = andorSimAddCamera(integerArgument(call, 0), integerArgument(call, 1), integerArgument(call, 2));
-  if (status != ANDOR_STATUS_SUCCESS) mexErrMsgIdAndTxt("camsim:andor", "camsim: andorAddCamera failed with status %d.", status);
+  int32_t status =
+      andorSimAddCamera(integerArgument(call, 0), integerArgument(call, 1), integerArgument(call, 2));
+  if (status != ANDOR_STATUS_SUCCESS)
+    mexErrMsgIdAndTxt("camsim:andor", "camsim: andorAddCamera failed with status %d.", status);
 }
 
 void setFreeRunning(const CamsimCall &call) { andorSimSetFreeRunning(numberArgument(call, 0) != 0); }
@@ -56,11 +58,13 @@ void camera(const CamsimCall &call) {
   int32_t handle = integerArgument(call, 0);
   if (andorSimGetCamera(handle, &state) != ANDOR_STATUS_SUCCESS)
     mexErrMsgIdAndTxt("camsim:andor", "camsim: there is no Andor camera %d.", handle);
-  const char *fields[] = {"width", "height", "acquiring", "lastImage", "hasEvent", "produced", "read", "lost"};
+  const char *fields[] = {"width",    "height",   "acquiring", "lastImage",
+                          "hasEvent", "produced", "read",      "lost"};
   mxArray *result = mxCreateStructMatrix(1, 1, 8, fields);
-  const double values[] = {double(state.detectorWidth), double(state.detectorHeight), double(state.acquiring),
-                           double(state.lastImage), state.event != nullptr ? 1.0 : 0.0,
-                           double(state.counters.produced), double(state.counters.read), double(state.counters.lost)};
+  const double values[] = {
+      double(state.detectorWidth), double(state.detectorHeight),       double(state.acquiring),
+      double(state.lastImage),     state.event != nullptr ? 1.0 : 0.0, double(state.counters.produced),
+      double(state.counters.read), double(state.counters.lost)};
   for (int i = 0; i < 8; ++i) mxSetFieldByNumber(result, 0, i, mxCreateDoubleScalar(values[i]));
   setOutput(call, result);
 }
@@ -68,7 +72,8 @@ void camera(const CamsimCall &call) {
 void currentCamera(const CamsimCall &call) { setScalarOutput(call, andorSimCurrentCamera()); }
 
 void waitForImages(const CamsimCall &call) {
-  setScalarOutput(call, andorSimWaitForImages(integerArgument(call, 0), static_cast<uint64_t>(numberArgument(call, 1)),
+  setScalarOutput(call, andorSimWaitForImages(integerArgument(call, 0),
+                                              static_cast<uint64_t>(numberArgument(call, 1)),
                                               static_cast<uint32_t>(integerArgument(call, 2))));
 }
 

@@ -11,7 +11,7 @@
 struct CamsimCall {
   int nlhs;
   mxArray **plhs;
-  int nrhs;              // arguments after the command name
+  int nrhs; // arguments after the command name
   const mxArray **prhs;
 };
 

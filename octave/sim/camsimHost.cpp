@@ -14,12 +14,14 @@ namespace {
 // true when one is there. Messages already queued count.
 void waitForMessage(const CamsimCall &call) {
   int32_t timeout = integerArgument(call, 0);
-  DWORD result = MsgWaitForMultipleObjectsEx(0, nullptr, timeout < 0 ? INFINITE : DWORD(timeout), QS_ALLPOSTMESSAGE,
-                                             MWMO_INPUTAVAILABLE);
+  DWORD result = MsgWaitForMultipleObjectsEx(0, nullptr, timeout < 0 ? INFINITE : DWORD(timeout),
+                                             QS_ALLPOSTMESSAGE, MWMO_INPUTAVAILABLE);
   setScalarOutput(call, result == WAIT_OBJECT_0 ? 1 : 0);
 }
 
-void queueLength(const CamsimCall &call) { setScalarOutput(call, double(win32QueueLength(GetCurrentThreadId()))); }
+void queueLength(const CamsimCall &call) {
+  setScalarOutput(call, double(win32QueueLength(GetCurrentThreadId())));
+}
 
 void messageBoxes(const CamsimCall &call) {
   size_t count = win32MessageBoxCount();
@@ -38,7 +40,8 @@ void clearMessageBoxes(const CamsimCall &) { win32ClearMessageBoxes(); }
 void runningThreads(const CamsimCall &call) { setScalarOutput(call, double(win32RunningThreadCount())); }
 
 void waitForRunningThreads(const CamsimCall &call) {
-  setScalarOutput(call, win32WaitForRunningThreads(size_t(integerArgument(call, 0)), DWORD(integerArgument(call, 1))));
+  setScalarOutput(
+      call, win32WaitForRunningThreads(size_t(integerArgument(call, 0)), DWORD(integerArgument(call, 1))));
 }
 
 void hookCount(const CamsimCall &call) { setScalarOutput(call, double(win32HookCount())); }
@@ -46,12 +49,8 @@ void hookCount(const CamsimCall &call) { setScalarOutput(call, double(win32HookC
 } // namespace
 
 const CamsimCommand hostCommands[] = {
-    {"waitForMessage", 1, 1, waitForMessage},
-    {"queueLength", 0, 0, queueLength},
-    {"messageBoxes", 0, 0, messageBoxes},
-    {"clearMessageBoxes", 0, 0, clearMessageBoxes},
-    {"runningThreads", 0, 0, runningThreads},
-    {"waitForRunningThreads", 2, 2, waitForRunningThreads},
-    {"hookCount", 0, 0, hookCount},
-    {nullptr, 0, 0, nullptr},
+    {"waitForMessage", 1, 1, waitForMessage}, {"queueLength", 0, 0, queueLength},
+    {"messageBoxes", 0, 0, messageBoxes},     {"clearMessageBoxes", 0, 0, clearMessageBoxes},
+    {"runningThreads", 0, 0, runningThreads}, {"waitForRunningThreads", 2, 2, waitForRunningThreads},
+    {"hookCount", 0, 0, hookCount},           {nullptr, 0, 0, nullptr},
 };

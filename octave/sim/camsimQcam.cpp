@@ -8,22 +8,27 @@
 namespace {
 
 void reset(const CamsimCall &) {
-  if (!qcamSimReset()) mexErrMsgIdAndTxt("camsim:qcam", "camsim: the QCam driver cannot be reset from its own thread.");
+  if (!qcamSimReset())
+    mexErrMsgIdAndTxt("camsim:qcam", "camsim: the QCam driver cannot be reset from its own thread.");
 }
 
 void addCamera(const CamsimCall &call) {
   int32_t handle = integerArgument(call, 0);
   std::string serial = textArgument(call, 1);
-  int32_t width = integerArgument(call, 2), height = integerArgument(call, 3), depth = integerArgument(call, 4);
+  int32_t width = integerArgument(call, 2), height = integerArgument(call, 3),
+          depth = integerArgument(call, 4);
   int32_t status = -1;
   if (width > 0 && height > 0 && depth > 0)
     status = qcamSimAddCamera(handle, serial.c_str(), uint32_t(width), uint32_t(height), uint32_t(depth));
-  if (status != QCAM_STATUS_SUCCESS) mexErrMsgIdAndTxt("camsim:qcam", "camsim: qcamAddCamera failed with status %d.", status);
+  if (status != QCAM_STATUS_SUCCESS)
+    mexErrMsgIdAndTxt("camsim:qcam", "camsim: qcamAddCamera failed with status %d.", status);
 }
 
 void setFreeRunning(const CamsimCall &call) { qcamSimSetFreeRunning(numberArgument(call, 0) != 0); }
 
-void setFramePeriod(const CamsimCall &call) { setScalarOutput(call, qcamSimSetFramePeriod(numberArgument(call, 0))); }
+void setFramePeriod(const CamsimCall &call) {
+  setScalarOutput(call, qcamSimSetFramePeriod(numberArgument(call, 0)));
+}
 
 void produce(const CamsimCall &call) {
   setScalarOutput(call, qcamSimProduceImages(integerArgument(call, 0), integerArgument(call, 1)));
@@ -44,8 +49,12 @@ void counters(const CamsimCall &call) {
     mexErrMsgIdAndTxt("camsim:qcam", "camsim: there is no QCam camera %d.", handle);
   const char *fields[] = {"queued", "completed", "failed", "produced", "grabbed", "lost", "waiting"};
   mxArray *result = mxCreateStructMatrix(1, 1, 7, fields);
-  const double values[] = {double(counts.queued),   double(counts.completed), double(counts.failed),
-                           double(counts.produced), double(counts.grabbed),   double(counts.lost),
+  const double values[] = {double(counts.queued),
+                           double(counts.completed),
+                           double(counts.failed),
+                           double(counts.produced),
+                           double(counts.grabbed),
+                           double(counts.lost),
                            double(qcamSimQueuedFrames(handle))};
   for (int i = 0; i < 7; ++i) mxSetFieldByNumber(result, 0, i, mxCreateDoubleScalar(values[i]));
   setOutput(call, result);
@@ -62,9 +71,11 @@ void camera(const CamsimCall &call) {
   int32_t status = qcamGetSerialString(handle, serial, sizeof serial);
   const uint32_t keys[] = {QCAM_INFO_IMAGE_WIDTH, QCAM_INFO_IMAGE_HEIGHT, QCAM_INFO_BIT_DEPTH};
   uint32_t values[3] = {0, 0, 0};
-  for (int i = 0; i < 3 && status == QCAM_STATUS_SUCCESS; ++i) status = qcamGetInfo(handle, keys[i], &values[i]);
+  for (int i = 0; i < 3 && status == QCAM_STATUS_SUCCESS; ++i)
+    status = qcamGetInfo(handle, keys[i], &values[i]);
   if (status != QCAM_STATUS_SUCCESS)
-    mexErrMsgIdAndTxt("camsim:qcam", "camsim: the QCam driver answered status %d about camera %d.", status, handle);
+    mexErrMsgIdAndTxt("camsim:qcam", "camsim: the QCam driver answered status %d about camera %d.", status,
+                      handle);
   const char *fields[] = {"serial", "width", "height", "bitDepth"};
   mxArray *result = mxCreateStructMatrix(1, 1, 4, fields);
   mxSetFieldByNumber(result, 0, 0, mxCreateString(serial));

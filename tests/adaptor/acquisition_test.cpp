@@ -50,7 +50,8 @@ TEST_F(Corvid, ARunMakesItsCallsInExactlyThisOrder) {
   ASSERT_TRUE(vid->waitForFrames(1, patience));
   vid->close(); // the thread has ended: its calls are all in
 
-  vector<string> expected = concat(concat(runSetUp(64, 48, "0.01"), {"kit acquisitionContinues=true"}), oneImage);
+  vector<string> expected =
+      concat(concat(runSetUp(64, 48, "0.01"), {"kit acquisitionContinues=true"}), oneImage);
   expected = concat(expected, runEnd);
   vector<string> run = threadOnly(from(trace_.lines(), "driverSetting123(4)"));
   ASSERT_GE(run.size(), expected.size());
@@ -177,7 +178,8 @@ TEST_F(Corvid, EveryRunSetsTheCameraUpAgainWithTheExposureInForce) {
   EXPECT_EQ(count(camera, "startAcquisition()"), 3);
   EXPECT_EQ(count(camera, "abortAcquisition()"), 3);
   vector<string> runs = from(camera, "driverSetting123(4)");
-  vector<string> first(runs.begin(), runs.begin() + 8), second = from(vector<string>(runs.begin() + 1, runs.end()), "driverSetting123(4)");
+  vector<string> first(runs.begin(), runs.begin() + 8),
+      second = from(vector<string>(runs.begin() + 1, runs.end()), "driverSetting123(4)");
   EXPECT_EQ(first, runSetUp(64, 48, "0.01"));
   ASSERT_GE(second.size(), 8u);
   EXPECT_EQ(vector<string>(second.begin(), second.begin() + 8), runSetUp(64, 48, "0.01"));
@@ -287,8 +289,7 @@ TEST_F(Corvid, ACameraThatWillNotStartEndsTheRunWithAWarningAndTheNextStartAcqui
   std::promise<void> warned;
   imaqkit::observeWarnings([&](const imaqkit::Warning &warning) {
     trace_.warning(warning);
-    if (warning.id == "corvid:startAcquisition")
-      warned.set_value();
+    if (warning.id == "corvid:startAcquisition") warned.set_value();
   });
   vid->start();
   ASSERT_EQ(warned.get_future().wait_for(patience), std::future_status::ready) << "the run did not give up";
@@ -355,8 +356,7 @@ TEST_F(Corvid, AClosedDeviceEndsItsRunAfterTheNextImage) {
   ASSERT_EQ(WaitForSingleObject(adaptor->threadHandle, patienceMs), WAIT_OBJECT_0)
       << "the run went on after the close";
   vector<string> camera = driverOnly(trace_.lines());
-  EXPECT_EQ(camera, (vector<string>{"getNewImageRange(ptr, ptr)",
-                                    "getImages16(2, 2, ptr, 3072, ptr, ptr)",
+  EXPECT_EQ(camera, (vector<string>{"getNewImageRange(ptr, ptr)", "getImages16(2, 2, ptr, 3072, ptr, ptr)",
                                     "driverSetting219(1, 0, 0, 0, 0)", "abortAcquisition()"}));
   vid->answerAcquisitionContinues(std::nullopt);
 }

@@ -169,9 +169,9 @@ TEST_F(Corvid, EndCaptureLeavesTheRunToItsNextTest) {
   shoot(wide);
   ASSERT_TRUE(vid->waitForCall("acquisitionContinues=false", 1, patience));
   vid->close();
-  EXPECT_EQ(driverCalls(), (vector<string>{"getNewImageRange(ptr, ptr)",
-                                           "getImages16(2, 2, ptr, 3072, ptr, ptr)",
-                                           "driverSetting219(1, 0, 0, 0, 0)", "abortAcquisition()"}));
+  EXPECT_EQ(driverCalls(),
+            (vector<string>{"getNewImageRange(ptr, ptr)", "getImages16(2, 2, ptr, 3072, ptr, ptr)",
+                            "driverSetting219(1, 0, 0, 0, 0)", "abortAcquisition()"}));
 }
 
 TEST_F(Corvid, TwoObjectsShareTheCameraSelectedLast) {

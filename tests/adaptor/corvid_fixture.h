@@ -37,13 +37,12 @@ inline std::string driverLine(size_t index) {
 class ThreadWatch {
 public:
   explicit ThreadWatch(const corvidAdaptor &adaptor) {
-    if (!DuplicateHandle(GetCurrentProcess(), adaptor.threadHandle, GetCurrentProcess(), &handle_, 0,
-                         FALSE, DUPLICATE_SAME_ACCESS))
+    if (!DuplicateHandle(GetCurrentProcess(), adaptor.threadHandle, GetCurrentProcess(), &handle_, 0, FALSE,
+                         DUPLICATE_SAME_ACCESS))
       handle_ = nullptr;
   }
   ~ThreadWatch() {
-    if (handle_ != nullptr)
-      CloseHandle(handle_);
+    if (handle_ != nullptr) CloseHandle(handle_);
   }
   ThreadWatch(const ThreadWatch &) = delete;
   ThreadWatch &operator=(const ThreadWatch &) = delete;
@@ -58,8 +57,7 @@ private:
 
 inline std::vector<std::string> driverCalls() {
   std::vector<std::string> lines;
-  for (size_t i = 0; i < andorSimCallLogCount(); ++i)
-    lines.push_back(driverLine(i));
+  for (size_t i = 0; i < andorSimCallLogCount(); ++i) lines.push_back(driverLine(i));
   return lines;
 }
 
@@ -94,8 +92,7 @@ public:
 
 private:
   void takeDriverLines() {
-    for (size_t n = andorSimCallLogCount(); seen_ < n; ++seen_)
-      lines_.push_back(driverLine(seen_));
+    for (size_t n = andorSimCallLogCount(); seen_ < n; ++seen_) lines_.push_back(driverLine(seen_));
   }
   std::mutex mutex_;
   size_t seen_ = 0;
@@ -146,8 +143,7 @@ protected:
   static std::vector<std::string> warningTexts(const std::string &id) {
     std::vector<std::string> texts;
     for (const imaqkit::Warning &warning : imaqkit::warnings())
-      if (warning.id == id)
-        texts.push_back(warning.text);
+      if (warning.id == id) texts.push_back(warning.text);
     return texts;
   }
 
@@ -176,8 +172,7 @@ inline std::vector<std::string> from(const std::vector<std::string> &log, const 
 inline std::vector<std::string> driverOnly(const std::vector<std::string> &log) {
   std::vector<std::string> lines;
   for (const std::string &line : log)
-    if (line.compare(0, 4, "kit ") != 0)
-      lines.push_back(line);
+    if (line.compare(0, 4, "kit ") != 0) lines.push_back(line);
   return lines;
 }
 

@@ -34,7 +34,8 @@ TEST_F(Corvid, TheAdaptorKeepsTheExposureTheDriverReports) {
   auto vid = open(0);
   andorSimClearCallLog();
   vid->set("Exposure", 0.123456); // the camera counts 10 us ticks
-  EXPECT_EQ(driverCalls(), (vector<string>{"setExposureTime(0.123456)", "getAcquisitionTimings(ptr, ptr, ptr)"}));
+  EXPECT_EQ(driverCalls(),
+            (vector<string>{"setExposureTime(0.123456)", "getAcquisitionTimings(ptr, ptr, ptr)"}));
   EXPECT_EQ(adaptorExposure(*vid), 0.12346f);
   EXPECT_EQ(warningTexts("corvidPropListener:debug").back(),
             "In Property listener. PropertyID: Exposure 0.123460\n");

@@ -13,7 +13,7 @@
 
 // Camera 100 is 64 x 48 and current; camera 101 is 32 x 16.
 class AndorSimTest : public ::testing::Test {
- protected:
+protected:
   static constexpr int32_t wide = 100, narrow = 101;
   static constexpr uint32_t widePixels = 64 * 48;
 
@@ -42,8 +42,7 @@ inline std::vector<std::string> andorCallLog() {
 }
 
 // The image number the driver stamps into pixels 0 (low half) and 1 (high half).
-template <typename Pixel>
-uint32_t imageNumberOf(const Pixel *pixels) {
+template <typename Pixel> uint32_t imageNumberOf(const Pixel *pixels) {
   return uint32_t(pixels[0]) | (uint32_t(pixels[1]) << 16);
 }
 

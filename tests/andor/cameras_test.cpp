@@ -80,8 +80,7 @@ TEST_F(AndorSimTest, SettingsAreKeptPerCameraAndEveryCallIsLogged) {
   EXPECT_EQ(set.setting152, 1);
   EXPECT_EQ(set.setting73, 5);
   EXPECT_EQ(set.setting131, 0);
-  EXPECT_EQ(std::vector<int32_t>(set.setting219, set.setting219 + 5),
-            (std::vector<int32_t>{1, 1, 0, 0, 0}));
+  EXPECT_EQ(std::vector<int32_t>(set.setting219, set.setting219 + 5), (std::vector<int32_t>{1, 1, 0, 0, 0}));
   EXPECT_EQ(camera(wide).setting123, 0) << "settings belong to the current camera only";
 
   // The numbered settings are taken during an acquisition too: a run ends
@@ -151,13 +150,11 @@ TEST_F(AndorSimTest, ImageRegionSetsTheImageSizeAndRefusesWhatDoesNotFit) {
       {{1, 1, 1, 64, 49, 48}, ANDOR_SIM_INVALID_P5}, {{1, 1, 1, 64, 1, 49}, ANDOR_SIM_INVALID_P6},
   };
   for (const Refused &r : refused) {
-    EXPECT_EQ(setImageRegion(r.region[0], r.region[1], r.region[2], r.region[3], r.region[4],
-                             r.region[5]),
+    EXPECT_EQ(setImageRegion(r.region[0], r.region[1], r.region[2], r.region[3], r.region[4], r.region[5]),
               r.status);
   }
   const AndorSimCameraState state = camera(wide);
-  EXPECT_EQ(std::vector<int32_t>(state.region, state.region + 6),
-            (std::vector<int32_t>{2, 2, 1, 64, 1, 48}))
+  EXPECT_EQ(std::vector<int32_t>(state.region, state.region + 6), (std::vector<int32_t>{2, 2, 1, 64, 1, 48}))
       << "a refused region leaves the last one in force";
 }
 

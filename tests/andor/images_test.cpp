@@ -86,8 +86,7 @@ TEST_F(AndorSimTest, NewImageRangeAndGetImagesReadFromTheRing) {
   // A guard after the buffer shows that nothing is written past the size.
   const uint16_t guard = 0xBEEF;
   std::vector<uint16_t> buffer(2 * widePixels + 8, guard);
-  ASSERT_EQ(getImages16(1, 1, buffer.data(), widePixels, &validFirst, &validLast),
-            ANDOR_STATUS_SUCCESS);
+  ASSERT_EQ(getImages16(1, 1, buffer.data(), widePixels, &validFirst, &validLast), ANDOR_STATUS_SUCCESS);
   EXPECT_EQ(imageNumberOf(buffer.data()), 1u);
   EXPECT_EQ(validFirst, 1);
   EXPECT_EQ(validLast, 1);
@@ -95,8 +94,7 @@ TEST_F(AndorSimTest, NewImageRangeAndGetImagesReadFromTheRing) {
   ASSERT_EQ(getNewImageRange(&first, &last), ANDOR_STATUS_SUCCESS);
   EXPECT_EQ(first, 2) << "an image read is no longer new";
 
-  ASSERT_EQ(getImages16(2, 3, buffer.data(), 2 * widePixels, nullptr, nullptr),
-            ANDOR_STATUS_SUCCESS);
+  ASSERT_EQ(getImages16(2, 3, buffer.data(), 2 * widePixels, nullptr, nullptr), ANDOR_STATUS_SUCCESS);
   EXPECT_EQ(imageNumberOf(buffer.data()), 2u);
   EXPECT_EQ(imageNumberOf(buffer.data() + widePixels), 3u);
   EXPECT_TRUE(std::all_of(buffer.begin() + 2 * widePixels, buffer.end(),
@@ -105,8 +103,7 @@ TEST_F(AndorSimTest, NewImageRangeAndGetImagesReadFromTheRing) {
   EXPECT_EQ(readOldestImage16(buffer.data(), widePixels), ANDOR_SIM_NO_NEW_DATA);
 
   EXPECT_EQ(getImages16(0, 1, buffer.data(), widePixels, nullptr, nullptr), ANDOR_SIM_INVALID_P1);
-  EXPECT_EQ(getImages16(2, 4, buffer.data(), 3 * widePixels, nullptr, nullptr),
-            ANDOR_SIM_INVALID_P2);
+  EXPECT_EQ(getImages16(2, 4, buffer.data(), 3 * widePixels, nullptr, nullptr), ANDOR_SIM_INVALID_P2);
   EXPECT_EQ(getImages16(2, 1, buffer.data(), widePixels, nullptr, nullptr), ANDOR_SIM_INVALID_P2);
   EXPECT_EQ(getImages16(1, 1, nullptr, widePixels, nullptr, nullptr), ANDOR_SIM_INVALID_P3);
   EXPECT_EQ(getImages16(1, 2, buffer.data(), widePixels, nullptr, nullptr), ANDOR_SIM_INVALID_P4);

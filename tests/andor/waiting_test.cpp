@@ -12,17 +12,16 @@ constexpr uint32_t patienceMs = 10000;
 
 // waitForAcquisition on a thread of its own, as an acquisition thread calls it.
 class Waiter {
- public:
+public:
   Waiter() : thread_([this] { status_.set_value(waitForAcquisition()); }) {}
   ~Waiter() { thread_.join(); }
   // The status, or -1 when the waiter is still blocked after the patience.
   int32_t result() {
-    if (future_.wait_for(std::chrono::milliseconds(patienceMs)) != std::future_status::ready)
-      return -1;
+    if (future_.wait_for(std::chrono::milliseconds(patienceMs)) != std::future_status::ready) return -1;
     return future_.get();
   }
 
- private:
+private:
   std::promise<int32_t> status_;
   std::future<int32_t> future_ = status_.get_future();
   std::thread thread_;
@@ -156,8 +155,7 @@ TEST_F(AndorSimTest, FreeRunningImagesComeAtTheFramePeriodUntilAborted) {
     ASSERT_EQ(waitForAcquisition(), ANDOR_STATUS_SUCCESS);
     int32_t first = 0, last = 0;
     ASSERT_EQ(getNewImageRange(&first, &last), ANDOR_STATUS_SUCCESS);
-    ASSERT_EQ(getImages16(first, first, image.data(), widePixels, nullptr, nullptr),
-              ANDOR_STATUS_SUCCESS);
+    ASSERT_EQ(getImages16(first, first, image.data(), widePixels, nullptr, nullptr), ANDOR_STATUS_SUCCESS);
     EXPECT_EQ(imageNumberOf(image.data()), uint32_t(first));
     EXPECT_GT(first, previous);
     previous = first;

@@ -38,9 +38,9 @@ Outcome runAcquire(const std::string &arguments, const std::string &environment 
   const fs::path folder = fs::path(::testing::TempDir()) / "acquire_run";
   fs::create_directories(folder);
   const std::string command = "ASAN_OPTIONS=detect_leaks=0 ANDOR_SIM_CAMERAS=2 "
-                              "ANDOR_SIM_SIZE=96x64,48x40 ANDOR_SIM_MODE=free " + environment + " " ACQUIRE_FILE " " +
-                              arguments + " >" + (folder / "out").string() + " 2>" +
-                              (folder / "err").string();
+                              "ANDOR_SIM_SIZE=96x64,48x40 ANDOR_SIM_MODE=free " +
+                              environment + " " ACQUIRE_FILE " " + arguments + " >" +
+                              (folder / "out").string() + " 2>" + (folder / "err").string();
   Outcome run;
   const int status = std::system(command.c_str());
   run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -51,8 +51,7 @@ Outcome runAcquire(const std::string &arguments, const std::string &environment 
 
 size_t lines(const std::string &text) {
   size_t count = 0;
-  for (char c : text)
-    count += c == '\n';
+  for (char c : text) count += c == '\n';
   return count;
 }
 
@@ -158,7 +157,8 @@ TEST(Acquire, ACameraThatGivesNoImageWritesNoFrameAndSaysWhy) {
     fs::remove_all(out);
     Outcome run = runAcquire("--frames 3 --exposure 0.002 --timeout 1 --out " + out.string(), environment);
     EXPECT_NE(run.status, 0) << environment;
-    EXPECT_NE(run.err.find("acquire: no frame came within 1"), std::string::npos) << environment << ": " << run.err;
+    EXPECT_NE(run.err.find("acquire: no frame came within 1"), std::string::npos)
+        << environment << ": " << run.err;
     EXPECT_NE(run.err.find(expected), std::string::npos) << environment << ": " << run.err;
     EXPECT_EQ(run.out.find("frames acquired"), std::string::npos) << run.out;
     EXPECT_FALSE(fs::exists(out / "frames.tif")) << environment;
@@ -181,8 +181,8 @@ TEST(Acquire, ExitStatusesAreTheOnesHelpStates) {
       {"--frames 2 --exposure 0.002 --out " + out.string(), 1}, // the pictures are there now
       {"--frames 3 --timeout 1 --out " + out.string() + "/failing", 1}};
   for (const auto &[arguments, status] : cases) {
-    Outcome run = runAcquire(arguments, arguments.find("failing") != std::string::npos
-                                            ? "ANDOR_SIM_FAIL=getImages16" : "");
+    Outcome run = runAcquire(
+        arguments, arguments.find("failing") != std::string::npos ? "ANDOR_SIM_FAIL=getImages16" : "");
     EXPECT_EQ(run.status, status) << arguments << ": " << run.err;
   }
   EXPECT_NE(runAcquire("--device --out x").err.find("acquire: --device needs a value"), std::string::npos);
@@ -235,10 +235,8 @@ TEST(Acquire, TheProgressLineShowsOnATerminal) {
   std::string seen;
   char buffer[4096];
   for (ssize_t n; (n = read(terminal, buffer, sizeof buffer)) != 0;) {
-    if (n < 0 && errno == EINTR)
-      continue;
-    if (n < 0)
-      break;
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) break;
     seen.append(buffer, size_t(n));
   }
   close(terminal);

@@ -23,12 +23,10 @@ class SparseFile : public acquire::ByteSink {
 public:
   explicit SparseFile(const std::string &file) : file_(file) {
     fd_ = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (fd_ < 0)
-      throw std::runtime_error("cannot make " + file);
+    if (fd_ < 0) throw std::runtime_error("cannot make " + file);
   }
   ~SparseFile() override {
-    if (fd_ >= 0)
-      ::close(fd_);
+    if (fd_ >= 0) ::close(fd_);
   }
   void write(std::uint64_t offset, const void *bytes, std::size_t size) override {
     static const std::vector<char> zeros(block, 0);
@@ -62,8 +60,7 @@ bool drawn(std::uint32_t page, std::uint32_t pages) { return page == 0 || page =
 
 std::vector<std::uint16_t> pictureOf(std::uint32_t page) {
   std::vector<std::uint16_t> pixels(std::size_t(side) * side);
-  for (std::size_t i = 0; i < pixels.size(); ++i)
-    pixels[i] = std::uint16_t(i * 31 + page * 977 + 1);
+  for (std::size_t i = 0; i < pixels.size(); ++i) pixels[i] = std::uint16_t(i * 31 + page * 977 + 1);
   return pixels;
 }
 

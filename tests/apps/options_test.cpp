@@ -22,8 +22,8 @@ TEST(Options, DefaultsAndEveryOption) {
   EXPECT_FALSE(defaults.exposure);
   EXPECT_EQ(defaults.out, ".");
 
-  Options options = parseOptions({"--device", "1", "--frames=100", "--exposure", "0.02", "--out",
-                                  "pictures", "--timeout", "3", "--adaptor", "x.so", "--verbose"});
+  Options options = parseOptions({"--device", "1", "--frames=100", "--exposure", "0.02", "--out", "pictures",
+                                  "--timeout", "3", "--adaptor", "x.so", "--verbose"});
   EXPECT_EQ(options.device, 1);
   EXPECT_EQ(options.frames, 100u);
   EXPECT_EQ(*options.exposure, 0.02);
@@ -41,18 +41,27 @@ TEST(Options, DefaultsAndEveryOption) {
 // names the version the build was configured with, not one of its own.
 TEST(Options, VersionIsTheProjectsAndNeedsNothingElse) {
   EXPECT_EQ(parseOptions({"--version"}).action, Options::Action::version);
-  EXPECT_EQ(parseOptions({"--frames", "5", "--version", "--frames", "x"}).action,
-            Options::Action::version);
+  EXPECT_EQ(parseOptions({"--frames", "5", "--version", "--frames", "x"}).action, Options::Action::version);
   EXPECT_EQ(acquire::versionText(), std::string("acquire ") + PROJECT_VERSION_TEXT);
   EXPECT_THROW(parseOptions({"--version=2"}), UsageError);
 }
 
 TEST(Options, EveryBadLineIsOneLineOfError) {
-  const std::vector<Args> bad = {{"--frames", "0"},     {"--frames", "12x"},   {"--frames", ""},
-                                 {"--frames", "-3"},    {"--device", "1.5"},   {"--device", "-1"},
-                                 {"--device", "99999999999"}, {"--exposure", "-1"}, {"--exposure", "nan"},
-                                 {"--exposure", "inf"}, {"--timeout", "0"},    {"--out", ""},
-                                 {"--frames"},          {"--list=yes"},        {"--colour"},
+  const std::vector<Args> bad = {{"--frames", "0"},
+                                 {"--frames", "12x"},
+                                 {"--frames", ""},
+                                 {"--frames", "-3"},
+                                 {"--device", "1.5"},
+                                 {"--device", "-1"},
+                                 {"--device", "99999999999"},
+                                 {"--exposure", "-1"},
+                                 {"--exposure", "nan"},
+                                 {"--exposure", "inf"},
+                                 {"--timeout", "0"},
+                                 {"--out", ""},
+                                 {"--frames"},
+                                 {"--list=yes"},
+                                 {"--colour"},
                                  {"frames"}};
   for (const Args &args : bad) {
     try {
@@ -93,22 +102,23 @@ TEST(Options, HelpStatesTheExitStatuses) {
   EXPECT_EQ(acquire::exitDone, 0);
   EXPECT_EQ(acquire::exitRunFailed, 1);
   EXPECT_EQ(acquire::exitUsage, 2);
-  EXPECT_NE(help.find("Exit status: 0 when all K frames were acquired and written; 1 when"), std::string::npos) << help;
+  EXPECT_NE(help.find("Exit status: 0 when all K frames were acquired and written; 1 when"),
+            std::string::npos)
+      << help;
   EXPECT_NE(help.find("2 when the command line is wrong"), std::string::npos) << help;
 }
 
 TEST(Options, HelpNamesEveryOption) {
   const std::string help = acquire::usageText();
-  for (const char *option : {"--list", "--device", "--frames", "--exposure", "--out", "--timeout",
-                             "--adaptor", "--verbose", "--help", "--version", "--overwrite", "frames.tif",
-                             "preview.png"})
+  for (const char *option :
+       {"--list", "--device", "--frames", "--exposure", "--out", "--timeout", "--adaptor", "--verbose",
+        "--help", "--version", "--overwrite", "frames.tif", "preview.png"})
     EXPECT_NE(help.find(option), std::string::npos) << option;
 }
 
 TEST(Preview, StretchIgnoresAFewExtremePixelsAndMapsToEightBits) {
   std::vector<uint16_t> pixels(1000);
-  for (size_t i = 0; i < pixels.size(); ++i)
-    pixels[i] = uint16_t(1000 + i % 100);
+  for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = uint16_t(1000 + i % 100);
   pixels[0] = 0;
   pixels[1] = 65535;
   const acquire::Stretch stretch = acquire::stretchOf(pixels.data(), pixels.size());

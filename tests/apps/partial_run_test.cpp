@@ -75,18 +75,15 @@ TEST(PartialRun, FramesBeforeATimeoutAreWrittenAndCounted) {
     // Three images, each once the one before is in the file; then none.
     std::thread camera([] {
       for (int image = 1; image <= 3; ++image) {
-        if (image == 1 && andorSimWaitForWaiters(1, 10000) != 1)
-          return;
+        if (image == 1 && andorSimWaitForWaiters(1, 10000) != 1) return;
         andorSimProduceImages(handle, 1);
-        if (!waitForPages(image))
-          return;
+        if (!waitForPages(image)) return;
       }
     });
     std::FILE *sink = std::tmpfile();
     try {
-      acquire::acquireFrames(corvid, options, sink, nullptr, [](const std::string &file) {
-        return std::make_unique<WatchedFile>(file);
-      });
+      acquire::acquireFrames(corvid, options, sink, nullptr,
+                             [](const std::string &file) { return std::make_unique<WatchedFile>(file); });
     } catch (const acquire::Failure &error) {
       failure = error.what();
     }

@@ -22,8 +22,7 @@ inline std::vector<std::uint8_t> readFile(const std::string &file) {
 
 inline std::uint64_t le(const std::vector<std::uint8_t> &b, std::uint64_t at, int bytes) {
   std::uint64_t value = 0;
-  for (int i = bytes - 1; i >= 0; --i)
-    value = value << 8 | b.at(std::size_t(at) + std::size_t(i));
+  for (int i = bytes - 1; i >= 0; --i) value = value << 8 | b.at(std::size_t(at) + std::size_t(i));
   return value;
 }
 
@@ -63,16 +62,15 @@ inline File read(const std::vector<std::uint8_t> &b) {
       page.types[tag] = type;
       if (tag == 270) {
         const std::uint64_t textAt = count > std::uint64_t(offset) ? le(b, valueAt, offset) : valueAt;
-        page.description = std::string(reinterpret_cast<const char *>(&b.at(std::size_t(textAt))),
-                                       std::size_t(count - 1));
+        page.description =
+            std::string(reinterpret_cast<const char *>(&b.at(std::size_t(textAt))), std::size_t(count - 1));
       } else {
         const int bytes = type == 3 ? 2 : type == 16 || (type == 5 && file.big) ? 8 : 4;
         page.tags[tag] = le(b, valueAt, bytes);
       }
     }
     const std::uint64_t at = page.tags[273], size = page.tags[279];
-    for (std::uint64_t p = at; p < at + size; p += 2)
-      page.pixels.push_back(std::uint16_t(le(b, p, 2)));
+    for (std::uint64_t p = at; p < at + size; p += 2) page.pixels.push_back(std::uint16_t(le(b, p, 2)));
     file.pages.push_back(page);
     directory = le(b, directory + countBytes + entries * entryBytes, offset);
   }

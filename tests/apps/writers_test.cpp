@@ -35,9 +35,7 @@ std::vector<TiffPage> readTiff(const std::vector<uint8_t> &b) {
   return file.pages;
 }
 
-std::string tempFile(const std::string &name) {
-  return ::testing::TempDir() + "acquire_" + name;
-}
+std::string tempFile(const std::string &name) { return ::testing::TempDir() + "acquire_" + name; }
 
 } // namespace
 
@@ -52,8 +50,8 @@ TEST(Tiff, PagesAreChainedWithTheirSizeDepthAndPixels) {
     tiff.close();
   }
   const std::vector<uint8_t> bytes = readFile(file);
-  EXPECT_EQ(bytes.size(), 8 + acquire::TiffWriter::pageBytes(3, 2, "frame 1") +
-                              acquire::TiffWriter::pageBytes(3, 2, "x"));
+  EXPECT_EQ(bytes.size(),
+            8 + acquire::TiffWriter::pageBytes(3, 2, "frame 1") + acquire::TiffWriter::pageBytes(3, 2, "x"));
   const std::vector<TiffPage> pages = readTiff(bytes);
   ASSERT_EQ(pages.size(), 2u);
   for (const TiffPage &page : pages) {
@@ -142,8 +140,7 @@ TEST(Png, SmallAndMultiBlockImagesDecode) {
   checkPng(acquire::encodePng(small.data(), 3, 2), 3, 2, small, 1);
 
   std::vector<uint8_t> large(400u * 300u);
-  for (size_t i = 0; i < large.size(); ++i)
-    large[i] = uint8_t(i * 7);
+  for (size_t i = 0; i < large.size(); ++i) large[i] = uint8_t(i * 7);
   checkPng(acquire::encodePng(large.data(), 400, 300), 400, 300, large, 2); // 120300 bytes of scanlines
 
   const std::string file = tempFile("small.png");
@@ -195,7 +192,8 @@ TEST(Tiff, TheFormatIsClassicUpTo4GBAndBigBeyond) {
   using acquire::TiffWriter;
   const std::string text = "frame 1000000 of 1000000, time 1000000.000000 s";
   const uint64_t page = TiffWriter::pageBytes(2560, 2160, text);
-  const uint64_t fits = (TiffWriter::maxFileBytes - TiffWriter::headerBytes(TiffWriter::Format::classic)) / page;
+  const uint64_t fits =
+      (TiffWriter::maxFileBytes - TiffWriter::headerBytes(TiffWriter::Format::classic)) / page;
   EXPECT_EQ(fits, 388u);
   EXPECT_EQ(TiffWriter::formatFor(fits, 2560, 2160, text), TiffWriter::Format::classic);
   EXPECT_EQ(TiffWriter::formatFor(fits + 1, 2560, 2160, text), TiffWriter::Format::big);
@@ -216,8 +214,7 @@ TEST(Tiff, AClassicFileStopsAt4GBWhereABigOneGoesOn) {
   auto classicSink = std::make_unique<acquire::DiscardingSink>();
   acquire::DiscardingSink &classicBytes = *classicSink;
   TiffWriter classic(std::move(classicSink), TiffWriter::Format::classic);
-  for (uint64_t i = 0; i < fits; ++i)
-    classic.addPage(pixels.data(), side, side, "page");
+  for (uint64_t i = 0; i < fits; ++i) classic.addPage(pixels.data(), side, side, "page");
   EXPECT_THROW(classic.addPage(pixels.data(), side, side, "page"), std::runtime_error);
   EXPECT_EQ(classic.pages(), fits);
   EXPECT_LE(classicBytes.end(), TiffWriter::maxFileBytes);
@@ -225,8 +222,7 @@ TEST(Tiff, AClassicFileStopsAt4GBWhereABigOneGoesOn) {
   auto bigSink = std::make_unique<acquire::DiscardingSink>();
   acquire::DiscardingSink &bigBytes = *bigSink;
   TiffWriter big(std::move(bigSink), TiffWriter::Format::big);
-  for (uint64_t i = 0; i < fits + 2; ++i)
-    big.addPage(pixels.data(), side, side, "page");
+  for (uint64_t i = 0; i < fits + 2; ++i) big.addPage(pixels.data(), side, side, "page");
   EXPECT_EQ(big.pages(), fits + 2);
   EXPECT_GT(big.bytes(), TiffWriter::maxFileBytes);
   EXPECT_EQ(bigBytes.end(), big.bytes());

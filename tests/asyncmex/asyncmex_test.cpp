@@ -27,7 +27,8 @@ LRESULT CALLBACK olderHook(int code, WPARAM wParam, LPARAM lParam) {
 std::vector<std::pair<UINT, LRESULT>> passedBack;
 LRESULT CALLBACK newerHook(int code, WPARAM wParam, LPARAM lParam) {
   LRESULT result = CallNextHookEx(nullptr, code, wParam, lParam);
-  if (code == HC_ACTION && wParam == PM_REMOVE) passedBack.emplace_back(reinterpret_cast<MSG *>(lParam)->message, result);
+  if (code == HC_ACTION && wParam == PM_REMOVE)
+    passedBack.emplace_back(reinterpret_cast<MSG *>(lParam)->message, result);
   return result;
 }
 
@@ -75,7 +76,8 @@ protected:
 
   void TearDown() override {
     mexhost::SessionReport report = session.close();
-    EXPECT_TRUE(report.leaked.empty()) << "arrays " << report.leaked.arrays << ", blocks " << report.leaked.blocks;
+    EXPECT_TRUE(report.leaked.empty())
+        << "arrays " << report.leaked.arrays << ", blocks " << report.leaked.blocks;
 #ifndef _WIN32
     win32ReuseHandleValues(0);
 #endif
@@ -138,7 +140,8 @@ TEST_F(Bridge, AnObjectAtTheHighestAddressesIsDispatchedWhole) {
   const bool high = sizeof(void *) == 8 ? out[1] != 0 : out[2] >= 2147483648.0;
 #ifdef _WIN32
   HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-  if (!high && sizeof(void *) == 4 && ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr)
+  if (!high && sizeof(void *) == 4 && ntdll != nullptr &&
+      GetProcAddress(ntdll, "wine_get_version") != nullptr)
     GTEST_SKIP() << "32-bit Wine departs from Windows here: it gave this large-address-aware program no "
                     "address above 2 GB";
 #endif
@@ -168,8 +171,7 @@ TEST_F(Bridge, TwoLibrariesEachDispatchTheirOwnPostsExactlyOnce) {
     session.pumpMessages();
     const std::vector<std::string> expected = {
         std::string(first) + " dispatch 0 1\n", std::string(first) + " dispatch 0 1\n",
-        second + " dispatch 0 2\n",             second + " dispatch 0 2\n",
-        std::string(first) + " dispatch 0 3\n"};
+        second + " dispatch 0 2\n", second + " dispatch 0 2\n", std::string(first) + " dispatch 0 3\n"};
     EXPECT_EQ(dispatches(), expected) << first << " loaded first";
     session.clearAll();
   }
@@ -185,7 +187,8 @@ TEST_F(Bridge, EventsQueuedWhenALibraryGoesNeverReachItsFreedObjects) {
   // B's hook is still installed: had A's events stayed queued, it would run
   // routines of freed objects of an unloaded library.
   session.pumpMessages();
-  for (const std::string &line : dispatches()) EXPECT_EQ(line.rfind("asyncMexProbeA", 0), std::string::npos) << line;
+  for (const std::string &line : dispatches())
+    EXPECT_EQ(line.rfind("asyncMexProbeA", 0), std::string::npos) << line;
   MSG msg;
   EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
 }
@@ -200,7 +203,8 @@ TEST_F(Bridge, ALibraryGoesWhileAnotherKeepsPosting) {
   probe("asyncMexProbeB", "stopFlood");
   session.clearCommandWindow();
   session.pumpMessages();
-  for (const std::string &line : dispatches()) EXPECT_EQ(line.rfind("asyncMexProbeA dispatch 0 4", 0), std::string::npos);
+  for (const std::string &line : dispatches())
+    EXPECT_EQ(line.rfind("asyncMexProbeA dispatch 0 4", 0), std::string::npos);
 }
 
 TEST_F(Bridge, ABridgeThatTrustsEveryObjectSurvivesALibraryGoing) {
@@ -275,7 +279,8 @@ TEST_F(Bridge, FailedBindingsReportTheStepThatFailed) {
     CallResult result = probe("asyncMexProbeA", "init", {1}, 1);
     win32ClearFailures();
     EXPECT_EQ(mxGetPr(result.outputs[0].get())[0], c.status) << c.function;
-    EXPECT_EQ(session.commandWindow().rfind(c.printed, 0), 0u) << c.function << ": " << session.commandWindow();
+    EXPECT_EQ(session.commandWindow().rfind(c.printed, 0), 0u)
+        << c.function << ": " << session.commandWindow();
     if (c.printed[0] == '\0') {
       EXPECT_EQ(session.commandWindow(), "") << c.function;
     }

@@ -23,11 +23,11 @@ constexpr int32_t failure = ANDOR_SIM_NO_CAMERA;
 constexpr int32_t camera = 100;
 
 const char *const operations[] = {
-    "initializeDriver", "shutDownDriver",   "getCameraCount",    "getCameraHandle",       "selectCamera",
-    "getDetectorSize",  "setImageRegion",   "driverSetting123",  "driverSetting152",      "driverSetting73",
-    "driverSetting131", "driverSetting219", "setExposureTime",   "getAcquisitionTimings", "startAcquisition",
-    "waitForAcquisition", "getNewImageRange", "getImages16",     "abortAcquisition",      "setDriverEvent",
-    "readOldestImage16", "readOldestImage32"};
+    "initializeDriver",   "shutDownDriver",   "getCameraCount",   "getCameraHandle",       "selectCamera",
+    "getDetectorSize",    "setImageRegion",   "driverSetting123", "driverSetting152",      "driverSetting73",
+    "driverSetting131",   "driverSetting219", "setExposureTime",  "getAcquisitionTimings", "startAcquisition",
+    "waitForAcquisition", "getNewImageRange", "getImages16",      "abortAcquisition",      "setDriverEvent",
+    "readOldestImage16",  "readOldestImage32"};
 
 struct Fault {
   std::string operation;
@@ -43,7 +43,8 @@ std::vector<Fault> everyFault() {
 }
 
 std::string statusText(const char *library, int32_t status) {
-  return std::string("ERROR in ") + library + " call. Status code " + std::to_string(status) + " was returned";
+  return std::string("ERROR in ") + library + " call. Status code " + std::to_string(status) +
+         " was returned";
 }
 
 class AndorFaults : public ::testing::TestWithParam<Fault> {
@@ -213,7 +214,8 @@ TEST_P(AndorFaults, TakeEarliest) {
 
 INSTANTIATE_TEST_SUITE_P(EveryOperation, AndorFaults, ::testing::ValuesIn(everyFault()),
                          [](const ::testing::TestParamInfo<Fault> &info) {
-                           return info.param.operation + (info.param.when == ANDOR_SIM_ONCE ? "_once" : "_always");
+                           return info.param.operation +
+                                  (info.param.when == ANDOR_SIM_ONCE ? "_once" : "_always");
                          });
 
 } // namespace

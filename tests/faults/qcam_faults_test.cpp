@@ -29,7 +29,8 @@ struct Fault {
 
 std::vector<Fault> everyFault() {
   std::vector<Fault> faults;
-  for (const char *operation : {"qcamGetSerialString", "qcamGetInfo", "qcamQueueBuffer", "qcamGrabImage", "frameCompletion"})
+  for (const char *operation :
+       {"qcamGetSerialString", "qcamGetInfo", "qcamQueueBuffer", "qcamGrabImage", "frameCompletion"})
     for (int when : {QCAM_SIM_ONCE, QCAM_SIM_ALWAYS}) faults.push_back({operation, when});
   return faults;
 }
@@ -123,7 +124,8 @@ TEST_P(QCamFaults, SnapPicture) {
 
 INSTANTIATE_TEST_SUITE_P(EveryOperation, QCamFaults, ::testing::ValuesIn(everyFault()),
                          [](const ::testing::TestParamInfo<Fault> &info) {
-                           return info.param.operation + (info.param.when == QCAM_SIM_ONCE ? "_once" : "_always");
+                           return info.param.operation +
+                                  (info.param.when == QCAM_SIM_ONCE ? "_once" : "_always");
                          });
 
 } // namespace

@@ -41,9 +41,10 @@ private:
 
 // Numbers that sit on the libraries' edges.
 double number(Bytes &bytes) {
-  static const double table[] = {0,   1,   2,    3,    -1,   0.5,          2.9,          16,
-                                 32,  8,   48,   6,    100,  200,          andorCamera,  qcamCamera,
-                                 NAN, INFINITY, -INFINITY, 1e10, 4096.0, 2147483648.0, -2147483648.0, 1e300};
+  static const double table[] = {
+      0,   1,        2,         3,    -1,     0.5,          2.9,           16,
+      32,  8,        48,        6,    100,    200,          andorCamera,   qcamCamera,
+      NAN, INFINITY, -INFINITY, 1e10, 4096.0, 2147483648.0, -2147483648.0, 1e300};
   return table[bytes.next() % (sizeof table / sizeof table[0])];
 }
 
@@ -82,9 +83,11 @@ struct Fuzz {
       if (library == "watchDriverSignal")
         return session.object("AndorCamera", {{"cameraHandle", session.number(andorCamera)}});
       if (library == "takeEarliest")
-        return session.object("AndorCamera", {{"expectedM", session.number(6)}, {"expectedN", session.number(8)}});
-      return session.object("QCamCamera",
-                            {{"cameraHandle", session.int32(library == "snapPicture" ? grabCamera : qcamCamera)}});
+        return session.object("AndorCamera",
+                              {{"expectedM", session.number(6)}, {"expectedN", session.number(8)}});
+      return session.object(
+          "QCamCamera",
+          {{"cameraHandle", session.int32(library == "snapPicture" ? grabCamera : qcamCamera)}});
     }
     if (index == 1 && library == "takeEarliest") return session.number(bytes.next() & 1 ? 16 : 32);
     if (index == 1) return callback(bytes);
@@ -134,7 +137,8 @@ struct Fuzz {
     std::vector<double> values = numbers(bytes, mxDOUBLE_CLASS, rows * columns, true);
     if (kind == 2) return session.sparse(mxLOGICAL_CLASS, rows, columns, values);
     return session.sparse(mxDOUBLE_CLASS, rows, columns, values,
-                          kind == 1 ? numbers(bytes, mxDOUBLE_CLASS, rows * columns, true) : std::vector<double>{});
+                          kind == 1 ? numbers(bytes, mxDOUBLE_CLASS, rows * columns, true)
+                                    : std::vector<double>{});
   }
 
   mexhost::Value complexMatrix(Bytes &bytes) {
@@ -155,11 +159,13 @@ struct Fuzz {
     const double fill = 1 + bytes.next() % 100;
     std::vector<double> values(48, fill);
     switch (kind) {
-    case 0: return session.numbers(classId, 8, 6, values);
+    case 0:
+      return session.numbers(classId, 8, 6, values);
     case 1:
       for (size_t i = 0; i < values.size(); ++i) values[i] = i % every == 0 ? fill : 0;
       return session.sparse(mxDOUBLE_CLASS, 6, 8, values);
-    default: return session.complexNumbers(classId, 48, 1, values, values);
+    default:
+      return session.complexNumbers(classId, 48, 1, values, values);
     }
   }
 
@@ -175,18 +181,30 @@ struct Fuzz {
 
   mexhost::Value value(Bytes &bytes, int depth = 0) {
     switch (bytes.next() % (depth > 0 ? 10 : 12)) {
-    case 0: return session.number(number(bytes));
-    case 1: return session.int32(int32_t(number(bytes) == 200 ? qcamCamera : bytes.next()));
-    case 2: return matrix(bytes);
-    case 3: return session.empty();
-    case 4: return session.text(std::string(bytes.next() % 6, char('a' + bytes.next() % 26)));
-    case 5: return session.emptyStruct();
-    case 6: return session.text("");
-    case 7: return session.numbers(mxLOGICAL_CLASS, 1, 1, {double(bytes.next() & 1)});
-    case 8: return sparse(bytes);
-    case 9: return complexMatrix(bytes);
-    case 10: return camera(bytes);
-    default: return callback(bytes);
+    case 0:
+      return session.number(number(bytes));
+    case 1:
+      return session.int32(int32_t(number(bytes) == 200 ? qcamCamera : bytes.next()));
+    case 2:
+      return matrix(bytes);
+    case 3:
+      return session.empty();
+    case 4:
+      return session.text(std::string(bytes.next() % 6, char('a' + bytes.next() % 26)));
+    case 5:
+      return session.emptyStruct();
+    case 6:
+      return session.text("");
+    case 7:
+      return session.numbers(mxLOGICAL_CLASS, 1, 1, {double(bytes.next() & 1)});
+    case 8:
+      return sparse(bytes);
+    case 9:
+      return complexMatrix(bytes);
+    case 10:
+      return camera(bytes);
+    default:
+      return callback(bytes);
     }
   }
 
@@ -197,7 +215,8 @@ struct Fuzz {
       const int nlhs = bytes.next() % 3;
       std::vector<mexhost::Value> inputs;
       const int count = bytes.next() % 5;
-      for (int i = 0; i < count; ++i) inputs.push_back(bytes.next() & 1 ? wellFormed(bytes, size_t(i)) : value(bytes));
+      for (int i = 0; i < count; ++i)
+        inputs.push_back(bytes.next() & 1 ? wellFormed(bytes, size_t(i)) : value(bytes));
       // Something to read, for whichever camera the call may name.
       andorSimProduceImages(andorCamera, 1);
       mexhost::CallResult result = session.call(FUZZ_LIBRARY, inputs, nlhs);
@@ -221,7 +240,8 @@ struct Fuzz {
     mexhost::ClearReport cleared = session.clear(FUZZ_LIBRARY);
     if (!cleared.cleared && cleared.reason != "not loaded") {
       // Completions may still be on their way from the driver's thread.
-      session.runUntil([&] { return (cleared = session.clear(FUZZ_LIBRARY)).cleared; }, std::chrono::seconds(5));
+      session.runUntil([&] { return (cleared = session.clear(FUZZ_LIBRARY)).cleared; },
+                       std::chrono::seconds(5));
     }
     clears += cleared.cleared ? 1 : 0;
     if (!cleared.leaked.empty()) {
@@ -248,7 +268,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     std::atexit([] {
       std::printf("%s: %ld inputs, %ld calls accepted, %ld refused with a MATLAB error, %ld callbacks run, "
                   "%ld clears with nothing left behind\n",
-                  FUZZ_LIBRARY, made->inputs, made->accepted, made->refused, long(made->callbacks), made->clears);
+                  FUZZ_LIBRARY, made->inputs, made->accepted, made->refused, long(made->callbacks),
+                  made->clears);
     });
     return made;
   }();

@@ -49,8 +49,7 @@ inline bool inOrder(const std::vector<std::string> &log, const std::vector<std::
   auto at = log.begin();
   for (const std::string &entry : expected) {
     at = std::find(at, log.end(), entry);
-    if (at == log.end())
-      return false;
+    if (at == log.end()) return false;
     ++at;
   }
   return true;

@@ -58,8 +58,14 @@ TEST_F(Kit, FramesFromTheAdaptorThreadAreBufferedOldestFirst) {
 
   // One image's calls, as an adaptor test reads them; the last test ends the run.
   vector<string> calls = after(vid->calls(), "deviceIsAcquiring=false"); // from beginCapture on
-  vector<string> oneImage = {"acquisitionContinues=true", "frameWanted=true", "currentEngine",
-                             "makeFrame", "putImage", "putTime", "currentEngine", "deliverFrame",
+  vector<string> oneImage = {"acquisitionContinues=true",
+                             "frameWanted=true",
+                             "currentEngine",
+                             "makeFrame",
+                             "putImage",
+                             "putTime",
+                             "currentEngine",
+                             "deliverFrame",
                              "countFrame"};
   ASSERT_GE(calls.size(), oneImage.size());
   EXPECT_EQ(vector<string>(calls.begin(), calls.begin() + static_cast<long>(oneImage.size())), oneImage);
@@ -147,8 +153,7 @@ TEST_F(Kit, SourceChangeRestartsOnlyARunningAcquisition) {
   ASSERT_TRUE(fake::waitForLog("run end", 2, patience));
   EXPECT_EQ(count(fake::log(), "run start"), 2);
   vector<imaqkit::Frame> frames = vid->getFrames();
-  for (std::size_t i = 0; i < frames.size(); ++i)
-    EXPECT_EQ(frames[i].pixel(0, 0), i);
+  for (std::size_t i = 0; i < frames.size(); ++i) EXPECT_EQ(frames[i].pixel(0, 0), i);
   EXPECT_FALSE(vid->isRunning());
 }
 
@@ -224,7 +229,8 @@ TEST_F(Kit, BytesNoImageCoveredAreZeroEvenInRecycledMemory) {
   ASSERT_EQ(frames.size(), 3u);
   for (int y = 0; y < side; ++y)
     for (int x = 0; x < side; ++x) {
-      ASSERT_EQ(frames[0].pixel(x, y), y == 5 ? 7u : 0u) << "the one row put, zero elsewhere; at " << x << ", " << y;
+      ASSERT_EQ(frames[0].pixel(x, y), y == 5 ? 7u : 0u)
+          << "the one row put, zero elsewhere; at " << x << ", " << y;
       ASSERT_EQ(frames[1].pixel(x, y), 0u) << "a frame no image was put into";
       ASSERT_EQ(frames[2].pixel(x, y), y == 0 ? 7u : 9u) << "a whole image, then a row over it";
     }

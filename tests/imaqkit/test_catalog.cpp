@@ -68,8 +68,8 @@ TEST_F(Kit, AttributesBecomeSourcesAndDeviceProperties) {
   EXPECT_TRUE(inOrder(fake::log(), {"getDeviceAttributes 0 mono16", "createInstance", "construct 0"}));
   EXPECT_EQ(vid->formatName(), "mono16");
   EXPECT_EQ(vid->propertyNames(),
-            (std::vector<std::string>{"Name", "SelectedSourceName", "FramesPerTrigger",
-                                      "FrameGrabInterval", "Exposure", "Gain", "Temperature"}));
+            (std::vector<std::string>{"Name", "SelectedSourceName", "FramesPerTrigger", "FrameGrabInterval",
+                                      "Exposure", "Gain", "Temperature"}));
   EXPECT_EQ(vid->text("Name").rfind("mono16-", 0), 0u);
   EXPECT_EQ(vid->text("SelectedSourceName"), "fakeDefault");
   EXPECT_EQ(vid->number("Exposure"), 0.01);

@@ -42,8 +42,7 @@ TEST_F(Kit, RefusedValueChangesNothingAndTellsNoOne) {
   auto vid = library_->createVideoInput(0);
   std::size_t before = fake::log().size();
 
-  EXPECT_EQ(refusal(*vid, "Exposure", 60),
-            "Property \"Exposure\" must be between 0 and 50; 60 was refused.");
+  EXPECT_EQ(refusal(*vid, "Exposure", 60), "Property \"Exposure\" must be between 0 and 50; 60 was refused.");
   EXPECT_NE(refusal(*vid, "Exposure", std::numeric_limits<double>::quiet_NaN()), "accepted");
   EXPECT_EQ(refusal(*vid, "Temperature", 0), "Property \"Temperature\" is read-only.");
   EXPECT_EQ(refusal(*vid, "Exposur", 1), "No property named \"Exposur\".");

@@ -161,11 +161,13 @@ TEST_F(Interleavings, TwoBridgeLibrariesClearedInBothOrdersWhileBothDriversDeliv
     mexhost::Value andor = session.object("AndorCamera", {{"cameraHandle", session.number(3)}});
     mexhost::Value qcam = session.object("QCamCamera", {{"cameraHandle", session.int32(200)}});
     ASSERT_TRUE(session.call("watchDriverSignal", {andor, counter(session, [&] { ++events; })}, 0).ok);
-    ASSERT_TRUE(session.call("submitBuffers", {qcam, counter(session, [&] { ++frames; }), session.number(3)}, 0).ok);
+    ASSERT_TRUE(
+        session.call("submitBuffers", {qcam, counter(session, [&] { ++frames; }), session.number(3)}, 0).ok);
     {
       Producer signals([] { andorSimProduceImages(3, 1); });
       Producer images([] { qcamSimProduceImages(200, 1); });
-      ASSERT_TRUE(session.runUntil([&] { return events >= 1 && frames >= 3; }, patience)) << events << " " << frames;
+      ASSERT_TRUE(session.runUntil([&] { return events >= 1 && frames >= 3; }, patience))
+          << events << " " << frames;
       const char *first = round % 2 ? "submitBuffers" : "watchDriverSignal";
       const char *second = round % 2 ? "watchDriverSignal" : "submitBuffers";
       ASSERT_TRUE(session.runUntil([&] { return session.clear(first).cleared; }, patience)) << first;

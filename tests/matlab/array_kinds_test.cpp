@@ -61,7 +61,8 @@ TEST_F(TestMex, ComplexArraysKeepTheirImaginaryPartsApart) {
   EXPECT_EQ(elements(mxGetPi(back.get()), 3), (std::vector<double>{4, 0, 0}));
 
   Value pixels = value("echo", {session.complexNumbers(mxINT16_CLASS, 2, 1, {7, 8}, {-1, -2})});
-  EXPECT_EQ(elements(static_cast<const int16_t *>(mxGetImagData(pixels.get())), 2), (std::vector<int16_t>{-1, -2}));
+  EXPECT_EQ(elements(static_cast<const int16_t *>(mxGetImagData(pixels.get())), 2),
+            (std::vector<int16_t>{-1, -2}));
   EXPECT_EQ(elements(static_cast<const int16_t *>(mxGetData(pixels.get())), 2), (std::vector<int16_t>{7, 8}));
   // Complex with no element at all, before and after a copy.
   EXPECT_TRUE(mxIsComplex(value("echo", {session.complexNumbers(mxDOUBLE_CLASS, 0, 3)}).get()));

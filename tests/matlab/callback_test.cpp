@@ -61,14 +61,13 @@ TEST_F(TestMex, TrappedErrorComesBackAsAnMExceptionAndTheCallGoesOn) {
   ok("feval", {failing});
   ok("feval", {failing});
   EXPECT_EQ(calls, 2);
-  EXPECT_EQ(session.commandWindow(),
-            "ERROR in callback: Index exceeds matrix dimensions.\n"
-            "ERROR in callback: Index exceeds matrix dimensions.\n");
+  EXPECT_EQ(session.commandWindow(), "ERROR in callback: Index exceeds matrix dimensions.\n"
+                                     "ERROR in callback: Index exceeds matrix dimensions.\n");
 
   // A message longer than the 256-byte buffer is cut to 255 characters.
   std::string longMessage(300, 'x');
-  Value verbose = session.functionHandle(
-      [&](auto &, int) -> std::vector<Value> { mexhost::raiseError(longMessage); });
+  Value verbose =
+      session.functionHandle([&](auto &, int) -> std::vector<Value> { mexhost::raiseError(longMessage); });
   session.clearCommandWindow();
   ok("feval", {verbose});
   EXPECT_EQ(session.commandWindow(), "ERROR in callback: " + std::string(255, 'x') + "\n");
@@ -76,10 +75,11 @@ TEST_F(TestMex, TrappedErrorComesBackAsAnMExceptionAndTheCallGoesOn) {
 
 TEST_F(TestMex, TheMExceptionCarriesMessageAndIdentifier) {
   session.defineFunction("inspect", [&](const std::vector<const mxArray *> &, int) {
-    mxArray *args[1] = {
-        mxDuplicateArray(session.functionHandle([](auto &, int) -> std::vector<Value> {
-                                 mexhost::raiseError("deep failure", "camera:deep");
-                               }).get())};
+    mxArray *args[1] = {mxDuplicateArray(session
+                                             .functionHandle([](auto &, int) -> std::vector<Value> {
+                                               mexhost::raiseError("deep failure", "camera:deep");
+                                             })
+                                             .get())};
     mxArray *exception = mexCallMATLABWithTrap(0, nullptr, 1, args, "feval");
     EXPECT_NE(exception, nullptr);
     EXPECT_TRUE(mxIsClass(exception, "MException"));

@@ -122,8 +122,7 @@ TEST_F(TestMex, CommandWindowRecordsEveryPrintExactly) {
   ok("print", {session.text("first line\nsecond ")});
   ok("print", {session.text("half\n")});
   ok("format", {session.number(-7), session.text("tabbed")});
-  const std::vector<std::string> expected = {"first line\nsecond ", "half\n",
-                                             "value -7:\ttabbed\n"};
+  const std::vector<std::string> expected = {"first line\nsecond ", "half\n", "value -7:\ttabbed\n"};
   EXPECT_EQ(session.printed(), expected);
   EXPECT_EQ(session.commandWindow(), "first line\nsecond half\nvalue -7:\ttabbed\n");
   session.clearCommandWindow();

@@ -35,8 +35,7 @@ static void requireInputs(int nrhs, int needed) {
 
 /* Calls a MATLAB function with the trap; an error is printed, not raised. */
 static void trappedCall(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[]) {
-  mxArray *exception =
-      mexCallMATLABWithTrap(nlhs, plhs, nrhs - 1, (mxArray **)(prhs + 1), "feval");
+  mxArray *exception = mexCallMATLABWithTrap(nlhs, plhs, nrhs - 1, (mxArray **)(prhs + 1), "feval");
   if (exception != NULL) {
     char *message = (char *)mxCalloc(256, 1);
     /* Octave traps into a struct with a field, MATLAB into an object with a
@@ -279,8 +278,8 @@ void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[]) {
     plhs[0] = copy;
   } else if (strcmp(command, "frames") == 0) {
     requireInputs(nrhs, 4);
-    plhs[0] = buildFrames((mwSize)mxGetScalar(prhs[1]), (mwSize)mxGetScalar(prhs[2]),
-                          (mwSize)mxGetScalar(prhs[3]));
+    plhs[0] =
+        buildFrames((mwSize)mxGetScalar(prhs[1]), (mwSize)mxGetScalar(prhs[2]), (mwSize)mxGetScalar(prhs[3]));
   } else if (strcmp(command, "cell") == 0) {
     requireInputs(nrhs, 3);
     plhs[0] = mxDuplicateArray(mxGetCell(prhs[1], (mwIndex)mxGetScalar(prhs[2])));

@@ -19,8 +19,7 @@ protected:
   }
 
   // testmex(command, inputs...) asking for nlhs outputs.
-  mexhost::CallResult run(int nlhs, const std::string &command,
-                          std::vector<mexhost::Value> inputs = {}) {
+  mexhost::CallResult run(int nlhs, const std::string &command, std::vector<mexhost::Value> inputs = {}) {
     inputs.insert(inputs.begin(), session.text(command));
     return session.call("testmex", inputs, nlhs);
   }

@@ -135,8 +135,7 @@ TEST_F(QCamSimTest, GrabFillsOneImageAtOnceOrReturnsTheInjectedFailure) {
   record.bufferLength = uint32_t(pixels.size() * 2);
   ASSERT_EQ(qcamGrabImage(202, &record), QCAM_STATUS_SUCCESS);
   uint16_t brightest = 0;
-  for (size_t i = 2; i < pixels.size(); ++i)
-    brightest = std::max(brightest, pixels[i]);
+  for (size_t i = 2; i < pixels.size(); ++i) brightest = std::max(brightest, pixels[i]);
   EXPECT_LE(brightest, 4095);
   EXPECT_GT(brightest, 1000);
 }

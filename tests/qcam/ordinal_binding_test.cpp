@@ -28,9 +28,12 @@ TEST_F(QCamSimTest, EveryOperationReachesItsNamesakeWithItsArguments) {
   EXPECT_EQ(qcamGrabImage(deep, &grabbed.record), QCAM_STATUS_SUCCESS);
 
   const std::vector<std::string> expected = {
-      "qcamGetSerialString(200, ptr, 256)", "qcamGetInfo(200, 9, ptr)",
-      "qcamGetInfo(200, 8, ptr)",           "qcamGetInfo(200, 5, ptr)",
-      "qcamGetInfo(200, 10, ptr)",          "qcamQueueBuffer(200, ptr, ptr, 1, ptr, 41)",
+      "qcamGetSerialString(200, ptr, 256)",
+      "qcamGetInfo(200, 9, ptr)",
+      "qcamGetInfo(200, 8, ptr)",
+      "qcamGetInfo(200, 5, ptr)",
+      "qcamGetInfo(200, 10, ptr)",
+      "qcamQueueBuffer(200, ptr, ptr, 1, ptr, 41)",
       "qcamGrabImage(200, ptr)",
   };
   EXPECT_EQ(qcamCallLog(), expected);

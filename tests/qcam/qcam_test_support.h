@@ -17,7 +17,7 @@ constexpr uint32_t patienceMs = 10000;
 
 // Camera 200: 8 x 4, 16 bits (64-byte images). Camera 201: 6 x 2, 8 bits.
 class QCamSimTest : public ::testing::Test {
- protected:
+protected:
   static constexpr int32_t deep = 200, shallow = 201;
   static constexpr uint32_t deepBytes = 8 * 4 * 2;
 
@@ -45,12 +45,10 @@ struct Completion {
 };
 
 class CompletionRecorder {
- public:
-  static void WINAPI routine(void *userPointer, uint32_t userData, int32_t errorCode,
-                             uint32_t flags) {
+public:
+  static void WINAPI routine(void *userPointer, uint32_t userData, int32_t errorCode, uint32_t flags) {
     auto *self = static_cast<CompletionRecorder *>(userPointer);
-    if (!self)
-      return;
+    if (!self) return;
     std::lock_guard<std::mutex> lock(self->mutex_);
     self->completions_.push_back({userPointer, userData, errorCode, flags, std::this_thread::get_id()});
   }
@@ -59,7 +57,7 @@ class CompletionRecorder {
     return completions_;
   }
 
- private:
+private:
   std::mutex mutex_;
   std::vector<Completion> completions_;
 };
@@ -74,8 +72,7 @@ struct TestFrame {
   }
   bool untouchedFrom(size_t offset) const {
     for (size_t i = offset; i < buffer.size(); ++i)
-      if (buffer[i] != guard)
-        return false;
+      if (buffer[i] != guard) return false;
     return true;
   }
   uint32_t imageNumber16() const {

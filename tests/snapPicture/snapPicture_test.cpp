@@ -26,8 +26,8 @@ protected:
 
   void TearDown() override {
     mexhost::SessionReport report = session.close();
-    EXPECT_TRUE(report.leaked.empty()) << "leaked arrays " << report.leaked.arrays << ", blocks "
-                                       << report.leaked.blocks;
+    EXPECT_TRUE(report.leaked.empty())
+        << "leaked arrays " << report.leaked.arrays << ", blocks " << report.leaked.blocks;
     qcamSimReset();
   }
 
@@ -111,10 +111,11 @@ TEST_F(Test, AFailedGrabEndsTheCallWithItsStatus) {
 }
 
 TEST_F(Test, ASetUpThatIsRefusedRunsAgainOnTheNextCall) {
-  const char badCamera[] =
-      "snapPicture: the first argument must be a camera object whose cameraHandle property is a 32-bit integer.";
+  const char badCamera[] = "snapPicture: the first argument must be a camera object whose cameraHandle "
+                           "property is a 32-bit integer.";
   for (const std::vector<mexhost::Value> &inputs :
-       {std::vector<mexhost::Value>{}, {session.object("QCamCamera", {{"cameraHandle", session.number(200)}})},
+       {std::vector<mexhost::Value>{},
+        {session.object("QCamCamera", {{"cameraHandle", session.number(200)}})},
         {session.number(200)}}) {
     mexhost::CallResult result = snap(inputs);
     EXPECT_FALSE(result.ok);
@@ -136,8 +137,9 @@ TEST_F(Test, ASetUpThatIsRefusedRunsAgainOnTheNextCall) {
 // as a uint32, reaches every driver call unchanged.
 TEST_F(Test, AHandleWithTheTopBitSetReachesTheDriverUnchanged) {
   ASSERT_EQ(qcamSimAddCamera(INT32_MIN, "QSIMTOP", 4, 3, 8), 0);
-  const std::vector<std::string> expected = {"qcamGetInfo(-2147483648, 9, ptr)", "qcamGetInfo(-2147483648, 8, ptr)",
-                                             "qcamGetInfo(-2147483648, 10, ptr)", "qcamGrabImage(-2147483648, ptr)"};
+  const std::vector<std::string> expected = {
+      "qcamGetInfo(-2147483648, 9, ptr)", "qcamGetInfo(-2147483648, 8, ptr)",
+      "qcamGetInfo(-2147483648, 10, ptr)", "qcamGrabImage(-2147483648, ptr)"};
   for (const mexhost::Value &handle :
        {session.int32(INT32_MIN), session.numbers(mxUINT32_CLASS, 1, 1, {2147483648.0})}) {
     qcamSimClearCallLog();
@@ -161,9 +163,10 @@ TEST_F(Test, APictureOf2GBIsRefusedBeforeAnythingIsMadeIn32Bits) {
   session.setAllocationLimit(1 << 20);
   mexhost::CallResult result = snap({camera(201)});
   EXPECT_EQ(result.errorMessage,
-            sizeof(void *) == 4 ? "snapPicture: the camera's 32769-by-65535 uint8 picture of 2147516415 bytes is "
-                                  "larger than this MATLAB can hold."
-                                : "Out of memory. Type \"help memory\" for your options.");
+            sizeof(void *) == 4
+                ? "snapPicture: the camera's 32769-by-65535 uint8 picture of 2147516415 bytes is "
+                  "larger than this MATLAB can hold."
+                : "Out of memory. Type \"help memory\" for your options.");
   EXPECT_EQ(callLog().back(), "qcamGetInfo(201, 10, ptr)") << "nothing grabbed";
 }
 

@@ -45,8 +45,7 @@ protected:
 
   // Runs cycle() the given number of times; the first is a warm-up that
   // the process counts start after.
-  template <typename Cycle>
-  void soak(const char *library, mexhost::Session *session, Cycle cycle) {
+  template <typename Cycle> void soak(const char *library, mexhost::Session *session, Cycle cycle) {
     cycle(0);
     const ProcessCounts before = ProcessCounts::settled(ProcessCounts::now().threads);
     const int total = cycles();

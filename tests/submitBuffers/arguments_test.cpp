@@ -7,8 +7,8 @@ namespace {
 
 using Test = SubmitBuffersTest;
 
-const char badCamera[] =
-    "submitBuffers: the first argument must be a camera object whose cameraHandle property is a 32-bit integer.";
+const char badCamera[] = "submitBuffers: the first argument must be a camera object whose cameraHandle "
+                         "property is a 32-bit integer.";
 
 TEST_F(Test, BadArgumentsFailAfterTheSerialStringAndChangeNothing) {
   FrameCalls calls;
@@ -63,8 +63,9 @@ TEST_F(Test, ACallWithoutAnIntegerCameraHandleIsRefusedBeforeTheDriverIsAsked) {
   EXPECT_EQ(session.commandWindow(), "");
   EXPECT_TRUE(callLog().empty());
   // Any 32-bit integer class will do, its first element taken unchanged.
-  mustSubmit({session.object("QCamCamera", {{"cameraHandle", session.numbers(mxUINT32_CLASS, 1, 2, {200, 7})}}),
-              callback, session.number(0)});
+  mustSubmit(
+      {session.object("QCamCamera", {{"cameraHandle", session.numbers(mxUINT32_CLASS, 1, 2, {200, 7})}}),
+       callback, session.number(0)});
   EXPECT_EQ(callLog().front(), "qcamGetSerialString(200, ptr, 256)");
 }
 
@@ -110,8 +111,9 @@ TEST_F(Test, AHundredAndFirstCameraIsRefused) {
   const mexhost::MemoryCount full = keptByLibrary();
   mexhost::CallResult result = submit({camera(2000), callback, session.number(1)});
   EXPECT_FALSE(result.ok);
-  EXPECT_EQ(result.errorMessage, "submitBuffers: frames are queued for 100 cameras already; clear submitBuffers "
-                                 "to queue frames for another camera.");
+  EXPECT_EQ(result.errorMessage,
+            "submitBuffers: frames are queued for 100 cameras already; clear submitBuffers "
+            "to queue frames for another camera.");
   EXPECT_EQ(keptByLibrary().arrays, full.arrays);
   EXPECT_EQ(keptByLibrary().blocks, full.blocks);
   EXPECT_EQ(countCalls("qcamQueueBuffer"), 0u);
@@ -125,8 +127,9 @@ TEST_F(Test, ImagesLargerThanTheFrameMatrixNeverReachTheDriver) {
   qcamSimInjectStatus("qcamGetInfo", QCAM_SIM_INVALID_VALUE, QCAM_SIM_ONCE);
   mexhost::CallResult result = submit({camera(200), recorder(calls), session.number(2)});
   EXPECT_FALSE(result.ok);
-  EXPECT_EQ(result.errorMessage, "submitBuffers: the camera's images of 96 bytes do not fit its 0-by-8 uint16 "
-                                 "frame matrix.");
+  EXPECT_EQ(result.errorMessage,
+            "submitBuffers: the camera's images of 96 bytes do not fit its 0-by-8 uint16 "
+            "frame matrix.");
   EXPECT_EQ(countCalls("qcamQueueBuffer"), 0u);
   EXPECT_TRUE(session.clear("submitBuffers").cleared) << "not locked: no frame went out";
   mustSubmit({camera(200), recorder(calls), session.number(1)});
@@ -161,9 +164,10 @@ TEST_F(Test, FramesOf2GBAreRefusedBeforeAnythingIsMadeIn32Bits) {
   FrameCalls calls;
   mexhost::CallResult result = submit({camera(200), recorder(calls), session.number(1)});
   EXPECT_EQ(result.errorMessage,
-            sizeof(void *) == 4 ? "submitBuffers: the camera's 32768-by-32768 uint16 frame matrix of 2147483648 "
-                                  "bytes is larger than this MATLAB can hold."
-                                : "Out of memory. Type \"help memory\" for your options.");
+            sizeof(void *) == 4
+                ? "submitBuffers: the camera's 32768-by-32768 uint16 frame matrix of 2147483648 "
+                  "bytes is larger than this MATLAB can hold."
+                : "Out of memory. Type \"help memory\" for your options.");
   EXPECT_EQ(countCalls("qcamQueueBuffer"), 0u);
   EXPECT_TRUE(session.clear("submitBuffers").cleared) << "not locked: no frame went out";
 }

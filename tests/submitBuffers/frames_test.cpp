@@ -100,7 +100,8 @@ TEST_F(Test, FramesOfAnEarlierCallReachTheLatestCallbackInTheirOwnMatrices) {
   produce(200, 4, 4); // the first call's three frames, then the second call's one
   ASSERT_TRUE(waitForCalls(second, 4));
   EXPECT_EQ(first.count, 0) << "every frame goes to the latest callback";
-  EXPECT_EQ(second.firstPixels, (std::vector<uint16_t>{1, 2, 3, 4})) << "each image in the matrix it was written into";
+  EXPECT_EQ(second.firstPixels, (std::vector<uint16_t>{1, 2, 3, 4}))
+      << "each image in the matrix it was written into";
   std::vector<const uint16_t *> matrices = second.data;
   std::sort(matrices.begin(), matrices.end());
   EXPECT_EQ(std::unique(matrices.begin(), matrices.end()), matrices.end()) << "four frames, four matrices";
@@ -120,7 +121,8 @@ TEST_F(Test, ManyFramesOutAtOnceEachComeBackWithTheirOwnImage) {
   ASSERT_TRUE(waitForCalls(one, 300));
   ASSERT_TRUE(waitForCalls(other, 70));
   for (size_t i = 0; i < one.firstPixels.size(); ++i) ASSERT_EQ(one.firstPixels[i], i + 1) << "frame " << i;
-  for (size_t i = 0; i < other.firstPixels.size(); ++i) ASSERT_EQ(other.firstPixels[i], i + 1) << "frame " << i;
+  for (size_t i = 0; i < other.firstPixels.size(); ++i)
+    ASSERT_EQ(other.firstPixels[i], i + 1) << "frame " << i;
   EXPECT_TRUE(session.clear("submitBuffers").cleared);
 }
 
@@ -154,7 +156,8 @@ TEST_F(Test, ACallbackMayQueueFramesForItsOwnCamera) {
   const mexhost::Value requeueing =
       session.functionHandle([&](const std::vector<const mxArray *> &args, int) {
         ++calls;
-        mexhost::CallResult result = session.call("submitBuffers", {cameraObject, laterCallback, session.number(1)}, 0);
+        mexhost::CallResult result =
+            session.call("submitBuffers", {cameraObject, laterCallback, session.number(1)}, 0);
         EXPECT_TRUE(result.ok) << result.errorMessage;
         // The matrix handed to this callback outlives the call that replaced its frames.
         pixelAfterwards = static_cast<const uint16_t *>(mxGetData(mxGetField(args[1], 0, "frameData")))[0];

@@ -26,7 +26,8 @@ TEST_F(Test, TheLibraryCannotBeClearedWhileFramesAreOut) {
   report = session.clear("submitBuffers");
   EXPECT_TRUE(report.cleared) << report.reason;
   EXPECT_TRUE(report.exitRoutineRan);
-  EXPECT_TRUE(report.leaked.empty()) << "arrays " << report.leaked.arrays << ", blocks " << report.leaked.blocks;
+  EXPECT_TRUE(report.leaked.empty()) << "arrays " << report.leaked.arrays << ", blocks "
+                                     << report.leaked.blocks;
 
   // Loaded again, it starts afresh.
   FrameCalls again;
@@ -81,7 +82,8 @@ TEST_F(Test, AStreamThatRequeuesFromItsCallbackKeepsOnlyTheFramesOut) {
   mexhost::MemoryCount afterTen, most;
   for (int i = 1; i <= frames; ++i) {
     produce(200, 1, static_cast<uint64_t>(i));
-    ASSERT_TRUE(session.runUntil([&] { return stamps.size() >= static_cast<size_t>(i); }, std::chrono::seconds(5)))
+    ASSERT_TRUE(
+        session.runUntil([&] { return stamps.size() >= static_cast<size_t>(i); }, std::chrono::seconds(5)))
         << "frame " << i;
     const mexhost::MemoryCount kept = keptByLibrary();
     if (i == 10) afterTen = kept;

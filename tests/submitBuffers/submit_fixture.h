@@ -52,8 +52,8 @@ protected:
 
   void TearDown() override {
     mexhost::SessionReport report = session.close();
-    EXPECT_TRUE(report.leaked.empty()) << "leaked arrays " << report.leaked.arrays << ", blocks "
-                                       << report.leaked.blocks;
+    EXPECT_TRUE(report.leaked.empty())
+        << "leaked arrays " << report.leaked.arrays << ", blocks " << report.leaked.blocks;
     qcamSimReset();
     removeCallLog();
     scratch.leave();
@@ -65,7 +65,8 @@ protected:
   }
 
   mexhost::Value camera(int32_t handle, const std::string &tag = "first") {
-    return session.object("QCamCamera", {{"cameraHandle", session.int32(handle)}, {"tag", session.text(tag)}});
+    return session.object("QCamCamera",
+                          {{"cameraHandle", session.int32(handle)}, {"tag", session.text(tag)}});
   }
 
   mexhost::Value recorder(FrameCalls &calls, const std::string &error = "") {

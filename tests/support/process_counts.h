@@ -41,8 +41,8 @@ struct ProcessCounts {
 };
 
 inline std::ostream &operator<<(std::ostream &out, const ProcessCounts &counts) {
-  return out << "{handles " << counts.handles << ", threads " << counts.threads << ", hooks "
-             << counts.hooks << "}";
+  return out << "{handles " << counts.handles << ", threads " << counts.threads << ", hooks " << counts.hooks
+             << "}";
 }
 
 #endif

@@ -30,7 +30,8 @@ inline std::vector<HANDLE> openOthers() {
   THREADENTRY32 entry;
   entry.dwSize = sizeof entry;
   for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
-    if (entry.th32OwnerProcessID != GetCurrentProcessId() || entry.th32ThreadID == GetCurrentThreadId()) continue;
+    if (entry.th32OwnerProcessID != GetCurrentProcessId() || entry.th32ThreadID == GetCurrentThreadId())
+      continue;
     HANDLE thread = OpenThread(SYNCHRONIZE, FALSE, entry.th32ThreadID);
     if (thread == nullptr) continue; // gone since the snapshot
     if (WaitForSingleObject(thread, 0) == WAIT_OBJECT_0)

@@ -22,8 +22,8 @@ protected:
     session.addPath(MEX_DIR);
 #endif
     andorSimReset();
-    const int32_t sizes[][3] = {{pixels100, 10, 10}, {pixels20, 5, 4}, {pixels4, 2, 2}, {pixels2, 2, 1},
-                                {pixels42, 7, 6}};
+    const int32_t sizes[][3] = {
+        {pixels100, 10, 10}, {pixels20, 5, 4}, {pixels4, 2, 2}, {pixels2, 2, 1}, {pixels42, 7, 6}};
     for (const auto &size : sizes) {
       ASSERT_EQ(andorSimAddCamera(size[0], size[1], size[2]), ANDOR_STATUS_SUCCESS);
       selectCamera(size[0]);
@@ -34,8 +34,8 @@ protected:
 
   void TearDown() override {
     mexhost::SessionReport report = session.close();
-    EXPECT_TRUE(report.leaked.empty()) << "leaked arrays " << report.leaked.arrays << ", blocks "
-                                       << report.leaked.blocks;
+    EXPECT_TRUE(report.leaked.empty())
+        << "leaked arrays " << report.leaked.arrays << ", blocks " << report.leaked.blocks;
     andorSimReset();
   }
 
@@ -47,7 +47,8 @@ protected:
   }
 
   mexhost::Value camera() {
-    return session.object("AndorCamera", {{"expectedM", session.number(6)}, {"expectedN", session.number(7)}});
+    return session.object("AndorCamera",
+                          {{"expectedM", session.number(6)}, {"expectedN", session.number(7)}});
   }
 
   mexhost::CallResult take(std::vector<mexhost::Value> inputs, int nlhs = 1) {
@@ -100,7 +101,8 @@ TEST_F(Test, TheOutputSizeShapesTheArrayAndThePixelsAsked) {
     EXPECT_EQ(image.classId(), mxINT16_CLASS);
     EXPECT_EQ(image.rows(), c.rows);
     EXPECT_EQ(image.columns(), c.columns);
-    EXPECT_EQ(callLog(), std::vector<std::string>{"readOldestImage16(ptr, " + std::to_string(c.rows * c.columns) + ")"});
+    EXPECT_EQ(callLog(),
+              std::vector<std::string>{"readOldestImage16(ptr, " + std::to_string(c.rows * c.columns) + ")"});
     EXPECT_EQ(image.scalar(), imagesRead(c.handle)) << "the oldest unread image, numbered in its first pixel";
   }
 }
@@ -113,11 +115,11 @@ TEST_F(Test, TheCameraSelectedLastIsReadWhateverItsHandle) {
   selectCamera(INT32_MIN);
   ASSERT_EQ(startAcquisition(), ANDOR_STATUS_SUCCESS);
   useCamera(INT32_MIN, 1);
-  mexhost::CallResult result = session.call(
-      "takeEarliest",
-      {session.object("AndorCamera", {{"cameraHandle", session.number(-2147483648.0)}}), session.number(16),
-       session.number(4)},
-      1);
+  mexhost::CallResult result =
+      session.call("takeEarliest",
+                   {session.object("AndorCamera", {{"cameraHandle", session.number(-2147483648.0)}}),
+                    session.number(16), session.number(4)},
+                   1);
   ASSERT_TRUE(result.ok) << result.errorMessage;
   EXPECT_EQ(result.outputs[0].scalar(), 1);
   EXPECT_EQ(imagesRead(INT32_MIN), 1u);
@@ -131,16 +133,21 @@ TEST_F(Test, AnImageOf2GBIsRefusedBeforeAnythingIsMadeIn32Bits) {
   session.setAllocationLimit(1 << 20);
   const bool narrow = sizeof(void *) == 4;
   const std::string outOfMemory = "Out of memory. Type \"help memory\" for your options.";
-  mexhost::CallResult result = take({session.number(16), session.numbers(mxDOUBLE_CLASS, 1, 2, {65536, 32768})});
-  EXPECT_EQ(result.errorMessage,
-            narrow ? "takeEarliest: a 65536-by-32768 int16 array of 4294967296 bytes is larger than this MATLAB can "
-                     "hold."
-                   : outOfMemory);
+  mexhost::CallResult result =
+      take({session.number(16), session.numbers(mxDOUBLE_CLASS, 1, 2, {65536, 32768})});
+  EXPECT_EQ(
+      result.errorMessage,
+      narrow
+          ? "takeEarliest: a 65536-by-32768 int16 array of 4294967296 bytes is larger than this MATLAB can "
+            "hold."
+          : outOfMemory);
   result = take({session.number(32), session.numbers(mxDOUBLE_CLASS, 1, 2, {16384, 32768})});
-  EXPECT_EQ(result.errorMessage,
-            narrow ? "takeEarliest: a 16384-by-32768 int32 array of 2147483648 bytes is larger than this MATLAB can "
-                     "hold."
-                   : outOfMemory);
+  EXPECT_EQ(
+      result.errorMessage,
+      narrow
+          ? "takeEarliest: a 16384-by-32768 int32 array of 2147483648 bytes is larger than this MATLAB can "
+            "hold."
+          : outOfMemory);
   EXPECT_TRUE(callLog().empty());
   EXPECT_EQ(imagesRead(pixels100), 0u);
 }
@@ -236,11 +243,14 @@ TEST_F(Test, BadInputsAreRefusedBeforeAnythingIsRead) {
       {{session.number(16), mexhost::Value::adopt(mxCreateCellMatrix(1, 1))},
        "takeEarliest: the third input must be an output size or the name of a global variable."},
       {{session.number(16), session.text("bytes")},
-       "takeEarliest: the global variable 'bytes' must be a numeric array whose elements are at least 16 bits wide."},
+       "takeEarliest: the global variable 'bytes' must be a numeric array whose elements are at least 16 "
+       "bits wide."},
       {{session.number(32), session.text("shorts")},
-       "takeEarliest: the global variable 'shorts' must be a numeric array whose elements are at least 32 bits wide."},
+       "takeEarliest: the global variable 'shorts' must be a numeric array whose elements are at least 32 "
+       "bits wide."},
       {{session.number(16), session.text("cells")},
-       "takeEarliest: the global variable 'cells' must be a numeric array whose elements are at least 16 bits wide."},
+       "takeEarliest: the global variable 'cells' must be a numeric array whose elements are at least 16 "
+       "bits wide."},
   };
   for (const Case &c : cases) {
     mexhost::CallResult result = take(c.inputs, 0);
@@ -248,7 +258,8 @@ TEST_F(Test, BadInputsAreRefusedBeforeAnythingIsRead) {
     EXPECT_EQ(result.errorMessage, c.message);
   }
   mexhost::CallResult result = session.call(
-      "takeEarliest", {session.object("AndorCamera", {{"expectedM", session.text("6")}}), session.number(16)}, 1);
+      "takeEarliest", {session.object("AndorCamera", {{"expectedM", session.text("6")}}), session.number(16)},
+      1);
   EXPECT_EQ(result.errorMessage, "takeEarliest: without an output size the camera object must have numeric "
                                  "expectedM and expectedN properties.");
   EXPECT_TRUE(callLog().empty());
@@ -271,7 +282,8 @@ TEST_F(Test, SparseAndComplexArraysAreRefusedBeforeAnythingIsRead) {
       {{session.number(16), session.text("sparseFrame")},
        "takeEarliest: the global variable 'sparseFrame' must be a full, real array; it is sparse."},
       {{session.number(16), session.text("sparseFlags")},
-       "takeEarliest: the global variable 'sparseFlags' must be a numeric array whose elements are at least 16 bits "
+       "takeEarliest: the global variable 'sparseFlags' must be a numeric array whose elements are at least "
+       "16 bits "
        "wide."},
       // Only the real parts would take the image.
       {{session.number(16), session.text("complexFrame")},

@@ -76,7 +76,7 @@ TEST_F(Test, AHundredAndFirstCameraIsRefused) {
   EXPECT_EQ(result.errorMessage, "watchDriverSignal: callbacks are registered for 100 cameras already; clear "
                                  "the library to register others.");
   EXPECT_EQ(keptByLibrary().arrays, full.arrays);
-  mustWatch({camera(2000)}) ; // clearing an unknown camera is still fine
+  mustWatch({camera(2000)});           // clearing an unknown camera is still fine
   mustWatch({camera(1050), callback}); // and so is re-registering a known one
 }
 
@@ -154,10 +154,12 @@ TEST_F(Test, ACallbackThatClearsTheLibraryEndsEveryRegistrationAndTheHostGoesOn)
     EXPECT_EQ(calls, 1);
     EXPECT_TRUE(report.cleared) << report.reason;
     EXPECT_TRUE(report.exitRoutineRan);
-    EXPECT_TRUE(report.leaked.empty()) << "arrays " << report.leaked.arrays << ", blocks " << report.leaked.blocks;
+    EXPECT_TRUE(report.leaked.empty())
+        << "arrays " << report.leaked.arrays << ", blocks " << report.leaked.blocks;
     EXPECT_EQ(other.count, 0);
-    EXPECT_EQ(session.commandWindow(),
-              how == Clear::libraryThenError ? "ERROR in event callback of AndorCamera object: Library gone\n" : "");
+    EXPECT_EQ(session.commandWindow(), how == Clear::libraryThenError
+                                           ? "ERROR in event callback of AndorCamera object: Library gone\n"
+                                           : "");
     EXPECT_EQ(driverEvent(3), nullptr);
     EXPECT_EQ(driverEvent(101), nullptr);
     andorSimProduceImages(3, 1);
@@ -313,7 +315,8 @@ TEST_F(Test, AnAbandonedWaitShowsItsBoxAndTheWatcherEndsGivingBackTheEvent) {
     ASSERT_EQ(win32MessageBoxCount(), 1u);
     char text[128];
     win32MessageBoxText(0, text, sizeof text);
-    EXPECT_STREQ(text, "Asynchronous event handling thread detected an abnormal state and is being terminated.");
+    EXPECT_STREQ(text,
+                 "Asynchronous event handling thread detected an abnormal state and is being terminated.");
     EXPECT_EQ(driverEvent(3), nullptr) << "the watcher took its event back from the driver";
     andorSimProduceImages(3, 1);
     session.pumpMessages();

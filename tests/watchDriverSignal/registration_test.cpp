@@ -105,11 +105,9 @@ TEST_F(Test, AHandleWithTheTopBitSetReachesTheDriverUnchanged) {
   // camera; however many there were, every one names the handle whole.
   std::vector<std::string> selections;
   for (const std::string &call : callLog())
-    if (call.rfind("selectCamera(", 0) == 0)
-      selections.push_back(call);
+    if (call.rfind("selectCamera(", 0) == 0) selections.push_back(call);
   EXPECT_GE(selections.size(), 2u) << "registered and cleared";
-  for (const std::string &call : selections)
-    EXPECT_EQ(call, "selectCamera(-2147483648)");
+  for (const std::string &call : selections) EXPECT_EQ(call, "selectCamera(-2147483648)");
 }
 
 TEST_F(Test, EachCameraCallsItsOwnCallback) {
@@ -166,7 +164,8 @@ TEST_F(Test, ClearingTheLibraryWithCallbacksAndQueuedEventsLeavesNothing) {
   mexhost::ClearReport report = session.clear("watchDriverSignal");
   EXPECT_TRUE(report.cleared);
   EXPECT_TRUE(report.exitRoutineRan);
-  EXPECT_TRUE(report.leaked.empty()) << "arrays " << report.leaked.arrays << ", blocks " << report.leaked.blocks;
+  EXPECT_TRUE(report.leaked.empty()) << "arrays " << report.leaked.arrays << ", blocks "
+                                     << report.leaked.blocks;
   EXPECT_EQ(driverEvent(3), nullptr);
   EXPECT_EQ(driverEvent(101), nullptr);
   session.pumpMessages();
@@ -184,12 +183,15 @@ TEST_F(Test, TwoBridgeLibrariesInOneSessionEachGetTheirEvents) {
   CallbackCalls calls;
   ASSERT_TRUE(session.call("asyncMexProbeA", {session.text("init"), session.number(1)}, 0).ok);
   mustWatch({camera(3), recorder(calls)});
-  ASSERT_TRUE(session.call("asyncMexProbeA", {session.text("post"), session.number(0), session.number(9),
-                                              session.number(2)}, 0).ok);
+  ASSERT_TRUE(session
+                  .call("asyncMexProbeA",
+                        {session.text("post"), session.number(0), session.number(9), session.number(2)}, 0)
+                  .ok);
   andorSimProduceImages(3, 1);
   ASSERT_TRUE(waitForCalls(calls, 1));
   session.pumpMessages();
-  EXPECT_EQ(std::count(session.printed().begin(), session.printed().end(), "asyncMexProbeA dispatch 0 9\n"), 2);
+  EXPECT_EQ(std::count(session.printed().begin(), session.printed().end(), "asyncMexProbeA dispatch 0 9\n"),
+            2);
   EXPECT_EQ(calls.count, 1);
 }
 

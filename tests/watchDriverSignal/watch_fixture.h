@@ -47,8 +47,8 @@ protected:
 
   void TearDown() override {
     mexhost::SessionReport report = session.close();
-    EXPECT_TRUE(report.leaked.empty()) << "leaked arrays " << report.leaked.arrays << ", blocks "
-                                       << report.leaked.blocks;
+    EXPECT_TRUE(report.leaked.empty())
+        << "leaked arrays " << report.leaked.arrays << ", blocks " << report.leaked.blocks;
     andorSimReset();
 #ifndef _WIN32
     win32ReuseHandleValues(0);
@@ -56,7 +56,8 @@ protected:
   }
 
   mexhost::Value camera(double handle, const std::string &tag = "first") {
-    return session.object("AndorCamera", {{"cameraHandle", session.number(handle)}, {"tag", session.text(tag)}});
+    return session.object("AndorCamera",
+                          {{"cameraHandle", session.number(handle)}, {"tag", session.text(tag)}});
   }
 
   mexhost::Value recorder(CallbackCalls &calls, const std::string &error = "") {

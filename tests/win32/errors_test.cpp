@@ -17,9 +17,7 @@ const DWORD systemTextFlags =
     FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM;
 
 // Windows' own wording; Wine words some texts differently.
-std::string expectedText(const char *windows, const char *wine) {
-  return runningOnWine() ? wine : windows;
-}
+std::string expectedText(const char *windows, const char *wine) { return runningOnWine() ? wine : windows; }
 
 TEST(FormatMessage, AllocatesTheSystemTextOfAnError) {
   char *text = nullptr;
@@ -41,8 +39,8 @@ TEST(FormatMessage, AllocatesTheSystemTextOfAnError) {
 TEST(FormatMessage, FailsForAnErrorWithoutText) {
   char *text = nullptr;
   SetLastError(0);
-  DWORD length = FormatMessageA(systemTextFlags, nullptr, 0x2000FFFFu, 0,
-                                reinterpret_cast<LPSTR>(&text), 1024, nullptr);
+  DWORD length =
+      FormatMessageA(systemTextFlags, nullptr, 0x2000FFFFu, 0, reinterpret_cast<LPSTR>(&text), 1024, nullptr);
   EXPECT_EQ(length, 0u);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MR_MID_NOT_FOUND));
 }

@@ -77,8 +77,8 @@ TEST_F(Hooks, LastInstalledRunsFirstAndCallNextPassesOn) {
   ASSERT_TRUE(PostThreadMessageA(GetCurrentThreadId(), WM_USER + 1, 0, 0));
   MSG msg{};
   ASSERT_TRUE(GetMessageA(&msg, nullptr, 0, 0));
-  const std::vector<Call> expected = {{'C', PM_REMOVE, WM_USER + 1}, {'B', PM_REMOVE, WM_USER + 1},
-                                      {'A', PM_REMOVE, WM_USER + 1}};
+  const std::vector<Call> expected = {
+      {'C', PM_REMOVE, WM_USER + 1}, {'B', PM_REMOVE, WM_USER + 1}, {'A', PM_REMOVE, WM_USER + 1}};
   EXPECT_EQ(calls, expected);
 }
 
@@ -142,8 +142,7 @@ TEST_F(Hooks, UnhookedHooksAreSkippedAndTheirHandlesBecomeInvalid) {
 
 TEST_F(Hooks, HookCanBeInstalledOnlyForAThreadOfTheProcess) {
   SetLastError(0);
-  EXPECT_EQ(SetWindowsHookExA(WH_GETMESSAGE, hookA, nullptr, 0), nullptr)
-      << "a global hook needs a module";
+  EXPECT_EQ(SetWindowsHookExA(WH_GETMESSAGE, hookA, nullptr, 0), nullptr) << "a global hook needs a module";
   EXPECT_NE(GetLastError(), 0u);
 }
 

@@ -11,15 +11,19 @@ namespace {
 using ProbeCount = int (*)(void);
 
 // GetModuleHandleExA takes any address inside a library in place of a name.
-LPCSTR addressIn(ProbeCount function) { return reinterpret_cast<LPCSTR>(reinterpret_cast<void (*)(void)>(function)); }
+LPCSTR addressIn(ProbeCount function) {
+  return reinterpret_cast<LPCSTR>(reinterpret_cast<void (*)(void)>(function));
+}
 
 ProbeCount probeCount(HMODULE module) {
-  return reinterpret_cast<ProbeCount>(reinterpret_cast<void (*)(void)>(GetProcAddress(module, "moduleProbeCount")));
+  return reinterpret_cast<ProbeCount>(
+      reinterpret_cast<void (*)(void)>(GetProcAddress(module, "moduleProbeCount")));
 }
 
 bool loadedAt(ProbeCount function) {
   HMODULE module = nullptr;
-  return GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+  return GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                                GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                             addressIn(function), &module) != FALSE;
 }
 
@@ -31,7 +35,8 @@ TEST(Modules, ALibraryStaysUntilItsLastReferenceIsFreed) {
   EXPECT_EQ(count(), 1);
 
   HMODULE found = nullptr;
-  ASSERT_TRUE(GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+  ASSERT_TRUE(GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                                     GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                                  addressIn(count), &found));
   EXPECT_EQ(found, loaded);
   HMODULE referenced = nullptr;
@@ -44,7 +49,8 @@ TEST(Modules, ALibraryStaysUntilItsLastReferenceIsFreed) {
   ASSERT_TRUE(FreeLibrary(referenced));
   SetLastError(0);
   found = loaded;
-  EXPECT_FALSE(GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+  EXPECT_FALSE(GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                                      GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                                   addressIn(count), &found));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
   EXPECT_EQ(found, nullptr);
@@ -75,14 +81,15 @@ TEST(Modules, APinnedLibraryStaysWithItsStateThroughAnyFree) {
 TEST(Modules, LookupsThatCannotSucceedFail) {
   HMODULE module = reinterpret_cast<HMODULE>(1);
   SetLastError(0);
-  EXPECT_FALSE(GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_PIN | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                                  nullptr, &module))
+  EXPECT_FALSE(GetModuleHandleExA(
+      GET_MODULE_HANDLE_EX_FLAG_PIN | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT, nullptr, &module))
       << "a pin takes a reference";
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
 
   auto heap = std::make_unique<int>(0);
   SetLastError(0);
-  EXPECT_FALSE(GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+  EXPECT_FALSE(GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                                      GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                                   reinterpret_cast<LPCSTR>(heap.get()), &module));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
   EXPECT_EQ(module, nullptr);

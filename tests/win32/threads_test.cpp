@@ -38,8 +38,8 @@ TEST(Threads, DuplicatedPseudoHandleNamesTheThreadForOthers) {
   HANDLE ready = CreateEventA(nullptr, FALSE, FALSE, nullptr);
   DWORD seenId = 0;
   std::function<void()> body = [&] {
-    DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &duplicated, 0,
-                    FALSE, DUPLICATE_SAME_ACCESS);
+    DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &duplicated, 0, FALSE,
+                    DUPLICATE_SAME_ACCESS);
     seenId = GetCurrentThreadId();
     SetEvent(ready);
     WaitForSingleObject(release, INFINITE);

@@ -123,7 +123,9 @@ bool ReportUnrecognizedArguments(int argc, char **argv);
 size_t RunSpecifiedBenchmarks();
 void Shutdown();
 
-template <typename T> inline void DoNotOptimize(T const &value) { asm volatile("" : : "r,m"(value) : "memory"); }
+template <typename T> inline void DoNotOptimize(T const &value) {
+  asm volatile("" : : "r,m"(value) : "memory");
+}
 inline void ClobberMemory() { asm volatile("" : : : "memory"); }
 
 } // namespace benchmark
@@ -131,7 +133,7 @@ inline void ClobberMemory() { asm volatile("" : : : "memory"); }
 #define CAMERA_BENCH_CONCAT2(a, b) a##b
 #define CAMERA_BENCH_CONCAT(a, b) CAMERA_BENCH_CONCAT2(a, b)
 #define BENCHMARK(function)                                                                                  \
-  static ::benchmark::Benchmark *CAMERA_BENCH_CONCAT(benchmarkRegistered, __LINE__) [[maybe_unused]] =         \
+  static ::benchmark::Benchmark *CAMERA_BENCH_CONCAT(benchmarkRegistered, __LINE__) [[maybe_unused]] =       \
       ::benchmark::RegisterBenchmark(#function, function)
 #define BENCHMARK_MAIN()                                                                                     \
   int main(int argc, char **argv) {                                                                          \

@@ -88,16 +88,16 @@
 #endif
 
 /* Statuses other than success */
-#define ANDOR_SIM_NO_NEW_DATA 20024   /* no unread image; a wait ended without one */
-#define ANDOR_SIM_INVALID_P1 20066    /* the first argument is invalid */
-#define ANDOR_SIM_INVALID_P2 20067    /* the second argument is invalid */
-#define ANDOR_SIM_INVALID_P3 20068    /* the third argument is invalid */
-#define ANDOR_SIM_INVALID_P4 20069    /* the fourth argument is invalid */
-#define ANDOR_SIM_ACQUIRING 20072     /* not while an acquisition runs */
-#define ANDOR_SIM_IDLE 20073          /* no acquisition runs */
-#define ANDOR_SIM_NO_CAMERA 20075     /* there is no camera to act on */
-#define ANDOR_SIM_INVALID_P5 20076    /* the fifth argument is invalid */
-#define ANDOR_SIM_INVALID_P6 20077    /* the sixth argument is invalid */
+#define ANDOR_SIM_NO_NEW_DATA 20024 /* no unread image; a wait ended without one */
+#define ANDOR_SIM_INVALID_P1 20066  /* the first argument is invalid */
+#define ANDOR_SIM_INVALID_P2 20067  /* the second argument is invalid */
+#define ANDOR_SIM_INVALID_P3 20068  /* the third argument is invalid */
+#define ANDOR_SIM_INVALID_P4 20069  /* the fourth argument is invalid */
+#define ANDOR_SIM_ACQUIRING 20072   /* not while an acquisition runs */
+#define ANDOR_SIM_IDLE 20073        /* no acquisition runs */
+#define ANDOR_SIM_NO_CAMERA 20075   /* there is no camera to act on */
+#define ANDOR_SIM_INVALID_P5 20076  /* the fifth argument is invalid */
+#define ANDOR_SIM_INVALID_P6 20077  /* the sixth argument is invalid */
 
 /* andorSimInjectStatus: for the next call only, or for every call */
 #define ANDOR_SIM_ONCE 0
@@ -119,13 +119,13 @@ typedef struct AndorSimCameraState {
   int32_t region[6]; /* as given to setImageRegion; the whole detector at first */
   int32_t setting123, setting152, setting73, setting131; /* 0 at first */
   int32_t setting219[5];                                 /* 0 at first */
-  float exposureSet;       /* as given to setExposureTime (0.01 at first) */
-  float exposureEffective; /* what the camera uses */
-  double framePeriod;      /* seconds between free-running images */
-  int32_t acquiring;       /* 1 while an acquisition runs */
-  int32_t lastImage;       /* number of the newest image of the acquisition, 0 if none */
+  float exposureSet;                                     /* as given to setExposureTime (0.01 at first) */
+  float exposureEffective;                               /* what the camera uses */
+  double framePeriod;                                    /* seconds between free-running images */
+  int32_t acquiring;                                     /* 1 while an acquisition runs */
+  int32_t lastImage; /* number of the newest image of the acquisition, 0 if none */
   uint32_t ringCapacity;
-  HANDLE event;            /* the driver event, or 0 */
+  HANDLE event; /* the driver event, or 0 */
   AndorSimCounters counters;
 } AndorSimCameraState;
 

@@ -18,10 +18,8 @@ constexpr uint64_t ringByteLimit = uint64_t(512) << 20;
 int32_t AndorSim::startAcquisition() {
   Lock lock(mutex_);
   Camera *camera = current();
-  if (!camera || exiting_)
-    return ANDOR_SIM_NO_CAMERA;
-  if (camera->acquiring)
-    return ANDOR_SIM_ACQUIRING;
+  if (!camera || exiting_) return ANDOR_SIM_NO_CAMERA;
+  if (camera->acquiring) return ANDOR_SIM_ACQUIRING;
 
   const int32_t width = camera->regionWidth(), height = camera->regionHeight();
   if (!camera->scene || camera->scene->width() != uint32_t(width) ||
@@ -29,14 +27,12 @@ int32_t AndorSim::startAcquisition() {
     camera->scene = std::make_unique<camsim::SyntheticScene>(uint32_t(width), uint32_t(height), 16);
   const size_t pixels = camera->scene->pixelCount();
   // Buffers of the last acquisition are reused when the image size is the same.
-  for (auto &image : camera->ring)
-    camera->spare.push_back(std::move(image.pixels));
+  for (auto &image : camera->ring) camera->spare.push_back(std::move(image.pixels));
   camera->ring.clear();
-  camera->spare.erase(std::remove_if(camera->spare.begin(), camera->spare.end(),
-                                     [pixels](const std::vector<uint16_t> &buffer) {
-                                       return buffer.size() != pixels;
-                                     }),
-                      camera->spare.end());
+  camera->spare.erase(
+      std::remove_if(camera->spare.begin(), camera->spare.end(),
+                     [pixels](const std::vector<uint16_t> &buffer) { return buffer.size() != pixels; }),
+      camera->spare.end());
   const uint64_t fitting = std::max<uint64_t>(1, ringByteLimit / (pixels * sizeof(uint16_t)));
   camera->ringLimit = size_t(std::min<uint64_t>(camera->ringCapacity, fitting));
   camera->lastImage = 0;
@@ -48,16 +44,15 @@ int32_t AndorSim::startAcquisition() {
   if (freeRunning_) {
     const double period = camera->framePeriod > 0 ? camera->framePeriod : camera->exposure;
     ++producersRunning_;
-    camera->producer = std::thread(&AndorSim::runFreeRunning, this, camera->handle,
-                                   camera->acquisition, std::chrono::steady_clock::now(), period);
+    camera->producer = std::thread(&AndorSim::runFreeRunning, this, camera->handle, camera->acquisition,
+                                   std::chrono::steady_clock::now(), period);
   }
   changed_.notify_all();
   return ANDOR_STATUS_SUCCESS;
 }
 
 void AndorSim::endAcquisition(Camera &camera) {
-  if (!camera.acquiring)
-    return;
+  if (!camera.acquiring) return;
   camera.acquiring = false;
   changed_.notify_all();
 }
@@ -65,16 +60,13 @@ void AndorSim::endAcquisition(Camera &camera) {
 int32_t AndorSim::abortAcquisition() {
   Lock lock(mutex_);
   Camera *camera = current();
-  if (!camera)
-    return ANDOR_SIM_NO_CAMERA;
-  if (!camera->acquiring)
-    return ANDOR_SIM_IDLE;
+  if (!camera) return ANDOR_SIM_NO_CAMERA;
+  if (!camera->acquiring) return ANDOR_SIM_IDLE;
   endAcquisition(*camera);
   std::thread producer = std::move(camera->producer);
   lock.unlock();
   // Once this returns no image of the acquisition will appear.
-  if (producer.joinable())
-    producer.join();
+  if (producer.joinable()) producer.join();
   return ANDOR_STATUS_SUCCESS;
 }
 
@@ -84,14 +76,11 @@ void AndorSim::stopAll(Lock &lock) {
     for (auto &camera : cameras_) {
       endAcquisition(*camera);
       camera->event = nullptr;
-      if (camera->producer.joinable())
-        producers.push_back(std::move(camera->producer));
+      if (camera->producer.joinable()) producers.push_back(std::move(camera->producer));
     }
-    if (producers.empty())
-      break;
+    if (producers.empty()) break;
     lock.unlock();
-    for (auto &producer : producers)
-      producer.join();
+    for (auto &producer : producers) producer.join();
     lock.lock();
   }
   // Threads that an abort is still joining, and released waiters, must be
@@ -112,8 +101,7 @@ void AndorSim::produceImage(Camera &camera) {
   if (camera.ring.size() >= camera.ringLimit) {
     image = std::move(camera.ring.front());
     camera.ring.pop_front();
-    if (image.number >= camera.nextUnread)
-      ++camera.counters.lost;
+    if (image.number >= camera.nextUnread) ++camera.counters.lost;
   } else if (!camera.spare.empty()) {
     image.pixels = std::move(camera.spare.back());
     camera.spare.pop_back();
@@ -124,8 +112,7 @@ void AndorSim::produceImage(Camera &camera) {
   camera.ring.push_back(std::move(image));
   ++camera.counters.produced;
   camera.imageSinceWait = true;
-  if (camera.event)
-    SetEvent(camera.event);
+  if (camera.event) SetEvent(camera.event);
   changed_.notify_all();
 }
 
@@ -142,8 +129,7 @@ void AndorSim::runFreeRunning(int32_t handle, uint64_t acquisition,
   for (uint64_t k = 1; running(); ++k) {
     const auto due = start + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
                                  std::chrono::duration<double>(period * double(k)));
-    if (changed_.wait_until(lock, due, [&] { return !running(); }))
-      break;
+    if (changed_.wait_until(lock, due, [&] { return !running(); })) break;
     produceImage(*camera);
   }
   --producersRunning_;
@@ -153,14 +139,12 @@ void AndorSim::runFreeRunning(int32_t handle, uint64_t acquisition,
 int32_t AndorSim::waitForAcquisition() {
   Lock lock(mutex_);
   Camera *camera = current();
-  if (!camera)
-    return ANDOR_SIM_NO_CAMERA;
+  if (!camera) return ANDOR_SIM_NO_CAMERA;
   if (camera->imageSinceWait) {
     camera->imageSinceWait = false;
     return ANDOR_STATUS_SUCCESS;
   }
-  if (!camera->acquiring)
-    return ANDOR_SIM_IDLE;
+  if (!camera->acquiring) return ANDOR_SIM_IDLE;
 
   // The wait belongs to this camera's acquisition, whatever is selected later.
   const int32_t handle = camera->handle;
@@ -170,8 +154,7 @@ int32_t AndorSim::waitForAcquisition() {
   changed_.notify_all();
   changed_.wait(lock, [&] {
     camera = find(handle);
-    if (!camera || camera->acquisition != acquisition)
-      return true;
+    if (!camera || camera->acquisition != acquisition) return true;
     if (camera->imageSinceWait) {
       camera->imageSinceWait = false;
       status = ANDOR_STATUS_SUCCESS;
@@ -185,8 +168,7 @@ int32_t AndorSim::waitForAcquisition() {
 }
 
 int32_t AndorSim::oldestUnread(const Camera &camera) const {
-  if (camera.ring.empty())
-    return 0;
+  if (camera.ring.empty()) return 0;
   const int32_t oldest = std::max(camera.nextUnread, camera.ring.front().number);
   return oldest <= camera.lastImage ? oldest : 0;
 }
@@ -198,15 +180,11 @@ const StoredImage *AndorSim::image(const Camera &camera, int32_t number) const {
 int32_t AndorSim::getNewImageRange(int32_t *first, int32_t *last) {
   Lock lock(mutex_);
   const Camera *camera = current();
-  if (!camera)
-    return ANDOR_SIM_NO_CAMERA;
-  if (!first)
-    return ANDOR_SIM_INVALID_P1;
-  if (!last)
-    return ANDOR_SIM_INVALID_P2;
+  if (!camera) return ANDOR_SIM_NO_CAMERA;
+  if (!first) return ANDOR_SIM_INVALID_P1;
+  if (!last) return ANDOR_SIM_INVALID_P2;
   const int32_t oldest = oldestUnread(*camera);
-  if (!oldest)
-    return ANDOR_SIM_NO_NEW_DATA;
+  if (!oldest) return ANDOR_SIM_NO_NEW_DATA;
   *first = oldest;
   *last = camera->lastImage;
   return ANDOR_STATUS_SUCCESS;
@@ -216,48 +194,34 @@ int32_t AndorSim::getImages16(int32_t first, int32_t last, uint16_t *buffer, uin
                               int32_t *validFirst, int32_t *validLast) {
   Lock lock(mutex_);
   Camera *camera = current();
-  if (!camera)
-    return ANDOR_SIM_NO_CAMERA;
-  if (camera->ring.empty())
-    return ANDOR_SIM_NO_NEW_DATA;
-  if (first < camera->ring.front().number || first > camera->lastImage)
-    return ANDOR_SIM_INVALID_P1;
-  if (last < first || last > camera->lastImage)
-    return ANDOR_SIM_INVALID_P2;
-  if (!buffer)
-    return ANDOR_SIM_INVALID_P3;
+  if (!camera) return ANDOR_SIM_NO_CAMERA;
+  if (camera->ring.empty()) return ANDOR_SIM_NO_NEW_DATA;
+  if (first < camera->ring.front().number || first > camera->lastImage) return ANDOR_SIM_INVALID_P1;
+  if (last < first || last > camera->lastImage) return ANDOR_SIM_INVALID_P2;
+  if (!buffer) return ANDOR_SIM_INVALID_P3;
   const size_t pixels = camera->ring.front().pixels.size();
   const uint64_t count = uint64_t(last - first) + 1;
-  if (uint64_t(size) != count * pixels)
-    return ANDOR_SIM_INVALID_P4;
+  if (uint64_t(size) != count * pixels) return ANDOR_SIM_INVALID_P4;
   for (int32_t number = first; number <= last; ++number) {
     const auto &source = image(*camera, number)->pixels;
     std::copy(source.begin(), source.end(), buffer + size_t(number - first) * pixels);
   }
-  if (validFirst)
-    *validFirst = first;
-  if (validLast)
-    *validLast = last;
+  if (validFirst) *validFirst = first;
+  if (validLast) *validLast = last;
   camera->nextUnread = std::max(camera->nextUnread, last + 1);
   camera->counters.read += count;
   return ANDOR_STATUS_SUCCESS;
 }
 
-template <typename Pixel>
-int32_t AndorSim::readOldestImage(Pixel *buffer, uint32_t size) {
+template <typename Pixel> int32_t AndorSim::readOldestImage(Pixel *buffer, uint32_t size) {
   Lock lock(mutex_);
   Camera *camera = current();
-  if (!camera)
-    return ANDOR_SIM_NO_CAMERA;
-  if (!buffer)
-    return ANDOR_SIM_INVALID_P1;
-  const uint64_t pixels = camera->ring.empty() ? camera->regionPixels()
-                                               : camera->ring.front().pixels.size();
-  if (uint64_t(size) != pixels)
-    return ANDOR_SIM_INVALID_P2;
+  if (!camera) return ANDOR_SIM_NO_CAMERA;
+  if (!buffer) return ANDOR_SIM_INVALID_P1;
+  const uint64_t pixels = camera->ring.empty() ? camera->regionPixels() : camera->ring.front().pixels.size();
+  if (uint64_t(size) != pixels) return ANDOR_SIM_INVALID_P2;
   const int32_t oldest = oldestUnread(*camera);
-  if (!oldest)
-    return ANDOR_SIM_NO_NEW_DATA;
+  if (!oldest) return ANDOR_SIM_NO_NEW_DATA;
   const auto &source = image(*camera, oldest)->pixels;
   std::copy(source.begin(), source.end(), buffer); // widens for 32-bit reads
   camera->nextUnread = oldest + 1;
@@ -271,10 +235,8 @@ template int32_t AndorSim::readOldestImage<uint32_t>(uint32_t *, uint32_t);
 int32_t AndorSim::produceImages(int32_t handle, int32_t count) {
   Lock lock(mutex_);
   Camera *camera = find(handle);
-  if (!camera || !camera->acquiring || count <= 0)
-    return 0;
-  for (int32_t i = 0; i < count; ++i)
-    produceImage(*camera);
+  if (!camera || !camera->acquiring || count <= 0) return 0;
+  for (int32_t i = 0; i < count; ++i) produceImage(*camera);
   return count;
 }
 
@@ -288,8 +250,7 @@ bool AndorSim::waitForImages(int32_t handle, uint64_t count, uint32_t timeoutMs)
 
 bool AndorSim::waitForWaiters(int32_t count, uint32_t timeoutMs) {
   Lock lock(mutex_);
-  return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                           [&] { return waiters_ >= count; });
+  return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return waiters_ >= count; });
 }
 
 } // namespace andorsim

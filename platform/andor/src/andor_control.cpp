@@ -29,9 +29,7 @@ int32_t andorSimSetFramePeriod(int32_t handle, double seconds) {
 
 void andorSimSetFreeRunning(int freeRunning) { sim().setFreeRunning(freeRunning != 0); }
 
-int32_t andorSimProduceImages(int32_t handle, int32_t count) {
-  return sim().produceImages(handle, count);
-}
+int32_t andorSimProduceImages(int32_t handle, int32_t count) { return sim().produceImages(handle, count); }
 
 int andorSimInjectStatus(const char *operation, int32_t status, int when) {
   return sim().injector.inject(operation, status, when == ANDOR_SIM_ALWAYS) ? 1 : 0;

@@ -28,8 +28,7 @@ double usedExposure(float seconds) {
 // operation is reported on stderr and left out.
 void injectFromEnvironment(camsim::StatusInjector &injector) {
   const char *value = std::getenv("ANDOR_SIM_FAIL");
-  if (!value || !*value)
-    return;
+  if (!value || !*value) return;
   std::string rest(value);
   while (!rest.empty()) {
     const size_t comma = rest.find(',');
@@ -86,12 +85,12 @@ AndorSim &AndorSim::instance() {
 }
 
 AndorSim::AndorSim()
-    : injector{"initializeDriver", "shutDownDriver", "getCameraCount", "getCameraHandle",
-               "selectCamera", "getDetectorSize", "setImageRegion", "driverSetting123",
-               "driverSetting152", "driverSetting73", "driverSetting131", "driverSetting219",
-               "setExposureTime", "getAcquisitionTimings", "startAcquisition",
-               "waitForAcquisition", "getNewImageRange", "getImages16", "abortAcquisition",
-               "setDriverEvent", "readOldestImage16", "readOldestImage32"} {
+    : injector{"initializeDriver",  "shutDownDriver",        "getCameraCount",   "getCameraHandle",
+               "selectCamera",      "getDetectorSize",       "setImageRegion",   "driverSetting123",
+               "driverSetting152",  "driverSetting73",       "driverSetting131", "driverSetting219",
+               "setExposureTime",   "getAcquisitionTimings", "startAcquisition", "waitForAcquisition",
+               "getNewImageRange",  "getImages16",           "abortAcquisition", "setDriverEvent",
+               "readOldestImage16", "readOldestImage32"} {
   applyEnvironment();
 }
 
@@ -102,8 +101,7 @@ bool AndorSim::intercept(const camsim::CallText &call, const char *operation, in
 
 Camera *AndorSim::find(int32_t handle) {
   for (auto &camera : cameras_)
-    if (camera->handle == handle)
-      return camera.get();
+    if (camera->handle == handle) return camera.get();
   return nullptr;
 }
 
@@ -120,8 +118,7 @@ void AndorSim::applyEnvironment() {
                                                 int32_t(size.height), defaultRingCapacity_));
     cameras_.back()->framePeriod = periodMs / 1000;
   }
-  if (!cameras_.empty())
-    current_ = cameras_.front()->handle;
+  if (!cameras_.empty()) current_ = cameras_.front()->handle;
   injectFromEnvironment(injector);
 }
 
@@ -139,8 +136,7 @@ int32_t AndorSim::shutDownDriver() {
 }
 
 int32_t AndorSim::getCameraCount(int32_t *count) {
-  if (!count)
-    return ANDOR_SIM_INVALID_P1;
+  if (!count) return ANDOR_SIM_INVALID_P1;
   Lock lock(mutex_);
   *count = int32_t(cameras_.size());
   return ANDOR_STATUS_SUCCESS;
@@ -148,18 +144,15 @@ int32_t AndorSim::getCameraCount(int32_t *count) {
 
 int32_t AndorSim::getCameraHandle(int32_t index, int32_t *handle) {
   Lock lock(mutex_);
-  if (index < 0 || size_t(index) >= cameras_.size())
-    return ANDOR_SIM_INVALID_P1;
-  if (!handle)
-    return ANDOR_SIM_INVALID_P2;
+  if (index < 0 || size_t(index) >= cameras_.size()) return ANDOR_SIM_INVALID_P1;
+  if (!handle) return ANDOR_SIM_INVALID_P2;
   *handle = cameras_[size_t(index)]->handle;
   return ANDOR_STATUS_SUCCESS;
 }
 
 int32_t AndorSim::selectCamera(int32_t handle) {
   Lock lock(mutex_);
-  if (!find(handle))
-    return ANDOR_SIM_INVALID_P1;
+  if (!find(handle)) return ANDOR_SIM_INVALID_P1;
   current_ = handle;
   return ANDOR_STATUS_SUCCESS;
 }
@@ -167,12 +160,9 @@ int32_t AndorSim::selectCamera(int32_t handle) {
 int32_t AndorSim::getDetectorSize(int32_t *width, int32_t *height) {
   Lock lock(mutex_);
   const Camera *camera = current();
-  if (!camera)
-    return ANDOR_SIM_NO_CAMERA;
-  if (!width)
-    return ANDOR_SIM_INVALID_P1;
-  if (!height)
-    return ANDOR_SIM_INVALID_P2;
+  if (!camera) return ANDOR_SIM_NO_CAMERA;
+  if (!width) return ANDOR_SIM_INVALID_P1;
+  if (!height) return ANDOR_SIM_INVALID_P2;
   *width = camera->width;
   *height = camera->height;
   return ANDOR_STATUS_SUCCESS;
@@ -181,25 +171,18 @@ int32_t AndorSim::getDetectorSize(int32_t *width, int32_t *height) {
 int32_t AndorSim::setImageRegion(const int32_t region[6]) {
   Lock lock(mutex_);
   Camera *camera = current();
-  if (!camera)
-    return ANDOR_SIM_NO_CAMERA;
-  if (camera->acquiring)
-    return ANDOR_SIM_ACQUIRING;
+  if (!camera) return ANDOR_SIM_NO_CAMERA;
+  if (camera->acquiring) return ANDOR_SIM_ACQUIRING;
   const int32_t columnBinning = region[0], rowBinning = region[1];
   const int32_t firstColumn = region[2], lastColumn = region[3];
   const int32_t firstRow = region[4], lastRow = region[5];
   // A binning wider than the region would leave no pixel.
-  if (columnBinning < 1 || columnBinning > camera->width)
-    return ANDOR_SIM_INVALID_P1;
-  if (rowBinning < 1 || rowBinning > camera->height)
-    return ANDOR_SIM_INVALID_P2;
-  if (firstColumn < 1 || firstColumn > camera->width)
-    return ANDOR_SIM_INVALID_P3;
-  if (lastColumn < firstColumn || lastColumn > camera->width ||
-      lastColumn - firstColumn + 1 < columnBinning)
+  if (columnBinning < 1 || columnBinning > camera->width) return ANDOR_SIM_INVALID_P1;
+  if (rowBinning < 1 || rowBinning > camera->height) return ANDOR_SIM_INVALID_P2;
+  if (firstColumn < 1 || firstColumn > camera->width) return ANDOR_SIM_INVALID_P3;
+  if (lastColumn < firstColumn || lastColumn > camera->width || lastColumn - firstColumn + 1 < columnBinning)
     return ANDOR_SIM_INVALID_P4;
-  if (firstRow < 1 || firstRow > camera->height)
-    return ANDOR_SIM_INVALID_P5;
+  if (firstRow < 1 || firstRow > camera->height) return ANDOR_SIM_INVALID_P5;
   if (lastRow < firstRow || lastRow > camera->height || lastRow - firstRow + 1 < rowBinning)
     return ANDOR_SIM_INVALID_P6;
   std::copy(region, region + 6, camera->region);
@@ -209,8 +192,7 @@ int32_t AndorSim::setImageRegion(const int32_t region[6]) {
 int32_t AndorSim::setSetting(int32_t Camera::*setting, int32_t value) {
   Lock lock(mutex_);
   Camera *camera = current();
-  if (!camera)
-    return ANDOR_SIM_NO_CAMERA;
+  if (!camera) return ANDOR_SIM_NO_CAMERA;
   camera->*setting = value;
   return ANDOR_STATUS_SUCCESS;
 }
@@ -218,8 +200,7 @@ int32_t AndorSim::setSetting(int32_t Camera::*setting, int32_t value) {
 int32_t AndorSim::setSetting219(const int32_t values[5]) {
   Lock lock(mutex_);
   Camera *camera = current();
-  if (!camera)
-    return ANDOR_SIM_NO_CAMERA;
+  if (!camera) return ANDOR_SIM_NO_CAMERA;
   std::copy(values, values + 5, camera->setting219);
   return ANDOR_STATUS_SUCCESS;
 }
@@ -227,12 +208,9 @@ int32_t AndorSim::setSetting219(const int32_t values[5]) {
 int32_t AndorSim::setExposureTime(float seconds) {
   Lock lock(mutex_);
   Camera *camera = current();
-  if (!camera)
-    return ANDOR_SIM_NO_CAMERA;
-  if (camera->acquiring)
-    return ANDOR_SIM_ACQUIRING;
-  if (!(seconds >= 0 && seconds <= maximumExposure))
-    return ANDOR_SIM_INVALID_P1;
+  if (!camera) return ANDOR_SIM_NO_CAMERA;
+  if (camera->acquiring) return ANDOR_SIM_ACQUIRING;
+  if (!(seconds >= 0 && seconds <= maximumExposure)) return ANDOR_SIM_INVALID_P1;
   camera->exposureSet = seconds;
   camera->exposure = usedExposure(seconds);
   return ANDOR_STATUS_SUCCESS;
@@ -241,14 +219,10 @@ int32_t AndorSim::setExposureTime(float seconds) {
 int32_t AndorSim::getAcquisitionTimings(float *exposure, float *accumulate, float *kinetic) {
   Lock lock(mutex_);
   const Camera *camera = current();
-  if (!camera)
-    return ANDOR_SIM_NO_CAMERA;
-  if (!exposure)
-    return ANDOR_SIM_INVALID_P1;
-  if (!accumulate)
-    return ANDOR_SIM_INVALID_P2;
-  if (!kinetic)
-    return ANDOR_SIM_INVALID_P3;
+  if (!camera) return ANDOR_SIM_NO_CAMERA;
+  if (!exposure) return ANDOR_SIM_INVALID_P1;
+  if (!accumulate) return ANDOR_SIM_INVALID_P2;
+  if (!kinetic) return ANDOR_SIM_INVALID_P3;
   const double period = camera->framePeriod > 0 ? camera->framePeriod : camera->exposure;
   *exposure = float(camera->exposure);
   *accumulate = float(period);
@@ -259,8 +233,7 @@ int32_t AndorSim::getAcquisitionTimings(float *exposure, float *accumulate, floa
 int32_t AndorSim::setDriverEvent(HANDLE event) {
   Lock lock(mutex_);
   Camera *camera = current();
-  if (!camera)
-    return ANDOR_SIM_NO_CAMERA;
+  if (!camera) return ANDOR_SIM_NO_CAMERA;
   // Set under the lock that produceImage holds while it signals: once this
   // returns, no thread of the driver still holds the earlier event.
   camera->event = event;
@@ -287,25 +260,19 @@ void AndorSim::configureFromEnvironment() {
 
 int32_t AndorSim::addCamera(int32_t handle, int32_t width, int32_t height) {
   Lock lock(mutex_);
-  if (handle == 0 || find(handle))
-    return ANDOR_SIM_INVALID_P1;
-  if (width < 1 || width > largestSide)
-    return ANDOR_SIM_INVALID_P2;
-  if (height < 1 || height > largestSide)
-    return ANDOR_SIM_INVALID_P3;
+  if (handle == 0 || find(handle)) return ANDOR_SIM_INVALID_P1;
+  if (width < 1 || width > largestSide) return ANDOR_SIM_INVALID_P2;
+  if (height < 1 || height > largestSide) return ANDOR_SIM_INVALID_P3;
   cameras_.push_back(std::make_unique<Camera>(handle, width, height, defaultRingCapacity_));
-  if (!current())
-    current_ = handle;
+  if (!current()) current_ = handle;
   return ANDOR_STATUS_SUCCESS;
 }
 
 int32_t AndorSim::setRingCapacity(int32_t handle, uint32_t images) {
   Lock lock(mutex_);
   Camera *camera = find(handle);
-  if (!camera)
-    return ANDOR_SIM_INVALID_P1;
-  if (images < 1)
-    return ANDOR_SIM_INVALID_P2;
+  if (!camera) return ANDOR_SIM_INVALID_P1;
+  if (images < 1) return ANDOR_SIM_INVALID_P2;
   camera->ringCapacity = images;
   return ANDOR_STATUS_SUCCESS;
 }
@@ -313,10 +280,8 @@ int32_t AndorSim::setRingCapacity(int32_t handle, uint32_t images) {
 int32_t AndorSim::setFramePeriod(int32_t handle, double seconds) {
   Lock lock(mutex_);
   Camera *camera = find(handle);
-  if (!camera)
-    return ANDOR_SIM_INVALID_P1;
-  if (!(seconds >= 0 && seconds <= maximumExposure))
-    return ANDOR_SIM_INVALID_P2;
+  if (!camera) return ANDOR_SIM_INVALID_P1;
+  if (!(seconds >= 0 && seconds <= maximumExposure)) return ANDOR_SIM_INVALID_P2;
   camera->framePeriod = seconds;
   return ANDOR_STATUS_SUCCESS;
 }
@@ -329,8 +294,7 @@ void AndorSim::setFreeRunning(bool freeRunning) {
 int32_t AndorSim::getCamera(int32_t handle, AndorSimCameraState *state) {
   Lock lock(mutex_);
   const Camera *camera = find(handle);
-  if (!camera || !state)
-    return ANDOR_SIM_INVALID_P1;
+  if (!camera || !state) return ANDOR_SIM_INVALID_P1;
   AndorSimCameraState out{};
   out.handle = camera->handle;
   out.detectorWidth = camera->width;

@@ -51,10 +51,10 @@ struct Camera {
   uint64_t acquisition = 0; // unique in the process: tells a stale thread or waiter
   size_t ringLimit = 0;     // images kept by this acquisition
   std::unique_ptr<camsim::SyntheticScene> scene;
-  std::deque<StoredImage> ring; // oldest first, numbers consecutive
+  std::deque<StoredImage> ring;             // oldest first, numbers consecutive
   std::vector<std::vector<uint16_t>> spare; // pixel buffers to reuse
-  int32_t lastImage = 0;   // newest image's number, 0 before the first
-  int32_t nextUnread = 1;  // first image not yet read
+  int32_t lastImage = 0;                    // newest image's number, 0 before the first
+  int32_t nextUnread = 1;                   // first image not yet read
   bool imageSinceWait = false;
   HANDLE event = nullptr;
   std::thread producer; // free-running acquisitions only
@@ -62,7 +62,7 @@ struct Camera {
 };
 
 class AndorSim {
- public:
+public:
   static AndorSim &instance();
 
   // Logs the call; true, with the status, when a test injected one for it.
@@ -84,10 +84,9 @@ class AndorSim {
   int32_t abortAcquisition();
   int32_t waitForAcquisition();
   int32_t getNewImageRange(int32_t *first, int32_t *last);
-  int32_t getImages16(int32_t first, int32_t last, uint16_t *buffer, uint32_t size,
-                      int32_t *validFirst, int32_t *validLast);
-  template <typename Pixel>
-  int32_t readOldestImage(Pixel *buffer, uint32_t size);
+  int32_t getImages16(int32_t first, int32_t last, uint16_t *buffer, uint32_t size, int32_t *validFirst,
+                      int32_t *validLast);
+  template <typename Pixel> int32_t readOldestImage(Pixel *buffer, uint32_t size);
   int32_t setDriverEvent(HANDLE event);
 
   // Test controls.
@@ -107,7 +106,7 @@ class AndorSim {
   camsim::CallLog log;
   camsim::StatusInjector injector;
 
- private:
+private:
   AndorSim();
   using Lock = std::unique_lock<std::mutex>;
 
@@ -118,8 +117,8 @@ class AndorSim {
   void stopAll(Lock &lock);
   void exitProcess();
   void produceImage(Camera &camera);
-  void runFreeRunning(int32_t handle, uint64_t acquisition,
-                      std::chrono::steady_clock::time_point start, double period);
+  void runFreeRunning(int32_t handle, uint64_t acquisition, std::chrono::steady_clock::time_point start,
+                      double period);
   int32_t oldestUnread(const Camera &camera) const;
   const StoredImage *image(const Camera &camera, int32_t number) const;
 

@@ -9,8 +9,7 @@ namespace camsim {
 CallText::CallText(const char *name) : line_(name) { line_ += '('; }
 
 void CallText::separate() {
-  if (!first_)
-    line_ += ", ";
+  if (!first_) line_ += ", ";
   first_ = false;
 }
 
@@ -69,8 +68,7 @@ size_t CallLog::count() const {
 
 long CallLog::line(size_t index, char *buffer, size_t size) const {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (index >= lines_.size())
-    return -1;
+  if (index >= lines_.size()) return -1;
   const std::string &line = lines_[index];
   if (buffer && size > 0) {
     const size_t copied = std::min(line.size(), size - 1);

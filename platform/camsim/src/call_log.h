@@ -20,7 +20,7 @@ namespace camsim {
 
 // Builds one line: CallText("selectCamera").arg(101).text() is "selectCamera(101)".
 class CallText {
- public:
+public:
   explicit CallText(const char *name);
   CallText &arg(int32_t value);
   CallText &arg(uint32_t value);
@@ -29,14 +29,14 @@ class CallText {
   CallText &quoted(const char *text);
   std::string text() const { return line_ + ")"; }
 
- private:
+private:
   void separate();
   std::string line_;
   bool first_ = true;
 };
 
 class CallLog {
- public:
+public:
   static constexpr size_t capacity = 65536;
 
   void record(const CallText &call);
@@ -47,7 +47,7 @@ class CallLog {
   size_t dropped() const;
   void clear();
 
- private:
+private:
   mutable std::mutex mutex_;
   std::deque<std::string> lines_;
   size_t dropped_ = 0;

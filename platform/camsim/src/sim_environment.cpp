@@ -18,11 +18,9 @@ void complain(const char *name, const char *value, const char *expected) {
 bool parseSize(const std::string &text, ImageSize &size) {
   unsigned long width = 0, height = 0;
   char by = 0, extra = 0;
-  if (std::sscanf(text.c_str(), "%lu%c%lu%c", &width, &by, &height, &extra) != 3 ||
-      (by != 'x' && by != 'X'))
+  if (std::sscanf(text.c_str(), "%lu%c%lu%c", &width, &by, &height, &extra) != 3 || (by != 'x' && by != 'X'))
     return false;
-  if (width == 0 || height == 0 || width > largestSide || height > largestSide)
-    return false;
+  if (width == 0 || height == 0 || width > largestSide || height > largestSide) return false;
   size = ImageSize{uint32_t(width), uint32_t(height)};
   return true;
 }
@@ -31,8 +29,7 @@ bool parseSize(const std::string &text, ImageSize &size) {
 
 long environmentInteger(const char *name, long fallback, long minimum, long maximum) {
   const char *value = std::getenv(name);
-  if (!value || !*value)
-    return fallback;
+  if (!value || !*value) return fallback;
   char *end = nullptr;
   const long number = std::strtol(value, &end, 10);
   if (*end != '\0' || number < minimum || number > maximum) {
@@ -44,8 +41,7 @@ long environmentInteger(const char *name, long fallback, long minimum, long maxi
 
 double environmentNumber(const char *name, double fallback, double minimum, double maximum) {
   const char *value = std::getenv(name);
-  if (!value || !*value)
-    return fallback;
+  if (!value || !*value) return fallback;
   char *end = nullptr;
   const double number = std::strtod(value, &end);
   if (*end != '\0' || !(number >= minimum && number <= maximum)) {
@@ -57,8 +53,7 @@ double environmentNumber(const char *name, double fallback, double minimum, doub
 
 std::vector<ImageSize> environmentSizes(const char *name, ImageSize fallback) {
   const char *value = std::getenv(name);
-  if (!value || !*value)
-    return {fallback};
+  if (!value || !*value) return {fallback};
   std::vector<ImageSize> sizes;
   std::stringstream list(value);
   for (std::string item; std::getline(list, item, ',');) {
@@ -69,19 +64,15 @@ std::vector<ImageSize> environmentSizes(const char *name, ImageSize fallback) {
     }
     sizes.push_back(size);
   }
-  if (sizes.empty())
-    return {fallback};
+  if (sizes.empty()) return {fallback};
   return sizes;
 }
 
 bool environmentFreeRunning(const char *name, bool fallback) {
   const char *value = std::getenv(name);
-  if (!value || !*value)
-    return fallback;
-  if (std::strcmp(value, "free") == 0)
-    return true;
-  if (std::strcmp(value, "deterministic") == 0)
-    return false;
+  if (!value || !*value) return fallback;
+  if (std::strcmp(value, "free") == 0) return true;
+  if (std::strcmp(value, "deterministic") == 0) return false;
   complain(name, value, "'free' or 'deterministic'");
   return fallback;
 }

@@ -6,8 +6,7 @@ StatusInjector::StatusInjector(std::initializer_list<const char *> operations)
     : operations_(operations.begin(), operations.end()) {}
 
 bool StatusInjector::inject(const char *operation, int32_t status, bool always) {
-  if (!operation || !operations_.count(operation))
-    return false;
+  if (!operation || !operations_.count(operation)) return false;
   std::lock_guard<std::mutex> lock(mutex_);
   injections_[operation] = Injection{status, always};
   return true;
@@ -21,11 +20,9 @@ void StatusInjector::clear() {
 bool StatusInjector::take(const char *operation, int32_t &status) {
   std::lock_guard<std::mutex> lock(mutex_);
   const auto found = injections_.find(operation);
-  if (found == injections_.end())
-    return false;
+  if (found == injections_.end()) return false;
   status = found->second.status;
-  if (!found->second.always)
-    injections_.erase(found);
+  if (!found->second.always) injections_.erase(found);
   return true;
 }
 

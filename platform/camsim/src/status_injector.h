@@ -15,7 +15,7 @@
 namespace camsim {
 
 class StatusInjector {
- public:
+public:
   // The names that may be injected: the driver's operations, and any
   // pseudo-operation the driver consults (such as a frame's completion).
   explicit StatusInjector(std::initializer_list<const char *> operations);
@@ -27,7 +27,7 @@ class StatusInjector {
   // status is used up.
   bool take(const char *operation, int32_t &status);
 
- private:
+private:
   struct Injection {
     int32_t status;
     bool always;

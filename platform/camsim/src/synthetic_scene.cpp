@@ -17,8 +17,8 @@ uint64_t mix(uint64_t value) {
 }
 
 struct Blob {
-  double x, y;   // centre, as fractions of width and height
-  double radius; // as a fraction of the smaller side
+  double x, y;      // centre, as fractions of width and height
+  double radius;    // as a fraction of the smaller side
   double amplitude; // as a fraction of the brightest value
 };
 
@@ -42,8 +42,7 @@ SyntheticScene::SyntheticScene(uint32_t width, uint32_t height, uint32_t bitDept
     value = uint16_t(state % (noiseMax + 1));
   }
 
-  if (base_.empty())
-    return;
+  if (base_.empty()) return;
   const double background = top / 16;
   const double slope = top / 8;
   for (uint32_t y = 0; y < height_; ++y)
@@ -78,17 +77,16 @@ namespace {
 
 template <typename Pixel, typename Source>
 void addRun(Pixel *out, const Source *base, const Source *noise, size_t run) {
-  for (size_t i = 0; i < run; ++i)
-    out[i] = Pixel(base[i] + noise[i]);
+  for (size_t i = 0; i < run; ++i) out[i] = Pixel(base[i] + noise[i]);
 }
 
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
 // The same loop in 32-byte vectors, for processors that have them: the fill
 // of a large image then costs about what a memcpy of it does.
 template <typename Pixel, typename Source>
-__attribute__((target("avx2"))) void addRunWide(Pixel *out, const Source *base, const Source *noise, size_t run) {
-  for (size_t i = 0; i < run; ++i)
-    out[i] = Pixel(base[i] + noise[i]);
+__attribute__((target("avx2"))) void addRunWide(Pixel *out, const Source *base, const Source *noise,
+                                                size_t run) {
+  for (size_t i = 0; i < run; ++i) out[i] = Pixel(base[i] + noise[i]);
 }
 bool wideVectors() {
   static const bool has = __builtin_cpu_supports("avx2");

@@ -20,7 +20,7 @@
 namespace camsim {
 
 class SyntheticScene {
- public:
+public:
   // bitDepth 8 renders bytes; 9 to 16 render 16-bit pixels whose values fit
   // in bitDepth bits (the stamp aside).
   SyntheticScene(uint32_t width, uint32_t height, uint32_t bitDepth);
@@ -37,7 +37,7 @@ class SyntheticScene {
   // Either of the above, by bit depth, into imageBytes() bytes.
   void render(void *image, uint32_t sequence) const;
 
- private:
+private:
   template <typename Pixel, typename Source>
   void renderInto(Pixel *pixels, const Source *base, const Source *noise, uint32_t sequence) const;
 

@@ -151,7 +151,7 @@ public:
   /* The engine of this device: frames and the property set. */
   virtual IEngine *currentEngine() = 0;
   /* Reached through IAdaptor's forwarders; for adaptors that need them. */
-  virtual double framesPerTrigger() = 0;  /* frames asked for; may be +infinity */
+  virtual double framesPerTrigger() = 0;        /* frames asked for; may be +infinity */
   virtual std::int32_t frameGrabInterval() = 0; /* every n-th image is wanted */
   virtual std::int32_t framesAcquired() = 0;    /* frames delivered so far */
   /* One image has passed (whether or not a frame was delivered for it). */
@@ -170,8 +170,7 @@ class IEngine {
 public:
   /* An empty frame of that format and size, or null for a format the kit
    * does not know or an impossible size. */
-  virtual IImageFrame *makeFrame(std::int32_t frameFormat, std::int32_t width,
-                                 std::int32_t height) = 0;
+  virtual IImageFrame *makeFrame(std::int32_t frameFormat, std::int32_t width, std::int32_t height) = 0;
   /* Takes the frame over (it must not be touched afterwards); buffered for
    * the user while the acquisition runs, discarded otherwise. */
   virtual void deliverFrame(IImageFrame *frame) = 0;
@@ -216,8 +215,8 @@ protected:
 class IPropertyMaker {
 public:
   /* A double-valued device property; it exists once committed. */
-  virtual ImaqPropertyHandle *newRealProperty(const char *name, double lowerBound,
-                                              double upperBound, double defaultValue) = 0;
+  virtual ImaqPropertyHandle *newRealProperty(const char *name, double lowerBound, double upperBound,
+                                              double defaultValue) = 0;
   virtual void commitProperty(ImaqPropertyHandle *property) = 0;
   /* mode: one of the IMAQ_READONLY_ words. */
   virtual void setReadOnlyMode(ImaqPropertyHandle *property, const char *mode) = 0;
@@ -231,8 +230,8 @@ public:
   /* Copies width x height pixels (rows of width pixels, each of the frame's
    * pixel size and band count) from data into the frame at (xOffset,
    * yOffset) before it returns. A region outside the frame copies nothing. */
-  virtual void putImage(const void *data, std::int32_t width, std::int32_t height,
-                        std::int32_t xOffset, std::int32_t yOffset) = 0;
+  virtual void putImage(const void *data, std::int32_t width, std::int32_t height, std::int32_t xOffset,
+                        std::int32_t yOffset) = 0;
   /* time: a getCurrentTime value. */
   virtual void putTime(double time) = 0;
 
@@ -282,8 +281,7 @@ class IAdaptor : public IMAQInterface {
 public:
   explicit IAdaptor(IEngine *engine) : manager(createAdaptorManager(this, engine)) {}
   ~IAdaptor() override {
-    if (manager != nullptr)
-      delete manager;
+    if (manager != nullptr) delete manager;
   }
   IAdaptor(const IAdaptor &) = delete;
   IAdaptor &operator=(const IAdaptor &) = delete;

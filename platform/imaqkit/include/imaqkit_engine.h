@@ -93,11 +93,9 @@ template <typename T> struct FrameAllocator {
   FrameAllocator() = default;
   template <typename U> FrameAllocator(const FrameAllocator<U> &) {}
   T *allocate(std::size_t n) {
-    if (n > std::size_t(-1) / sizeof(T))
-      throw std::bad_alloc();
+    if (n > std::size_t(-1) / sizeof(T)) throw std::bad_alloc();
     void *block = takeFrameMemory(n * sizeof(T));
-    if (block == nullptr)
-      throw std::bad_alloc();
+    if (block == nullptr) throw std::bad_alloc();
     return static_cast<T *>(block);
   }
   void deallocate(T *block, std::size_t n) { giveFrameMemory(block, n * sizeof(T)); }
@@ -117,19 +115,17 @@ using FrameBytes = std::vector<std::uint8_t, FrameAllocator<std::uint8_t>>;
 struct Frame {
   std::int32_t format = 0; /* IMAQ_FRAME_ */
   std::int32_t width = 0, height = 0, bands = 0, bytesPerPixel = 0;
-  FrameBytes bytes; /* rows of width pixels, bands interleaved */
-  double time = 0;                 /* from putTime; NaN when never stamped */
-  std::uint64_t number = 0;        /* 0 for the first frame of an acquisition */
+  FrameBytes bytes;         /* rows of width pixels, bands interleaved */
+  double time = 0;          /* from putTime; NaN when never stamped */
+  std::uint64_t number = 0; /* 0 for the first frame of an acquisition */
 
   /* The value at (x, y), or 0 outside the frame. */
   std::uint32_t pixel(std::int32_t x, std::int32_t y, std::int32_t band = 0) const {
-    if (x < 0 || y < 0 || band < 0 || x >= width || y >= height || band >= bands)
-      return 0;
-    std::size_t at = ((std::size_t(y) * std::size_t(width) + std::size_t(x)) * std::size_t(bands) +
-                      std::size_t(band)) *
-                     std::size_t(bytesPerPixel);
-    if (bytesPerPixel == 1)
-      return bytes[at];
+    if (x < 0 || y < 0 || band < 0 || x >= width || y >= height || band >= bands) return 0;
+    std::size_t at =
+        ((std::size_t(y) * std::size_t(width) + std::size_t(x)) * std::size_t(bands) + std::size_t(band)) *
+        std::size_t(bytesPerPixel);
+    if (bytesPerPixel == 1) return bytes[at];
     std::uint16_t value;
     std::memcpy(&value, &bytes[at], sizeof value);
     return value;
@@ -185,8 +181,7 @@ public:
    * first if there was none); format "" is the device's default. */
   DeviceAttributes attributes(std::int32_t deviceId, const std::string &format = "");
   /* A device object: the device's attributes, then createInstance. */
-  std::unique_ptr<VideoInput> createVideoInput(std::int32_t deviceId,
-                                               const std::string &format = "");
+  std::unique_ptr<VideoInput> createVideoInput(std::int32_t deviceId, const std::string &format = "");
 
 private:
   struct Impl;
@@ -267,8 +262,7 @@ public:
   std::vector<std::string> calls() const;
   void clearCalls();
   /* Wait until entry has been logged `occurrences` times in all. */
-  bool waitForCall(const std::string &entry, std::size_t occurrences,
-                   std::chrono::milliseconds timeout);
+  bool waitForCall(const std::string &entry, std::size_t occurrences, std::chrono::milliseconds timeout);
   /* Called with each entry as it is made (before the call's effect), on the
    * adaptor's thread, with no kit lock held; for merging with other logs. */
   void setCallObserver(std::function<void(const std::string &)> observer);

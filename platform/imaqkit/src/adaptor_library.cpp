@@ -20,8 +20,7 @@ struct AdaptorLibrary::Impl {
   std::shared_ptr<DeviceCatalog> catalog; // of the last enumeration
 
   void enumerateOnce() {
-    if (!catalog)
-      enumerate();
+    if (!catalog) enumerate();
   }
 
   void enumerate() {
@@ -38,8 +37,8 @@ struct AdaptorLibrary::Impl {
     enumerateOnce();
     DeviceEntry *entry = catalog->find(id);
     if (entry == nullptr)
-      throw Error("Adaptor \"" + module->name() + "\" has no device with id " + std::to_string(id) +
-                  " (" + std::to_string(catalog->devices().size()) + " device(s) found).");
+      throw Error("Adaptor \"" + module->name() + "\" has no device with id " + std::to_string(id) + " (" +
+                  std::to_string(catalog->devices().size()) + " device(s) found).");
     return *entry;
   }
 
@@ -47,8 +46,8 @@ struct AdaptorLibrary::Impl {
     const ImaqFormatEntry *format = entry.format(name);
     if (format == nullptr)
       throw Error(name.empty() ? "Device " + std::to_string(entry.deviceNumber()) + " has no format."
-                               : "Device " + std::to_string(entry.deviceNumber()) +
-                                     " has no format \"" + name + "\".");
+                               : "Device " + std::to_string(entry.deviceNumber()) + " has no format \"" +
+                                     name + "\".");
     return *format;
   }
 
@@ -119,8 +118,7 @@ std::unique_ptr<VideoInput> AdaptorLibrary::createVideoInput(std::int32_t device
   } catch (const std::exception &error) {
     throw Error(failed + ": " + error.what());
   }
-  if (input->adaptor == nullptr)
-    throw Error(failed + ".");
+  if (input->adaptor == nullptr) throw Error(failed + ".");
   if (input->session->managers() != 1)
     adaptorWarn("imaqkit:engine:noManager",
                 "The adaptor object of device %d did not make exactly one adaptor manager.",

@@ -6,8 +6,7 @@
 namespace imaqkit::detail {
 
 bool parseReadOnly(const char *word, ReadOnly *mode) {
-  if (word == nullptr)
-    return false;
+  if (word == nullptr) return false;
   if (std::strcmp(word, IMAQ_READONLY_NEVER) == 0 || std::strcmp(word, "notReadOnly") == 0)
     *mode = ReadOnly::never;
   else if (std::strcmp(word, IMAQ_READONLY_WHILE_RUNNING) == 0)
@@ -34,8 +33,8 @@ void SourceList::appendSource(const char *name, std::int32_t id) {
   sources_.push_back(SourceInfo{name, id});
 }
 
-ImaqPropertyHandle *PropertyMaker::newRealProperty(const char *name, double lowerBound,
-                                                    double upperBound, double defaultValue) {
+ImaqPropertyHandle *PropertyMaker::newRealProperty(const char *name, double lowerBound, double upperBound,
+                                                   double defaultValue) {
   auto property = std::make_unique<ImaqPropertyHandle>();
   property->info.name = name != nullptr ? name : "";
   calls_.push_back("newRealProperty(" + property->info.name + ")");
@@ -45,8 +44,7 @@ ImaqPropertyHandle *PropertyMaker::newRealProperty(const char *name, double lowe
   property->info.upperBound = upperBound;
   property->info.defaultValue = defaultValue;
   if (!(lowerBound <= defaultValue && defaultValue <= upperBound))
-    adaptorWarn("imaqkit:attributes:badRange",
-                "Property \"%s\": default %g lies outside its range %g to %g.",
+    adaptorWarn("imaqkit:attributes:badRange", "Property \"%s\": default %g lies outside its range %g to %g.",
                 property->info.name.c_str(), defaultValue, lowerBound, upperBound);
   made_.push_back(std::move(property));
   return made_.back().get();
@@ -78,7 +76,8 @@ void PropertyMaker::setReadOnlyMode(ImaqPropertyHandle *property, const char *mo
   calls_.push_back("setReadOnlyMode(" + (ours(property) ? property->info.name : std::string("?")) + ", " +
                    (mode != nullptr ? mode : "(null)") + ")");
   if (!ours(property)) {
-    adaptorWarn("imaqkit:attributes:badProperty", "setReadOnlyMode was given a property this maker did not make.");
+    adaptorWarn("imaqkit:attributes:badProperty",
+                "setReadOnlyMode was given a property this maker did not make.");
     return;
   }
   if (!parseReadOnly(mode, &property->info.readOnly))
@@ -89,8 +88,7 @@ void PropertyMaker::setReadOnlyMode(ImaqPropertyHandle *property, const char *mo
 
 std::vector<PropertyInfo> PropertyMaker::properties() const {
   std::vector<PropertyInfo> properties;
-  for (const ImaqPropertyHandle *property : committed_)
-    properties.push_back(property->info);
+  for (const ImaqPropertyHandle *property : committed_) properties.push_back(property->info);
   return properties;
 }
 

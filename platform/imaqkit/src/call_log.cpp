@@ -28,8 +28,7 @@ std::vector<std::string> CallLog::entries() const {
   return entries_;
 }
 
-bool CallLog::waitFor(const std::string &entry, std::size_t occurrences,
-                      std::chrono::milliseconds timeout) {
+bool CallLog::waitFor(const std::string &entry, std::size_t occurrences, std::chrono::milliseconds timeout) {
   std::unique_lock<std::mutex> lock(mutex_);
   return added_.wait_for(lock, timeout, [&] {
     return static_cast<std::size_t>(std::count(entries_.begin(), entries_.end(), entry)) >= occurrences;
@@ -41,13 +40,11 @@ void CallLog::add(std::string entry) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     observer = observer_;
-    if (recording_)
-      entries_.push_back(entry);
+    if (recording_) entries_.push_back(entry);
   }
   added_.notify_all();
   // Outside the lock: an observer may well call back into the engine.
-  if (observer)
-    observer(entry);
+  if (observer) observer(entry);
 }
 
 } // namespace imaqkit::detail

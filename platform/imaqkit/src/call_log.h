@@ -24,12 +24,10 @@ public:
   /* Cheap when nobody listens, since the acquisition thread notes every
    * image. */
   void note(const char *operation) {
-    if (active_.load(std::memory_order_relaxed))
-      add(operation);
+    if (active_.load(std::memory_order_relaxed)) add(operation);
   }
   void noteAnswer(const char *operation, bool answer) {
-    if (active_.load(std::memory_order_relaxed))
-      add(std::string(operation) + (answer ? "=true" : "=false"));
+    if (active_.load(std::memory_order_relaxed)) add(std::string(operation) + (answer ? "=true" : "=false"));
   }
   void noteName(const char *operation, const char *name) {
     if (active_.load(std::memory_order_relaxed))

@@ -10,8 +10,8 @@ ImaqFormatEntry *DeviceEntry::newFormat(std::int32_t id, const char *name) {
 }
 
 void DeviceEntry::appendFormat(ImaqFormatEntry *format, bool isDefault) {
-  bool ours = std::any_of(made_.begin(), made_.end(),
-                          [format](const auto &made) { return made.get() == format; });
+  bool ours =
+      std::any_of(made_.begin(), made_.end(), [format](const auto &made) { return made.get() == format; });
   if (!ours || std::find(formats_.begin(), formats_.end(), format) != formats_.end()) {
     adaptorWarn("imaqkit:catalog:badFormat",
                 "Device %d: appendFormat was given a format that is not a new one of this device.",
@@ -19,16 +19,14 @@ void DeviceEntry::appendFormat(ImaqFormatEntry *format, bool isDefault) {
     return;
   }
   formats_.push_back(format);
-  if (isDefault)
-    default_ = static_cast<int>(formats_.size()) - 1;
+  if (isDefault) default_ = static_cast<int>(formats_.size()) - 1;
 }
 
 DeviceInfo DeviceEntry::info() const {
   DeviceInfo info;
   info.id = id_;
   info.name = name_;
-  for (const ImaqFormatEntry *format : formats_)
-    info.formats.push_back(FormatInfo{format->id, format->name});
+  for (const ImaqFormatEntry *format : formats_) info.formats.push_back(FormatInfo{format->id, format->name});
   info.defaultFormat = default_;
   return info;
 }
@@ -38,8 +36,7 @@ const ImaqFormatEntry *DeviceEntry::format(const std::string &name) const {
     return default_ >= 0 ? formats_[static_cast<std::size_t>(default_)]
                          : (formats_.empty() ? nullptr : formats_.front());
   for (const ImaqFormatEntry *format : formats_)
-    if (format->name == name)
-      return format;
+    if (format->name == name) return format;
   return nullptr;
 }
 
@@ -49,8 +46,8 @@ IDeviceEntry *DeviceCatalog::newDevice(std::int32_t id, const char *name) {
 }
 
 void DeviceCatalog::appendDevice(IDeviceEntry *entry) {
-  auto made = std::find_if(made_.begin(), made_.end(),
-                           [entry](const auto &own) { return own.get() == entry; });
+  auto made =
+      std::find_if(made_.begin(), made_.end(), [entry](const auto &own) { return own.get() == entry; });
   if (made == made_.end()) {
     adaptorWarn("imaqkit:catalog:badDevice", "appendDevice was given an entry the catalog did not make.");
     return;
@@ -66,15 +63,13 @@ void DeviceCatalog::appendDevice(IDeviceEntry *entry) {
 
 std::vector<DeviceInfo> DeviceCatalog::devices() const {
   std::vector<DeviceInfo> devices;
-  for (const DeviceEntry *device : devices_)
-    devices.push_back(device->info());
+  for (const DeviceEntry *device : devices_) devices.push_back(device->info());
   return devices;
 }
 
 DeviceEntry *DeviceCatalog::find(std::int32_t id) const {
   for (DeviceEntry *device : devices_)
-    if (device->deviceNumber() == id)
-      return device;
+    if (device->deviceNumber() == id) return device;
   return nullptr;
 }
 

@@ -57,8 +57,8 @@ std::unique_ptr<ImageFrame> ImageFrame::make(CallLog &calls, std::int32_t format
   return std::unique_ptr<ImageFrame>(new ImageFrame(calls, std::move(frame)));
 }
 
-void ImageFrame::putImage(const void *data, std::int32_t width, std::int32_t height,
-                          std::int32_t xOffset, std::int32_t yOffset) {
+void ImageFrame::putImage(const void *data, std::int32_t width, std::int32_t height, std::int32_t xOffset,
+                          std::int32_t yOffset) {
   calls_.note("putImage");
   bool inside = data != nullptr && width >= 0 && height >= 0 && xOffset >= 0 && yOffset >= 0 &&
                 std::int64_t(xOffset) + width <= frame_.width &&
@@ -67,12 +67,10 @@ void ImageFrame::putImage(const void *data, std::int32_t width, std::int32_t hei
     adaptorWarn("imaqkit:engine:badImageRegion",
                 "putImage: %d x %d pixels at (%d, %d) do not fit a %d x %d frame; nothing copied.",
                 static_cast<int>(width), static_cast<int>(height), static_cast<int>(xOffset),
-                static_cast<int>(yOffset), static_cast<int>(frame_.width),
-                static_cast<int>(frame_.height));
+                static_cast<int>(yOffset), static_cast<int>(frame_.width), static_cast<int>(frame_.height));
     return;
   }
-  if (width == 0 || height == 0)
-    return;
+  if (width == 0 || height == 0) return;
   if (xOffset == 0 && yOffset == 0 && width == frame_.width && height == frame_.height)
     everyByteSet_ = true;
   else
@@ -87,8 +85,7 @@ void ImageFrame::putImage(const void *data, std::int32_t width, std::int32_t hei
 }
 
 void ImageFrame::zeroUnlessWritten() {
-  if (everyByteSet_)
-    return;
+  if (everyByteSet_) return;
   std::memset(frame_.bytes.data(), 0, frame_.bytes.size());
   everyByteSet_ = true;
 }

@@ -53,8 +53,7 @@ public:
       std::lock_guard<std::mutex> lock(mutex_);
       if (count_ == mostKept) {
         dropped = blocks_[0].memory;
-        for (std::size_t i = 1; i < count_; ++i)
-          blocks_[i - 1] = blocks_[i];
+        for (std::size_t i = 1; i < count_; ++i) blocks_[i - 1] = blocks_[i];
         --count_;
       }
       blocks_[count_++] = Block{memory, bytes};
@@ -81,14 +80,12 @@ bool worthKeeping(std::size_t bytes) { return IMAQKIT_KEEP_FRAME_MEMORY && bytes
 
 void *takeFrameMemory(std::size_t bytes) {
   if (worthKeeping(bytes))
-    if (void *memory = store().take(bytes))
-      return memory;
+    if (void *memory = store().take(bytes)) return memory;
   return std::malloc(bytes == 0 ? 1 : bytes);
 }
 
 void giveFrameMemory(void *block, std::size_t bytes) {
-  if (block == nullptr)
-    return;
+  if (block == nullptr) return;
   if (worthKeeping(bytes))
     store().keep(block, bytes);
   else

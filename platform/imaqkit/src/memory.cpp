@@ -10,21 +10,19 @@
 namespace {
 
 std::mutex planMutex;
-long skipLeft = 0;  // successes still to give before failing
-long failLeft = 0;  // failures still to give; negative: without end
+long skipLeft = 0; // successes still to give before failing
+long failLeft = 0; // failures still to give; negative: without end
 std::atomic<long> calls{0};
 std::atomic<long> live{0};
 
 bool shouldFail() {
   std::lock_guard<std::mutex> lock(planMutex);
-  if (failLeft == 0)
-    return false;
+  if (failLeft == 0) return false;
   if (skipLeft > 0) {
     --skipLeft;
     return false;
   }
-  if (failLeft > 0)
-    --failLeft;
+  if (failLeft > 0) --failLeft;
   return true;
 }
 
@@ -32,18 +30,15 @@ bool shouldFail() {
 
 void *imaqmalloc(std::size_t size) {
   calls.fetch_add(1);
-  if (shouldFail())
-    return nullptr;
+  if (shouldFail()) return nullptr;
   // malloc(0) may answer null; a caller must still get a distinct block.
   void *block = std::malloc(size == 0 ? 1 : size);
-  if (block != nullptr)
-    live.fetch_add(1);
+  if (block != nullptr) live.fetch_add(1);
   return block;
 }
 
 void imaqfree(void *block) {
-  if (block == nullptr)
-    return;
+  if (block == nullptr) return;
   live.fetch_sub(1);
   std::free(block);
 }

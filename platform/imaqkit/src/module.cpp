@@ -15,16 +15,14 @@ namespace {
 std::string adaptorName(const std::string &file) {
   std::string name = file.substr(file.find_last_of("/\\") + 1);
   name = name.substr(0, name.find('.'));
-  if (name.compare(0, 3, "lib") == 0 && name.size() > 3)
-    name = name.substr(3);
+  if (name.compare(0, 3, "lib") == 0 && name.size() > 3) name = name.substr(3);
   return name;
 }
 
 #if defined(_WIN32)
 void *openLibrary(const std::string &file, std::string *why) {
   HMODULE module = LoadLibraryA(file.c_str());
-  if (module == nullptr)
-    *why = "Windows error " + std::to_string(GetLastError());
+  if (module == nullptr) *why = "Windows error " + std::to_string(GetLastError());
   return reinterpret_cast<void *>(module);
 }
 void closeLibrary(void *handle) { FreeLibrary(reinterpret_cast<HMODULE>(handle)); }
@@ -53,8 +51,7 @@ template <typename Function> void findExport(void *handle, const char *name, Fun
 AdaptorModule::AdaptorModule(const std::string &file) : name_(adaptorName(file)) {
   std::string why;
   handle_ = openLibrary(file, &why);
-  if (handle_ == nullptr)
-    throw Error("Cannot load the adaptor \"" + file + "\": " + why);
+  if (handle_ == nullptr) throw Error("Cannot load the adaptor \"" + file + "\": " + why);
   findExport(handle_, "initializeAdaptor", &initializeAdaptor);
   findExport(handle_, "uninitializeAdaptor", &uninitializeAdaptor);
   findExport(handle_, "getAvailHW", &getAvailHW);

@@ -13,8 +13,7 @@ std::string throwAt; // the operation whose next call throws
 
 void throwIfAsked(const char *operation) {
   std::lock_guard<std::mutex> lock(throwMutex);
-  if (throwAt != operation)
-    return;
+  if (throwAt != operation) return;
   throwAt.clear();
   throw Error(std::string(operation) + " failed, as the test asked");
 }
@@ -32,10 +31,8 @@ PropertyTable::PropertyTable(CallLog &calls, std::vector<SourceInfo> sources)
 
 PropertyTable::~PropertyTable() {
   for (auto &record : records_)
-    for (IPropPostSetListener *listener : record->listeners_)
-      delete listener;
-  for (IPropPostSetListener *listener : orphans_)
-    delete listener;
+    for (IPropPostSetListener *listener : record->listeners_) delete listener;
+  for (IPropPostSetListener *listener : orphans_) delete listener;
 }
 
 void PropertyTable::addNumber(PropertyInfo info, Input input) {
@@ -62,15 +59,13 @@ void PropertyTable::addSourceName() {
 
 PropertyRecord *PropertyTable::find(const std::string &name) const {
   for (const auto &record : records_)
-    if (record->info().name == name)
-      return record.get();
+    if (record->info().name == name) return record.get();
   return nullptr;
 }
 
 std::vector<std::string> PropertyTable::names() const {
   std::vector<std::string> names;
-  for (const auto &record : records_)
-    names.push_back(record->info().name);
+  for (const auto &record : records_) names.push_back(record->info().name);
   return names;
 }
 
@@ -89,17 +84,14 @@ std::int32_t PropertyTable::propertyCount() {
 void PropertyTable::propertyNames(const char **names) {
   calls_.note("propertyNames");
   throwIfAsked("propertyNames");
-  if (names == nullptr)
-    return;
-  for (std::size_t i = 0; i < records_.size(); ++i)
-    names[i] = records_[i]->info().name.c_str();
+  if (names == nullptr) return;
+  for (std::size_t i = 0; i < records_.size(); ++i) names[i] = records_[i]->info().name.c_str();
 }
 
 void PropertyTable::attachListener(const char *name, IPropPostSetListener *listener) {
   calls_.noteName("attachListener", name);
   throwIfAsked("attachListener");
-  if (listener == nullptr)
-    return;
+  if (listener == nullptr) return;
   PropertyRecord *record = name != nullptr ? find(name) : nullptr;
   std::lock_guard<std::mutex> lock(mutex_);
   if (record == nullptr) {
@@ -120,8 +112,7 @@ std::vector<IPropPostSetListener *> PropertyTable::assignNumber(PropertyRecord &
     throw Error("Property \"" + info.name + "\" must be between " + show(info.lowerBound) + " and " +
                 show(info.upperBound) + "; " + show(value) + " was refused.");
   if (record.input() == Input::wholeNumber && std::isfinite(value) && value != std::floor(value))
-    throw Error("Property \"" + info.name + "\" must be a whole number; " + show(value) +
-                " was refused.");
+    throw Error("Property \"" + info.name + "\" must be a whole number; " + show(value) + " was refused.");
   std::lock_guard<std::mutex> lock(mutex_);
   record.number_ = value;
   return record.listeners_;
@@ -140,8 +131,8 @@ std::vector<IPropPostSetListener *> PropertyTable::assignText(PropertyRecord &re
       choices += (choices.empty() ? "" : ", ") + source.name;
     }
     if (!known)
-      throw Error("Property \"" + info.name + "\": no source named \"" + text + "\" (sources: " +
-                  choices + ").");
+      throw Error("Property \"" + info.name + "\": no source named \"" + text + "\" (sources: " + choices +
+                  ").");
   }
   std::lock_guard<std::mutex> lock(mutex_);
   record.text_ = text;
@@ -161,8 +152,7 @@ std::string PropertyTable::text(const PropertyRecord &record) const {
 std::int32_t PropertyTable::sourceId(const PropertyRecord &record) const {
   std::string name = text(record);
   for (const SourceInfo &source : sources_)
-    if (source.name == name)
-      return source.id;
+    if (source.name == name) return source.id;
   return 0;
 }
 

@@ -26,12 +26,10 @@ Session::Session(const std::string &name, std::vector<SourceInfo> sources)
     : properties_(calls_, std::move(sources)) {
   properties_.addText(toolboxProperty("Name", IMAQ_STORAGE_TEXT, ReadOnly::never, 0, 0, 0), name);
   properties_.addSourceName();
-  properties_.addNumber(toolboxProperty("FramesPerTrigger", IMAQ_STORAGE_DOUBLE,
-                                        ReadOnly::whileRunning, 1,
+  properties_.addNumber(toolboxProperty("FramesPerTrigger", IMAQ_STORAGE_DOUBLE, ReadOnly::whileRunning, 1,
                                         std::numeric_limits<double>::infinity(), 10),
                         Input::wholeNumber);
-  properties_.addNumber(toolboxProperty("FrameGrabInterval", IMAQ_STORAGE_INT32,
-                                        ReadOnly::whileRunning, 1,
+  properties_.addNumber(toolboxProperty("FrameGrabInterval", IMAQ_STORAGE_INT32, ReadOnly::whileRunning, 1,
                                         std::numeric_limits<std::int32_t>::max(), 1),
                         Input::wholeNumber);
 }
@@ -43,8 +41,7 @@ Session::~Session() = default;
 IImageFrame *Session::makeFrame(std::int32_t frameFormat, std::int32_t width, std::int32_t height) {
   calls_.note("makeFrame");
   std::unique_ptr<ImageFrame> frame = ImageFrame::make(calls_, frameFormat, width, height);
-  if (!frame)
-    return nullptr;
+  if (!frame) return nullptr;
   std::lock_guard<std::mutex> lock(mutex_);
   outstanding_.push_back(std::move(frame));
   return outstanding_.back().get();
@@ -146,8 +143,7 @@ bool Session::frameWanted() {
     std::lock_guard<std::mutex> lock(mutex_);
     answer = wantedAnswer_.value_or(armed_ && stats_.imagesCounted % std::uint64_t(interval_) == 0 &&
                                     static_cast<double>(stats_.framesDelivered) < target_);
-    if (answer)
-      ++stats_.framesWanted;
+    if (answer) ++stats_.framesWanted;
   }
   calls_.noteAnswer("frameWanted", answer);
   return answer;
@@ -175,8 +171,7 @@ void Session::halt(IAdaptor *adaptor) {
   calls_.note("haltAcquisition");
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!acquiring_)
-      return;
+    if (!acquiring_) return;
     acquiring_ = false;
     armed_ = false;
     haltPending_ = runUnderway_;
@@ -190,8 +185,7 @@ void Session::resume(IAdaptor *adaptor) {
   calls_.note("resumeAcquisition");
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!halted_ || acquiring_ || !open_)
-      return;
+    if (!halted_ || acquiring_ || !open_) return;
     halted_ = false;
     armed_ = static_cast<double>(stats_.framesDelivered) < target_;
     if (!armed_) {
@@ -208,25 +202,21 @@ void Session::resume(IAdaptor *adaptor) {
       armed_ = false;
   }
   changed_.notify_all();
-  if (!started)
-    adaptorWarn("imaqkit:engine:resumeRefused", "The adaptor refused to resume the acquisition.");
+  if (!started) adaptorWarn("imaqkit:engine:resumeRefused", "The adaptor refused to resume the acquisition.");
 }
 
 // ---- The toolbox's side ----
 
 void Session::open(IAdaptor *adaptor) {
-  if (isOpen())
-    return;
-  if (!adaptor->openCamera())
-    throw Error("The adaptor could not open the device.");
+  if (isOpen()) return;
+  if (!adaptor->openCamera()) throw Error("The adaptor could not open the device.");
   std::lock_guard<std::mutex> lock(mutex_);
   open_ = true;
 }
 
 void Session::close(IAdaptor *adaptor) {
   stop(adaptor);
-  if (!isOpen())
-    return;
+  if (!isOpen()) return;
   adaptor->closeCamera();
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -244,10 +234,8 @@ void Session::start(IAdaptor *adaptor) {
   const double interval = properties_.number(*properties_.find("FrameGrabInterval"));
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!open_)
-      throw Error("The device is not open.");
-    if (busy())
-      throw Error("The acquisition is already running; stop it first.");
+    if (!open_) throw Error("The device is not open.");
+    if (busy()) throw Error("The acquisition is already running; stop it first.");
     stats_ = AcquisitionStats();
     buffer_.clear();
     target_ = target;
@@ -263,15 +251,13 @@ void Session::start(IAdaptor *adaptor) {
       armed_ = false;
   }
   changed_.notify_all();
-  if (!started)
-    throw Error("The adaptor refused to start the acquisition.");
+  if (!started) throw Error("The adaptor refused to start the acquisition.");
 }
 
 void Session::stop(IAdaptor *adaptor) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!busy())
-      return;
+    if (!busy()) return;
     bool running = acquiring_ || armed_;
     acquiring_ = false;
     armed_ = false;

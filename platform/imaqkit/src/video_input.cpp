@@ -8,8 +8,7 @@ namespace imaqkit {
 using detail::PropertyRecord;
 
 VideoInput::Impl::~Impl() {
-  if (adaptor == nullptr)
-    return;
+  if (adaptor == nullptr) return;
   try {
     session->close(adaptor);
   } catch (...) {
@@ -23,9 +22,7 @@ VideoInput::~VideoInput() = default;
 
 std::int32_t VideoInput::deviceId() const { return impl_->deviceId; }
 const std::string &VideoInput::formatName() const { return impl_->format; }
-const std::vector<SourceInfo> &VideoInput::sources() const {
-  return impl_->session->properties().sources();
-}
+const std::vector<SourceInfo> &VideoInput::sources() const { return impl_->session->properties().sources(); }
 
 // ---- Properties ----
 
@@ -33,15 +30,13 @@ namespace {
 
 PropertyRecord &findRecord(detail::PropertyTable &table, const std::string &name) {
   PropertyRecord *record = table.find(name);
-  if (record == nullptr)
-    throw Error("No property named \"" + name + "\".");
+  if (record == nullptr) throw Error("No property named \"" + name + "\".");
   return *record;
 }
 
 void checkWritable(const PropertyRecord &record, const detail::Session &session) {
   const PropertyInfo &info = record.info();
-  if (info.readOnly == ReadOnly::always)
-    throw Error("Property \"" + info.name + "\" is read-only.");
+  if (info.readOnly == ReadOnly::always) throw Error("Property \"" + info.name + "\" is read-only.");
   if (info.readOnly == ReadOnly::whileRunning && session.isRunning())
     throw Error("Property \"" + info.name +
                 "\" cannot be set while the acquisition is running; stop it first.");
@@ -60,9 +55,8 @@ std::int32_t saturatedInt32(double value) {
 void notify(detail::PropertyTable &table, PropertyRecord &record,
             const std::vector<IPropPostSetListener *> &listeners) {
   double real = table.number(record);
-  std::int32_t integer = record.input() == detail::Input::sourceName
-                             ? table.sourceId(record)
-                             : saturatedInt32(real);
+  std::int32_t integer =
+      record.input() == detail::Input::sourceName ? table.sourceId(record) : saturatedInt32(real);
   std::string text = table.text(record);
   const void *value = nullptr;
   switch (record.info().storageKind) {
@@ -76,8 +70,7 @@ void notify(detail::PropertyTable &table, PropertyRecord &record,
     value = text.c_str();
     break;
   }
-  for (IPropPostSetListener *listener : listeners)
-    listener->propertyWasSet(&record, value);
+  for (IPropPostSetListener *listener : listeners) listener->propertyWasSet(&record, value);
 }
 
 } // namespace
@@ -173,9 +166,7 @@ bool VideoInput::waitForCall(const std::string &entry, std::size_t occurrences,
 void VideoInput::setCallObserver(std::function<void(const std::string &)> observer) {
   impl_->session->calls().setObserver(std::move(observer));
 }
-void VideoInput::answerFrameWanted(std::optional<bool> answer) {
-  impl_->session->answerFrameWanted(answer);
-}
+void VideoInput::answerFrameWanted(std::optional<bool> answer) { impl_->session->answerFrameWanted(answer); }
 void VideoInput::answerAcquisitionContinues(std::optional<bool> answer) {
   impl_->session->answerAcquisitionContinues(answer);
 }

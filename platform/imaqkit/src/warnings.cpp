@@ -16,14 +16,12 @@ std::FILE *echo = nullptr;
 std::function<void(const imaqkit::Warning &)> observer;
 
 std::string formatText(const char *format, va_list args) {
-  if (format == nullptr)
-    return std::string();
+  if (format == nullptr) return std::string();
   va_list measure;
   va_copy(measure, args);
   int length = std::vsnprintf(nullptr, 0, format, measure);
   va_end(measure);
-  if (length <= 0)
-    return std::string();
+  if (length <= 0) return std::string();
   std::string text(static_cast<std::size_t>(length) + 1, '\0');
   std::vsnprintf(&text[0], text.size(), format, args);
   text.resize(static_cast<std::size_t>(length));
@@ -42,15 +40,13 @@ void adaptorWarn(const char *id, const char *format, ...) {
   const std::function<void(const imaqkit::Warning &)> observe = observer;
   if (echo != nullptr) {
     std::string line = imaqkit::formatWarning(warning);
-    if (line.empty() || line.back() != '\n')
-      line += '\n';
+    if (line.empty() || line.back() != '\n') line += '\n';
     std::fputs(line.c_str(), echo);
     std::fflush(echo);
   }
   warningLog.push_back(warning);
   lock.unlock();
-  if (observe)
-    observe(warning);
+  if (observe) observe(warning);
 }
 
 namespace imaqkit {

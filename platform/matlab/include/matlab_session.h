@@ -70,8 +70,7 @@ public:
   static Value adopt(mxArray *array);
 
 private:
-  Value(std::shared_ptr<mxArray> array, uint64_t serial)
-      : array_(std::move(array)), serial_(serial) {}
+  Value(std::shared_ptr<mxArray> array, uint64_t serial) : array_(std::move(array)), serial_(serial) {}
   std::shared_ptr<mxArray> array_;
   uint64_t serial_ = 0;
   friend struct ValueAccess;
@@ -82,8 +81,7 @@ private:
  * of outputs asked for, and returns the outputs. It may raise a MATLAB error
  * with raiseError, pump the message loop, or call MEX functions through the
  * session. */
-using Function =
-    std::function<std::vector<Value>(const std::vector<const mxArray *> &args, int nargout)>;
+using Function = std::function<std::vector<Value>(const std::vector<const mxArray *> &args, int nargout)>;
 
 /* Raises a MATLAB error from a played function (like MATLAB's error()). */
 [[noreturn]] MEXHOST_API void raiseError(const std::string &message,
@@ -114,17 +112,17 @@ struct LibraryMemory {
 struct ClearReport {
   std::string library;
   bool cleared = false;
-  std::string reason;        /* why it stays: "not loaded", "locked", "in use" */
+  std::string reason; /* why it stays: "not loaded", "locked", "in use" */
   bool exitRoutineRan = false;
-  std::string exitError;     /* a MATLAB error raised by the exit routine */
-  MemoryCount leaked;        /* what the library left behind */
+  std::string exitError; /* a MATLAB error raised by the exit routine */
+  MemoryCount leaked;    /* what the library left behind */
 };
 
 struct SessionReport {
   std::vector<ClearReport> cleared;     /* the libraries cleared at the end */
   std::vector<LibraryMemory> libraries; /* every library that left something */
   MemoryCount leaked;                   /* all of it together */
-  MemoryCount host; /* values the host itself still held: not leaks */
+  MemoryCount host;                     /* values the host itself still held: not leaks */
 };
 
 struct Warning {
@@ -147,10 +145,8 @@ public:
    * current folder. */
   void addPath(const std::string &folder);
   /* Calls a MEX function by name or by path, loading it first if needed. */
-  CallResult call(const std::string &function, const std::vector<Value> &inputs = {},
-                  int nlhs = 0);
-  CallResult call(const std::string &function, const std::vector<const mxArray *> &inputs,
-                  int nlhs);
+  CallResult call(const std::string &function, const std::vector<Value> &inputs = {}, int nlhs = 0);
+  CallResult call(const std::string &function, const std::vector<const mxArray *> &inputs, int nlhs);
   bool isLoaded(const std::string &library) const;
   /* Runs the exit routine, then unloads: the next call loads the library
    * afresh. A locked library, or one whose call is in progress, stays. */
@@ -161,26 +157,22 @@ public:
   Value number(double value);
   Value int32(int32_t value);
   /* A real numeric matrix of the class, filled column by column. */
-  Value numbers(mxClassID classId, size_t rows, size_t columns,
-                const std::vector<double> &values = {});
+  Value numbers(mxClassID classId, size_t rows, size_t columns, const std::vector<double> &values = {});
   /* The same with imaginary parts, kept apart from the real ones as MATLAB
    * keeps them. */
-  Value complexNumbers(mxClassID classId, size_t rows, size_t columns,
-                       const std::vector<double> &real = {},
+  Value complexNumbers(mxClassID classId, size_t rows, size_t columns, const std::vector<double> &real = {},
                        const std::vector<double> &imaginaryParts = {});
   /* A sparse double or logical matrix of the values given in full, column by
    * column; only the nonzero ones are stored (room for them, at least one).
    * Imaginary parts make a complex double one. */
-  Value sparse(mxClassID classId, size_t rows, size_t columns,
-               const std::vector<double> &values = {},
+  Value sparse(mxClassID classId, size_t rows, size_t columns, const std::vector<double> &values = {},
                const std::vector<double> &imaginaryParts = {});
   Value text(const std::string &value);
-  Value empty(); /* [] */
+  Value empty();       /* [] */
   Value emptyStruct(); /* 0-by-0 struct with no fields */
   /* An object of a class with properties, e.g. an "AndorCamera" with
    * cameraHandle 3.0. */
-  Value object(const std::string &className,
-               const std::vector<std::pair<std::string, Value>> &properties);
+  Value object(const std::string &className, const std::vector<std::pair<std::string, Value>> &properties);
   Value functionHandle(Function function, const std::string &name = "callback");
   Value copy(const mxArray *array); /* a deep copy held by the host */
   /* A named MATLAB function, callable through mexCallMATLAB. */
@@ -188,12 +180,12 @@ public:
 
   /* --- Global workspace --- */
   void setGlobal(const std::string &name, const Value &value); /* stores a copy */
-  Value global(const std::string &name) const; /* a copy; empty if none */
+  Value global(const std::string &name) const;                 /* a copy; empty if none */
   bool hasGlobal(const std::string &name) const;
   void clearGlobal(const std::string &name);
 
   /* --- Command window --- */
-  const std::string &commandWindow() const;     /* everything printed */
+  const std::string &commandWindow() const;        /* everything printed */
   const std::vector<std::string> &printed() const; /* one entry per mexPrintf */
   const std::vector<Warning> &warnings() const;
   void clearCommandWindow();

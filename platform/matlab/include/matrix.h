@@ -93,8 +93,7 @@ void mxFree(void *ptr);
 /* Creation. Arrays made during a MEX call are freed when it ends unless made
  * persistent, returned, or set into a container. */
 mxArray *mxCreateNumericMatrix(mwSize m, mwSize n, mxClassID classid, mxComplexity flag);
-mxArray *mxCreateNumericArray(mwSize ndim, const mwSize *dims, mxClassID classid,
-                              mxComplexity flag);
+mxArray *mxCreateNumericArray(mwSize ndim, const mwSize *dims, mxClassID classid, mxComplexity flag);
 mxArray *mxCreateDoubleMatrix(mwSize m, mwSize n, mxComplexity flag);
 mxArray *mxCreateDoubleScalar(double value);
 mxArray *mxCreateLogicalMatrix(mwSize m, mwSize n);
@@ -108,8 +107,7 @@ mxArray *mxCreateString(const char *str);
 mxArray *mxCreateCellMatrix(mwSize m, mwSize n);
 mxArray *mxCreateCellArray(mwSize ndim, const mwSize *dims);
 mxArray *mxCreateStructMatrix(mwSize m, mwSize n, int nfields, const char **fieldnames);
-mxArray *mxCreateStructArray(mwSize ndim, const mwSize *dims, int nfields,
-                             const char **fieldnames);
+mxArray *mxCreateStructArray(mwSize ndim, const mwSize *dims, int nfields, const char **fieldnames);
 
 mxArray *mxDuplicateArray(const mxArray *in);
 void mxDestroyArray(mxArray *pa);

@@ -35,8 +35,7 @@ void mexErrMsgIdAndTxt(const char *identifier, const char *format, ...);
  * error; mexCallMATLABWithTrap returns null on success and otherwise an
  * MException object whose property "message" holds the error text. */
 int mexCallMATLAB(int nlhs, mxArray *plhs[], int nrhs, mxArray *prhs[], const char *name);
-mxArray *mexCallMATLABWithTrap(int nlhs, mxArray *plhs[], int nrhs, mxArray *prhs[],
-                               const char *name);
+mxArray *mexCallMATLABWithTrap(int nlhs, mxArray *plhs[], int nrhs, mxArray *prhs[], const char *name);
 
 /* Workspace variables ("base", "caller" or "global"): mexGetVariable returns
  * a copy (null if there is none), mexPutVariable stores a copy (0 on

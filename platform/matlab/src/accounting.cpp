@@ -21,8 +21,7 @@ Holder holderOf(const Block &block) {
   return block.library != nullptr ? Holder::Library : Holder::Host;
 }
 
-void addArray(const mxArray *array, MemoryCount &count,
-              std::unordered_set<const mxArray *> &seen) {
+void addArray(const mxArray *array, MemoryCount &count, std::unordered_set<const mxArray *> &seen) {
   ++count.arrays;
   measure(array, count, seen);
 }
@@ -63,8 +62,7 @@ std::vector<std::pair<const Library *, LibraryMemory>> tally() {
 std::vector<LibraryMemory> memoryByLibrary() {
   std::vector<LibraryMemory> report;
   for (auto &entry : tally())
-    if (!entry.second.persistent.empty() || !entry.second.leaked.empty())
-      report.push_back(entry.second);
+    if (!entry.second.persistent.empty() || !entry.second.leaked.empty()) report.push_back(entry.second);
   return report;
 }
 

@@ -45,9 +45,7 @@ size_t elementSize(mxClassID classId) {
   }
 }
 
-bool isNumericClass(mxClassID classId) {
-  return classId >= mxDOUBLE_CLASS && classId <= mxUINT64_CLASS;
-}
+bool isNumericClass(mxClassID classId) { return classId >= mxDOUBLE_CLASS && classId <= mxUINT64_CLASS; }
 
 static size_t countOf(const std::vector<size_t> &dims) {
   size_t count = 1;
@@ -167,8 +165,8 @@ static bool holdsElements(mxClassID classId) {
 mxArray *duplicate(const mxArray *source) {
   mxArray *copy = nullptr;
   if (source->sparse) {
-    copy = newSparse(source->classId, source->dims[0], source->dims[1], source->nzmax,
-                     source->isComplex, Fill::none);
+    copy = newSparse(source->classId, source->dims[0], source->dims[1], source->nzmax, source->isComplex,
+                     Fill::none);
     std::memcpy(copy->ir, source->ir, source->nzmax * sizeof(mwIndex));
     std::memcpy(copy->jc, source->jc, (source->dims[1] + 1) * sizeof(mwIndex));
   } else if (holdsElements(source->classId)) {
@@ -242,8 +240,7 @@ void markInput(const mxArray *array, int delta) {
 }
 
 mxArray *claimOutput(mxArray *array, int index) {
-  if (!isLive(array))
-    fault("output %d of the MEX call is an array that no longer exists", index + 1);
+  if (!isLive(array)) fault("output %d of the MEX call is an array that no longer exists", index + 1);
   if (array->containers > 0 || array->hostRefs > 0 || array->inputRefs > 0) {
     // Not the callee's to give away: the caller gets its own copy.
     mxArray *copy = duplicate(array);
@@ -258,15 +255,14 @@ mxArray *claimOutput(mxArray *array, int index) {
 void releaseHost(mxArray *array, uint64_t serial) {
   if (!isLive(array) || array->serial != serial) return;
   if (array->hostRefs > 0) --array->hostRefs;
-  if (array->hostRefs == 0 && array->containers == 0 && !array->persistent &&
-      array->inputRefs == 0 && !frameActive(array->frame))
+  if (array->hostRefs == 0 && array->containers == 0 && !array->persistent && array->inputRefs == 0 &&
+      !frameActive(array->frame))
     destroy(array);
 }
 
 bool isRoot(const mxArray *array) { return array->containers == 0; }
 
-void measure(const mxArray *array, MemoryCount &count,
-             std::unordered_set<const mxArray *> &seen) {
+void measure(const mxArray *array, MemoryCount &count, std::unordered_set<const mxArray *> &seen) {
   if (!seen.insert(array).second) return;
   count.bytes += array->dataBytes;
   if (array->isComplex) count.bytes += array->dataBytes;

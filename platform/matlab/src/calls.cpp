@@ -8,9 +8,9 @@ namespace mexhost {
 struct ValueAccess {
   static Value make(mxArray *array) {
     uint64_t serial = array->serial;
-    return Value(std::shared_ptr<mxArray>(
-                     array, [serial](mxArray *held) { detail::releaseHost(held, serial); }),
-                 serial);
+    return Value(
+        std::shared_ptr<mxArray>(array, [serial](mxArray *held) { detail::releaseHost(held, serial); }),
+        serial);
   }
 };
 
@@ -79,8 +79,7 @@ void requireAssigned(const std::vector<mxArray *> &plhs, int nlhs, const std::st
 
 } // namespace
 
-std::vector<Value> invokeMex(Library &library, const std::vector<const mxArray *> &inputs,
-                             int nlhs) {
+std::vector<Value> invokeMex(Library &library, const std::vector<const mxArray *> &inputs, int nlhs) {
   if (nlhs < 0) nlhs = 0;
   for (const mxArray *input : inputs) requireLive(input, "a MEX call (one of its inputs)");
   InputMarks marks(inputs);
@@ -98,8 +97,7 @@ std::vector<Value> invokeMex(Library &library, const std::vector<const mxArray *
   return outputs;
 }
 
-void callFunction(const std::string &name, int nlhs, mxArray *plhs[], int nrhs,
-                  mxArray *prhs[]) {
+void callFunction(const std::string &name, int nlhs, mxArray *plhs[], int nrhs, mxArray *prhs[]) {
   State &s = state();
   std::shared_ptr<const Function> function;
   std::string functionName = name;
@@ -130,8 +128,7 @@ void callFunction(const std::string &name, int nlhs, mxArray *plhs[], int nrhs,
     } else {
       std::string path, library;
       if (findLoaded(functionName) == nullptr && !locateLibrary(functionName, path, library))
-        raise("MATLAB:UndefinedFunction",
-              "Undefined function '" + functionName + "' for input arguments.");
+        raise("MATLAB:UndefinedFunction", "Undefined function '" + functionName + "' for input arguments.");
       // A MEX function called from MATLAB code or from another MEX function.
       outputs = invokeMex(loadLibrary(functionName), args, nlhs);
     }
@@ -153,8 +150,7 @@ using namespace mexhost::detail;
 
 extern "C" {
 
-MX_API int mexCallMATLAB(int nlhs, mxArray *plhs[], int nrhs, mxArray *prhs[],
-                         const char *name) {
+MX_API int mexCallMATLAB(int nlhs, mxArray *plhs[], int nrhs, mxArray *prhs[], const char *name) {
   requireMainThread("mexCallMATLAB");
   callFunction(name != nullptr ? name : "", nlhs, plhs, nrhs, prhs);
   return 0;

@@ -93,19 +93,16 @@ Library &loadLibrary(const std::string &nameOrPath) {
   if (Library *loaded = findLoaded(nameOrPath)) return *loaded;
   std::string path, name;
   if (!locateLibrary(nameOrPath, path, name))
-    raise("MATLAB:UndefinedFunction",
-          "Undefined function '" + name + "' for input arguments.");
+    raise("MATLAB:UndefinedFunction", "Undefined function '" + name + "' for input arguments.");
   std::string reason;
   void *module = openModule(path, reason);
-  if (module == nullptr)
-    raise("MATLAB:mex:invalidMEXFile", "Invalid MEX-file '" + path + "': " + reason);
+  if (module == nullptr) raise("MATLAB:mex:invalidMEXFile", "Invalid MEX-file '" + path + "': " + reason);
   void *entry = findSymbol(module, "mexFunction");
   if (entry == nullptr) {
     auto library = Library();
     library.module = module;
     unloadModule(library);
-    raise("MATLAB:mex:invalidMEXFile",
-          "Invalid MEX-file '" + path + "': it does not export mexFunction.");
+    raise("MATLAB:mex:invalidMEXFile", "Invalid MEX-file '" + path + "': it does not export mexFunction.");
   }
   auto library = std::make_unique<Library>();
   library->id = nextSerial();

@@ -25,8 +25,7 @@ size_t Session::pumpMessages() {
   return taken;
 }
 
-bool Session::runUntil(const std::function<bool()> &condition,
-                       std::chrono::milliseconds timeout) {
+bool Session::runUntil(const std::function<bool()> &condition, std::chrono::milliseconds timeout) {
   detail::requireMainThread("Session::runUntil");
   using Clock = std::chrono::steady_clock;
   const Clock::time_point deadline = Clock::now() + timeout;
@@ -39,8 +38,7 @@ bool Session::runUntil(const std::function<bool()> &condition,
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count() + 1;
     // Blocks until a message arrives, even one that was already in the queue
     // when the wait began (MWMO_INPUTAVAILABLE), or until the time is up.
-    MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(left), QS_ALLINPUT,
-                                MWMO_INPUTAVAILABLE);
+    MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(left), QS_ALLINPUT, MWMO_INPUTAVAILABLE);
   }
 }
 

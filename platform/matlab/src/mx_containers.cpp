@@ -32,8 +32,7 @@ namespace {
 void requireIndex(const mxArray *pa, mwIndex i, const char *api) {
   size_t count = numberOfElements(pa);
   if (i >= count)
-    fault("%s: index %zu is outside the array's %zu elements", api, static_cast<size_t>(i),
-          count);
+    fault("%s: index %zu is outside the array's %zu elements", api, static_cast<size_t>(i), count);
 }
 
 int fieldNumber(const mxArray *pa, const char *name) {
@@ -82,8 +81,7 @@ MX_API int mxGetNumberOfFields(const mxArray *pa) {
 
 MX_API const char *mxGetFieldNameByNumber(const mxArray *pa, int n) {
   requireMainThread("mxGetFieldNameByNumber");
-  if (pa->classId != mxSTRUCT_CLASS || n < 0 || static_cast<size_t>(n) >= pa->fields.size())
-    return nullptr;
+  if (pa->classId != mxSTRUCT_CLASS || n < 0 || static_cast<size_t>(n) >= pa->fields.size()) return nullptr;
   return pa->fields[static_cast<size_t>(n)].c_str();
 }
 
@@ -146,18 +144,15 @@ MX_API void mxSetField_730(mxArray *pa, mwIndex i, const char *name, mxArray *va
 
 MX_API mxArray *mxGetProperty_730(const mxArray *pa, mwIndex i, const char *name) {
   requireMainThread("mxGetProperty");
-  if (pa->classId != mxOBJECT_CLASS || i >= numberOfElements(pa) || name == nullptr)
-    return nullptr;
+  if (pa->classId != mxOBJECT_CLASS || i >= numberOfElements(pa) || name == nullptr) return nullptr;
   for (size_t p = 0; p < pa->fields.size(); ++p)
-    if (pa->fields[p] == name)
-      return pa->slots[p] != nullptr ? duplicate(pa->slots[p]) : nullptr;
+    if (pa->fields[p] == name) return pa->slots[p] != nullptr ? duplicate(pa->slots[p]) : nullptr;
   return nullptr;
 }
 
 MX_API void mxSetProperty_730(mxArray *pa, mwIndex i, const char *name, const mxArray *value) {
   requireMainThread("mxSetProperty");
-  if (pa->classId != mxOBJECT_CLASS || i >= numberOfElements(pa) || name == nullptr ||
-      value == nullptr)
+  if (pa->classId != mxOBJECT_CLASS || i >= numberOfElements(pa) || name == nullptr || value == nullptr)
     fault("mxSetProperty was given something other than an object, a property name and "
           "a value");
   requireLive(value, "mxSetProperty");

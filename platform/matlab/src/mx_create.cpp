@@ -15,15 +15,13 @@ std::vector<size_t> dimsOf(mwSize ndim, const mwSize *dims) {
 mxArray *createNumeric(mxClassID classid, mxComplexity flag, const std::vector<size_t> &dims,
                        const char *api) {
   requireMainThread(api);
-  if (!isNumericClass(classid) && classid != mxLOGICAL_CLASS && classid != mxCHAR_CLASS)
-    return nullptr;
+  if (!isNumericClass(classid) && classid != mxLOGICAL_CLASS && classid != mxCHAR_CLASS) return nullptr;
   if (flag == mxCOMPLEX && !isNumericClass(classid))
     fault("%s: only numeric arrays have imaginary parts", api);
   return newNumeric(classid, dims, Fill::zeros, flag == mxCOMPLEX);
 }
 
-mxArray *createStruct(const std::vector<size_t> &dims, int nfields, const char **names,
-                      const char *api) {
+mxArray *createStruct(const std::vector<size_t> &dims, int nfields, const char **names, const char *api) {
   requireMainThread(api);
   if (nfields < 0) fault("%s: negative number of fields", api);
   mxArray *array = newArray(mxSTRUCT_CLASS, dims);
@@ -41,8 +39,7 @@ mxArray *createStruct(const std::vector<size_t> &dims, int nfields, const char *
 
 extern "C" {
 
-MX_API mxArray *mxCreateNumericMatrix_730(mwSize m, mwSize n, mxClassID classid,
-                                          mxComplexity flag) {
+MX_API mxArray *mxCreateNumericMatrix_730(mwSize m, mwSize n, mxClassID classid, mxComplexity flag) {
   return createNumeric(classid, flag, {m, n}, "mxCreateNumericMatrix");
 }
 
@@ -91,8 +88,7 @@ MX_API mxArray *mxCreateCellArray_730(mwSize ndim, const mwSize *dims) {
   return newArray(mxCELL_CLASS, dimsOf(ndim, dims));
 }
 
-MX_API mxArray *mxCreateStructMatrix_730(mwSize m, mwSize n, int nfields,
-                                         const char **fieldnames) {
+MX_API mxArray *mxCreateStructMatrix_730(mwSize m, mwSize n, int nfields, const char **fieldnames) {
   return createStruct({m, n}, nfields, fieldnames, "mxCreateStructMatrix");
 }
 

@@ -7,7 +7,9 @@ using namespace mexhost::detail;
 
 namespace {
 
-template <typename T> double first(const mxArray *pa) { return static_cast<double>(*static_cast<const T *>(pa->data)); }
+template <typename T> double first(const mxArray *pa) {
+  return static_cast<double>(*static_cast<const T *>(pa->data));
+}
 
 } // namespace
 
@@ -21,23 +23,40 @@ MX_API mxClassID mxGetClassID(const mxArray *pa) {
 MX_API const char *mxGetClassName(const mxArray *pa) {
   requireMainThread("mxGetClassName");
   switch (pa->classId) {
-  case mxCELL_CLASS: return "cell";
-  case mxSTRUCT_CLASS: return "struct";
-  case mxLOGICAL_CLASS: return "logical";
-  case mxCHAR_CLASS: return "char";
-  case mxDOUBLE_CLASS: return "double";
-  case mxSINGLE_CLASS: return "single";
-  case mxINT8_CLASS: return "int8";
-  case mxUINT8_CLASS: return "uint8";
-  case mxINT16_CLASS: return "int16";
-  case mxUINT16_CLASS: return "uint16";
-  case mxINT32_CLASS: return "int32";
-  case mxUINT32_CLASS: return "uint32";
-  case mxINT64_CLASS: return "int64";
-  case mxUINT64_CLASS: return "uint64";
-  case mxFUNCTION_CLASS: return "function_handle";
-  case mxOBJECT_CLASS: return pa->className.c_str();
-  default: return "unknown";
+  case mxCELL_CLASS:
+    return "cell";
+  case mxSTRUCT_CLASS:
+    return "struct";
+  case mxLOGICAL_CLASS:
+    return "logical";
+  case mxCHAR_CLASS:
+    return "char";
+  case mxDOUBLE_CLASS:
+    return "double";
+  case mxSINGLE_CLASS:
+    return "single";
+  case mxINT8_CLASS:
+    return "int8";
+  case mxUINT8_CLASS:
+    return "uint8";
+  case mxINT16_CLASS:
+    return "int16";
+  case mxUINT16_CLASS:
+    return "uint16";
+  case mxINT32_CLASS:
+    return "int32";
+  case mxUINT32_CLASS:
+    return "uint32";
+  case mxINT64_CLASS:
+    return "int64";
+  case mxUINT64_CLASS:
+    return "uint64";
+  case mxFUNCTION_CLASS:
+    return "function_handle";
+  case mxOBJECT_CLASS:
+    return pa->className.c_str();
+  default:
+    return "unknown";
   }
 }
 
@@ -102,9 +121,7 @@ MX_API bool mxIsLogical(const mxArray *pa) { return mxGetClassID(pa) == mxLOGICA
 MX_API bool mxIsChar(const mxArray *pa) { return mxGetClassID(pa) == mxCHAR_CLASS; }
 MX_API bool mxIsCell(const mxArray *pa) { return mxGetClassID(pa) == mxCELL_CLASS; }
 MX_API bool mxIsStruct(const mxArray *pa) { return mxGetClassID(pa) == mxSTRUCT_CLASS; }
-MX_API bool mxIsFunctionHandle(const mxArray *pa) {
-  return mxGetClassID(pa) == mxFUNCTION_CLASS;
-}
+MX_API bool mxIsFunctionHandle(const mxArray *pa) { return mxGetClassID(pa) == mxFUNCTION_CLASS; }
 
 MX_API double mxGetScalar(const mxArray *pa) {
   requireMainThread("mxGetScalar");
@@ -112,19 +129,32 @@ MX_API double mxGetScalar(const mxArray *pa) {
   // A sparse array's first stored value is its first nonzero, if it has any.
   if (pa->sparse && pa->jc[pa->dims[1]] == 0) return 0.0;
   switch (pa->classId) {
-  case mxDOUBLE_CLASS: return first<double>(pa);
-  case mxSINGLE_CLASS: return first<float>(pa);
-  case mxINT8_CLASS: return first<int8_t>(pa);
-  case mxUINT8_CLASS: return first<uint8_t>(pa);
-  case mxINT16_CLASS: return first<int16_t>(pa);
-  case mxUINT16_CLASS: return first<uint16_t>(pa);
-  case mxINT32_CLASS: return first<int32_t>(pa);
-  case mxUINT32_CLASS: return first<uint32_t>(pa);
-  case mxINT64_CLASS: return first<int64_t>(pa);
-  case mxUINT64_CLASS: return first<uint64_t>(pa);
-  case mxLOGICAL_CLASS: return *static_cast<const mxLogical *>(pa->data) ? 1.0 : 0.0;
-  case mxCHAR_CLASS: return first<mxChar>(pa);
-  default: return 0.0;
+  case mxDOUBLE_CLASS:
+    return first<double>(pa);
+  case mxSINGLE_CLASS:
+    return first<float>(pa);
+  case mxINT8_CLASS:
+    return first<int8_t>(pa);
+  case mxUINT8_CLASS:
+    return first<uint8_t>(pa);
+  case mxINT16_CLASS:
+    return first<int16_t>(pa);
+  case mxUINT16_CLASS:
+    return first<uint16_t>(pa);
+  case mxINT32_CLASS:
+    return first<int32_t>(pa);
+  case mxUINT32_CLASS:
+    return first<uint32_t>(pa);
+  case mxINT64_CLASS:
+    return first<int64_t>(pa);
+  case mxUINT64_CLASS:
+    return first<uint64_t>(pa);
+  case mxLOGICAL_CLASS:
+    return *static_cast<const mxLogical *>(pa->data) ? 1.0 : 0.0;
+  case mxCHAR_CLASS:
+    return first<mxChar>(pa);
+  default:
+    return 0.0;
   }
 }
 

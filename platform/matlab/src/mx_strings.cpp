@@ -9,8 +9,7 @@ namespace mexhost::detail {
 
 mxArray *newString(const std::string &text) {
   // '' is 0-by-0 in MATLAB; any other text is one row.
-  std::vector<size_t> dims = text.empty() ? std::vector<size_t>{0, 0}
-                                          : std::vector<size_t>{1, text.size()};
+  std::vector<size_t> dims = text.empty() ? std::vector<size_t>{0, 0} : std::vector<size_t>{1, text.size()};
   mxArray *array = newNumeric(mxCHAR_CLASS, dims);
   mxChar *chars = static_cast<mxChar *>(array->data);
   for (size_t i = 0; i < text.size(); ++i)

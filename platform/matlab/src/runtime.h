@@ -157,10 +157,8 @@ void setProperty(mxArray *object, const std::string &name, mxArray *value);
 mxArray *newMException(const MatlabError &error);
 
 // Calls (calls.cpp)
-std::vector<Value> invokeMex(Library &library, const std::vector<const mxArray *> &inputs,
-                             int nlhs);
-void callFunction(const std::string &name, int nlhs, mxArray *plhs[], int nrhs,
-                  mxArray *prhs[]);
+std::vector<Value> invokeMex(Library &library, const std::vector<const mxArray *> &inputs, int nlhs);
+void callFunction(const std::string &name, int nlhs, mxArray *plhs[], int nrhs, mxArray *prhs[]);
 Value wrapHost(mxArray *array); // the array's first host reference
 
 // Libraries (loader.cpp)

@@ -25,18 +25,41 @@ template <typename T> void fillPart(void *part, size_t count, const std::vector<
 
 void fill(void *part, mxClassID classId, size_t count, const std::vector<double> &values) {
   switch (classId) {
-  case mxDOUBLE_CLASS: fillPart<double>(part, count, values); break;
-  case mxSINGLE_CLASS: fillPart<float>(part, count, values); break;
-  case mxINT8_CLASS: fillPart<int8_t>(part, count, values); break;
-  case mxUINT8_CLASS: fillPart<uint8_t>(part, count, values); break;
-  case mxINT16_CLASS: fillPart<int16_t>(part, count, values); break;
-  case mxUINT16_CLASS: fillPart<uint16_t>(part, count, values); break;
-  case mxINT32_CLASS: fillPart<int32_t>(part, count, values); break;
-  case mxUINT32_CLASS: fillPart<uint32_t>(part, count, values); break;
-  case mxINT64_CLASS: fillPart<int64_t>(part, count, values); break;
-  case mxUINT64_CLASS: fillPart<uint64_t>(part, count, values); break;
-  case mxLOGICAL_CLASS: fillPart<mxLogical>(part, count, values); break;
-  default: break;
+  case mxDOUBLE_CLASS:
+    fillPart<double>(part, count, values);
+    break;
+  case mxSINGLE_CLASS:
+    fillPart<float>(part, count, values);
+    break;
+  case mxINT8_CLASS:
+    fillPart<int8_t>(part, count, values);
+    break;
+  case mxUINT8_CLASS:
+    fillPart<uint8_t>(part, count, values);
+    break;
+  case mxINT16_CLASS:
+    fillPart<int16_t>(part, count, values);
+    break;
+  case mxUINT16_CLASS:
+    fillPart<uint16_t>(part, count, values);
+    break;
+  case mxINT32_CLASS:
+    fillPart<int32_t>(part, count, values);
+    break;
+  case mxUINT32_CLASS:
+    fillPart<uint32_t>(part, count, values);
+    break;
+  case mxINT64_CLASS:
+    fillPart<int64_t>(part, count, values);
+    break;
+  case mxUINT64_CLASS:
+    fillPart<uint64_t>(part, count, values);
+    break;
+  case mxLOGICAL_CLASS:
+    fillPart<mxLogical>(part, count, values);
+    break;
+  default:
+    break;
   }
 }
 
@@ -135,8 +158,7 @@ CallResult Session::call(const std::string &function, const std::vector<Value> &
   return call(function, arrays, nlhs);
 }
 
-CallResult Session::call(const std::string &function, const std::vector<const mxArray *> &inputs,
-                         int nlhs) {
+CallResult Session::call(const std::string &function, const std::vector<const mxArray *> &inputs, int nlhs) {
   requireMainThread("Session::call");
   CallResult result;
   try {
@@ -150,9 +172,7 @@ CallResult Session::call(const std::string &function, const std::vector<const mx
   return result;
 }
 
-bool Session::isLoaded(const std::string &library) const {
-  return findLoaded(library) != nullptr;
-}
+bool Session::isLoaded(const std::string &library) const { return findLoaded(library) != nullptr; }
 
 ClearReport Session::clear(const std::string &library) {
   requireMainThread("Session::clear");
@@ -181,8 +201,7 @@ Value Session::number(double value) {
 
 Value Session::int32(int32_t value) { return numbers(mxINT32_CLASS, 1, 1, {double(value)}); }
 
-Value Session::numbers(mxClassID classId, size_t rows, size_t columns,
-                       const std::vector<double> &values) {
+Value Session::numbers(mxClassID classId, size_t rows, size_t columns, const std::vector<double> &values) {
   requireMainThread("Session::numbers");
   if (!isNumericClass(classId) && classId != mxLOGICAL_CLASS)
     fault("Session::numbers: class %d is not numeric", static_cast<int>(classId));
@@ -191,8 +210,7 @@ Value Session::numbers(mxClassID classId, size_t rows, size_t columns,
   return hold(array);
 }
 
-Value Session::complexNumbers(mxClassID classId, size_t rows, size_t columns,
-                              const std::vector<double> &real,
+Value Session::complexNumbers(mxClassID classId, size_t rows, size_t columns, const std::vector<double> &real,
                               const std::vector<double> &imaginaryParts) {
   requireMainThread("Session::complexNumbers");
   if (!isNumericClass(classId))
@@ -203,8 +221,8 @@ Value Session::complexNumbers(mxClassID classId, size_t rows, size_t columns,
   return hold(array);
 }
 
-Value Session::sparse(mxClassID classId, size_t rows, size_t columns,
-                      const std::vector<double> &values, const std::vector<double> &imaginaryParts) {
+Value Session::sparse(mxClassID classId, size_t rows, size_t columns, const std::vector<double> &values,
+                      const std::vector<double> &imaginaryParts) {
   requireMainThread("Session::sparse");
   if (classId != mxDOUBLE_CLASS && (classId != mxLOGICAL_CLASS || !imaginaryParts.empty()))
     fault("Session::sparse: only double (real or complex) and logical arrays are sparse");
@@ -296,9 +314,7 @@ Value Session::global(const std::string &name) const {
   return found == state().globals.end() ? Value() : hold(duplicate(found->second));
 }
 
-bool Session::hasGlobal(const std::string &name) const {
-  return state().globals.count(name) != 0;
-}
+bool Session::hasGlobal(const std::string &name) const { return state().globals.count(name) != 0; }
 
 void Session::clearGlobal(const std::string &name) {
   requireMainThread("Session::clearGlobal");
@@ -321,7 +337,9 @@ void Session::clearCommandWindow() {
 
 void Session::setEcho(bool echo) { state().echo = echo; }
 
-void Session::setPrintHook(std::function<void(const std::string &)> hook) { state().printHook = std::move(hook); }
+void Session::setPrintHook(std::function<void(const std::string &)> hook) {
+  state().printHook = std::move(hook);
+}
 
 unsigned long Session::mainThreadId() const { return state().mainThreadId; }
 

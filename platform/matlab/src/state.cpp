@@ -30,9 +30,7 @@ void raise(const std::string &identifier, const std::string &message) {
   throw MatlabError{identifier, message};
 }
 
-void raiseOutOfMemory() {
-  raise("MATLAB:nomem", "Out of memory. Type \"help memory\" for your options.");
-}
+void raiseOutOfMemory() { raise("MATLAB:nomem", "Out of memory. Type \"help memory\" for your options."); }
 
 void requireMainThread(const char *api) {
   State &s = state();
@@ -75,9 +73,7 @@ void endFrame() {
   s.frames.pop_back();
   for (const auto &[array, serial] : frame->arrays) {
     if (!isLive(array) || array->serial != serial) continue; // gone already
-    if (array->containers > 0 || array->persistent || array->hostRefs > 0 ||
-        array->inputRefs > 0)
-      continue;
+    if (array->containers > 0 || array->persistent || array->hostRefs > 0 || array->inputRefs > 0) continue;
     destroy(array);
   }
   for (const auto &[pointer, serial] : frame->blocks) {

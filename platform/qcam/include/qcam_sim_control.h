@@ -72,10 +72,10 @@
 #endif
 
 /* Statuses and error codes other than success */
-#define QCAM_SIM_NOT_SUPPORTED 1        /* an information key the camera does not know */
-#define QCAM_SIM_INVALID_VALUE 2        /* a null pointer or a zero size */
-#define QCAM_SIM_INVALID_HANDLE 9       /* no camera has this handle */
-#define QCAM_SIM_BUFFER_TOO_SMALL 20    /* the frame's buffer cannot hold the image */
+#define QCAM_SIM_NOT_SUPPORTED 1     /* an information key the camera does not know */
+#define QCAM_SIM_INVALID_VALUE 2     /* a null pointer or a zero size */
+#define QCAM_SIM_INVALID_HANDLE 9    /* no camera has this handle */
+#define QCAM_SIM_BUFFER_TOO_SMALL 20 /* the frame's buffer cannot hold the image */
 
 /* Driver fields of a filled QCamFrameRecord (indexes into driverFields) */
 #define QCAM_SIM_FIELD_IMAGE_NUMBER 0
@@ -111,8 +111,8 @@ QCAM_SIM_API int qcamSimConfigureFromEnvironment(void);
 /* A camera; 0, or QCAM_SIM_INVALID_HANDLE for handle 0 or one in use,
  * QCAM_SIM_INVALID_VALUE for a side outside 1 to 65535, a bit depth other
  * than 8, 12 or 16, or a serial that is null or longer than 255 bytes. */
-QCAM_SIM_API int32_t qcamSimAddCamera(int32_t handle, const char *serial, uint32_t width,
-                                      uint32_t height, uint32_t bitDepth);
+QCAM_SIM_API int32_t qcamSimAddCamera(int32_t handle, const char *serial, uint32_t width, uint32_t height,
+                                      uint32_t bitDepth);
 /* From now on qcamGetInfo answers value for the key (5, 8, 9 or 10) of this
  * camera, whose images stay what they are: a driver reporting sizes no
  * buffer was made for. 0, QCAM_SIM_INVALID_HANDLE, or QCAM_SIM_NOT_SUPPORTED

@@ -28,9 +28,7 @@ void qcamSimSetFreeRunning(int freeRunning) { sim().setFreeRunning(freeRunning !
 
 int32_t qcamSimSetFramePeriod(double seconds) { return sim().setFramePeriod(seconds); }
 
-int32_t qcamSimProduceImages(int32_t handle, int32_t count) {
-  return sim().produceImages(handle, count);
-}
+int32_t qcamSimProduceImages(int32_t handle, int32_t count) { return sim().produceImages(handle, count); }
 
 int qcamSimInjectStatus(const char *operation, int32_t status, int when) {
   return sim().injector.inject(operation, status, when == QCAM_SIM_ALWAYS) ? 1 : 0;

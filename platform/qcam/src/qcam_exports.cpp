@@ -16,15 +16,13 @@ extern "C" {
 
 int32_t WINAPI qcamGetSerialString(int32_t camera, char *buffer, uint32_t size) {
   int32_t status;
-  if (sim().intercept(CallText(__func__).arg(camera).arg(buffer).arg(size), __func__, status))
-    return status;
+  if (sim().intercept(CallText(__func__).arg(camera).arg(buffer).arg(size), __func__, status)) return status;
   return sim().getSerialString(camera, buffer, size);
 }
 
 int32_t WINAPI qcamGetInfo(int32_t camera, uint32_t key, uint32_t *value) {
   int32_t status;
-  if (sim().intercept(CallText(__func__).arg(camera).arg(key).arg(value), __func__, status))
-    return status;
+  if (sim().intercept(CallText(__func__).arg(camera).arg(key).arg(value), __func__, status)) return status;
   return sim().getInfo(camera, key, value);
 }
 
@@ -40,13 +38,13 @@ int32_t WINAPI qcamQueueBuffer(int32_t camera, QCamFrameRecord *frame, QCamCompl
                           .arg(userData),
                       __func__, status))
     return status;
-  return sim().queueBuffer(camera, qcamsim::QueuedFrame{frame, routine, callbackFlags, userPointer, userData});
+  return sim().queueBuffer(camera,
+                           qcamsim::QueuedFrame{frame, routine, callbackFlags, userPointer, userData});
 }
 
 int32_t WINAPI qcamGrabImage(int32_t camera, QCamFrameRecord *frame) {
   int32_t status;
-  if (sim().intercept(CallText(__func__).arg(camera).arg(frame), __func__, status))
-    return status;
+  if (sim().intercept(CallText(__func__).arg(camera).arg(frame), __func__, status)) return status;
   return sim().grabImage(camera, frame);
 }
 

@@ -25,14 +25,10 @@ int32_t fillFrame(const camsim::SyntheticScene &scene, uint32_t image, QCamFrame
 int32_t QCamSim::queueBuffer(int32_t handle, const QueuedFrame &frame) {
   Lock lock(mutex_);
   Camera *camera = find(handle);
-  if (!camera)
-    return QCAM_SIM_INVALID_HANDLE;
-  if (!frame.frame)
-    return QCAM_SIM_INVALID_VALUE;
-  if (exiting_)
-    return QCAM_SIM_INVALID_HANDLE;
-  if (!thread_.joinable())
-    startThread();
+  if (!camera) return QCAM_SIM_INVALID_HANDLE;
+  if (!frame.frame) return QCAM_SIM_INVALID_VALUE;
+  if (exiting_) return QCAM_SIM_INVALID_HANDLE;
+  if (!thread_.joinable()) startThread();
   camera->queue.push_back(frame);
   ++camera->counters.queued;
   changed_.notify_all();
@@ -42,10 +38,8 @@ int32_t QCamSim::queueBuffer(int32_t handle, const QueuedFrame &frame) {
 int32_t QCamSim::grabImage(int32_t handle, QCamFrameRecord *frame) {
   Lock lock(mutex_);
   Camera *camera = find(handle);
-  if (!camera)
-    return QCAM_SIM_INVALID_HANDLE;
-  if (!frame)
-    return QCAM_SIM_INVALID_VALUE;
+  if (!camera) return QCAM_SIM_INVALID_HANDLE;
+  if (!frame) return QCAM_SIM_INVALID_VALUE;
   const uint32_t image = ++camera->lastImage;
   ++camera->counters.produced;
   const auto scene = camera->scene;
@@ -53,8 +47,7 @@ int32_t QCamSim::grabImage(int32_t handle, QCamFrameRecord *frame) {
   const int32_t error = fillFrame(*scene, image, *frame);
   lock.lock();
   if (error == QCAM_STATUS_SUCCESS)
-    if (Camera *still = find(handle))
-      ++still->counters.grabbed;
+    if (Camera *still = find(handle)) ++still->counters.grabbed;
   return error;
 }
 
@@ -74,17 +67,13 @@ bool QCamSim::deliver(Camera &camera) {
 int32_t QCamSim::produceImages(int32_t handle, int32_t count) {
   Lock lock(mutex_);
   Camera *camera = find(handle);
-  if (!camera)
-    return 0;
+  if (!camera) return 0;
   int32_t delivered = 0;
-  for (int32_t i = 0; i < count; ++i)
-    delivered += deliver(*camera) ? 1 : 0;
+  for (int32_t i = 0; i < count; ++i) delivered += deliver(*camera) ? 1 : 0;
   return delivered;
 }
 
-void QCamSim::startThread() {
-  thread_ = std::thread(&QCamSim::run, this, threadGeneration_);
-}
+void QCamSim::startThread() { thread_ = std::thread(&QCamSim::run, this, threadGeneration_); }
 
 void QCamSim::stopThread(Lock &lock) {
   // A frame queued while the lock was let go may have started a new thread.
@@ -113,8 +102,7 @@ void QCamSim::exitProcess() {
 // True when it made images; otherwise waits for the next tick or a change.
 bool QCamSim::freeRunningTick(Lock &lock) {
   bool anyQueued = false;
-  for (const auto &camera : cameras_)
-    anyQueued = anyQueued || !camera->queue.empty();
+  for (const auto &camera : cameras_) anyQueued = anyQueued || !camera->queue.empty();
   const auto elapsed = std::chrono::duration<double>(Clock::now() - scheduleStart_).count();
   const uint64_t ticksPassed = uint64_t(elapsed / period_);
   if (!anyQueued) {
@@ -125,8 +113,7 @@ bool QCamSim::freeRunningTick(Lock &lock) {
   if (ticksPassed > ticksDone_) {
     ticksDone_ = ticksPassed;
     for (auto &camera : cameras_)
-      if (!camera->queue.empty())
-        deliver(*camera);
+      if (!camera->queue.empty()) deliver(*camera);
     return true;
   }
   const auto due = scheduleStart_ + std::chrono::duration_cast<Clock::duration>(
@@ -148,8 +135,7 @@ void QCamSim::run(uint64_t generation) {
       filling_ = false;
       if (Camera *camera = find(job.handle)) {
         ++camera->counters.completed;
-        if (error != QCAM_STATUS_SUCCESS)
-          ++camera->counters.failed;
+        if (error != QCAM_STATUS_SUCCESS) ++camera->counters.failed;
       }
       ++completions_;
       changed_.notify_all();
@@ -171,8 +157,7 @@ int32_t QCamSim::complete(Job &job) {
   } else {
     error = fillFrame(*job.scene, job.image, frame);
   }
-  if (job.frame.routine)
-    job.frame.routine(job.frame.userPointer, job.frame.userData, error, job.frame.flags);
+  if (job.frame.routine) job.frame.routine(job.frame.userPointer, job.frame.userData, error, job.frame.flags);
   return error;
 }
 

@@ -32,8 +32,7 @@ QCamSim &QCamSim::instance() {
 }
 
 QCamSim::QCamSim()
-    : injector{"qcamGetSerialString", "qcamGetInfo", "qcamQueueBuffer", "qcamGrabImage",
-               "frameCompletion"} {
+    : injector{"qcamGetSerialString", "qcamGetInfo", "qcamQueueBuffer", "qcamGrabImage", "frameCompletion"} {
   applyEnvironment();
 }
 
@@ -44,8 +43,7 @@ bool QCamSim::intercept(const camsim::CallText &call, const char *operation, int
 
 Camera *QCamSim::find(int32_t handle) {
   for (auto &camera : cameras_)
-    if (camera->handle == handle)
-      return camera.get();
+    if (camera->handle == handle) return camera.get();
   return nullptr;
 }
 
@@ -80,8 +78,7 @@ void QCamSim::restartSchedule() {
 }
 
 int32_t QCamSim::getSerialString(int32_t handle, char *buffer, uint32_t size) {
-  if (!buffer || size == 0)
-    return QCAM_SIM_INVALID_VALUE;
+  if (!buffer || size == 0) return QCAM_SIM_INVALID_VALUE;
   Lock lock(mutex_);
   const Camera *camera = find(handle);
   if (!camera) {
@@ -95,12 +92,10 @@ int32_t QCamSim::getSerialString(int32_t handle, char *buffer, uint32_t size) {
 }
 
 int32_t QCamSim::getInfo(int32_t handle, uint32_t key, uint32_t *value) {
-  if (!value)
-    return QCAM_SIM_INVALID_VALUE;
+  if (!value) return QCAM_SIM_INVALID_VALUE;
   Lock lock(mutex_);
   const Camera *camera = find(handle);
-  if (!camera)
-    return QCAM_SIM_INVALID_HANDLE;
+  if (!camera) return QCAM_SIM_INVALID_HANDLE;
   const camsim::SyntheticScene &scene = *camera->scene;
   if (key <= QCAM_INFO_IMAGE_SIZE && camera->reported[key]) {
     *value = camera->reportedValue[key];
@@ -126,8 +121,7 @@ int32_t QCamSim::getInfo(int32_t handle, uint32_t key, uint32_t *value) {
 
 bool QCamSim::reset() {
   Lock lock(mutex_);
-  if (thread_.joinable() && thread_.get_id() == std::this_thread::get_id())
-    return false;
+  if (thread_.joinable() && thread_.get_id() == std::this_thread::get_id()) return false;
   stopThread(lock);
   cameras_.clear();
   jobs_.clear();
@@ -141,8 +135,7 @@ bool QCamSim::reset() {
 }
 
 bool QCamSim::configureFromEnvironment() {
-  if (!reset())
-    return false;
+  if (!reset()) return false;
   Lock lock(mutex_);
   applyEnvironment();
   return true;
@@ -150,14 +143,13 @@ bool QCamSim::configureFromEnvironment() {
 
 int32_t QCamSim::addCamera(int32_t handle, const char *serial, uint32_t width, uint32_t height,
                            uint32_t bitDepth) {
-  if (width < 1 || width > largestSide || height < 1 || height > largestSide ||
-      !validBitDepth(bitDepth) || !serial || std::strlen(serial) > longestSerial)
+  if (width < 1 || width > largestSide || height < 1 || height > largestSide || !validBitDepth(bitDepth) ||
+      !serial || std::strlen(serial) > longestSerial)
     return QCAM_SIM_INVALID_VALUE;
   // Built outside the lock: a large scene takes a moment.
   auto scene = std::make_shared<camsim::SyntheticScene>(width, height, bitDepth);
   Lock lock(mutex_);
-  if (handle == 0 || find(handle))
-    return QCAM_SIM_INVALID_HANDLE;
+  if (handle == 0 || find(handle)) return QCAM_SIM_INVALID_HANDLE;
   auto camera = std::make_unique<Camera>();
   camera->handle = handle;
   camera->serial = serial;
@@ -172,8 +164,7 @@ int32_t QCamSim::reportInfo(int32_t handle, uint32_t key, uint32_t value) {
     return QCAM_SIM_NOT_SUPPORTED;
   Lock lock(mutex_);
   Camera *camera = find(handle);
-  if (!camera)
-    return QCAM_SIM_INVALID_HANDLE;
+  if (!camera) return QCAM_SIM_INVALID_HANDLE;
   camera->reported[key] = true;
   camera->reportedValue[key] = value;
   return QCAM_STATUS_SUCCESS;
@@ -181,15 +172,13 @@ int32_t QCamSim::reportInfo(int32_t handle, uint32_t key, uint32_t value) {
 
 void QCamSim::setFreeRunning(bool freeRunning) {
   Lock lock(mutex_);
-  if (freeRunning && !freeRunning_)
-    restartSchedule();
+  if (freeRunning && !freeRunning_) restartSchedule();
   freeRunning_ = freeRunning;
   changed_.notify_all();
 }
 
 int32_t QCamSim::setFramePeriod(double seconds) {
-  if (!(seconds > 0 && seconds <= 3600))
-    return QCAM_SIM_INVALID_VALUE;
+  if (!(seconds > 0 && seconds <= 3600)) return QCAM_SIM_INVALID_VALUE;
   Lock lock(mutex_);
   period_ = seconds;
   restartSchedule();
@@ -200,8 +189,7 @@ int32_t QCamSim::setFramePeriod(double seconds) {
 int32_t QCamSim::getCounters(int32_t handle, QCamSimCounters *counters) {
   Lock lock(mutex_);
   const Camera *camera = find(handle);
-  if (!camera || !counters)
-    return QCAM_SIM_INVALID_HANDLE;
+  if (!camera || !counters) return QCAM_SIM_INVALID_HANDLE;
   *counters = camera->counters;
   return QCAM_STATUS_SUCCESS;
 }
@@ -214,18 +202,15 @@ int32_t QCamSim::queuedFrames(int32_t handle) {
 
 bool QCamSim::waitForCompletions(uint64_t count, uint32_t timeoutMs) {
   Lock lock(mutex_);
-  return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                           [&] { return completions_ >= count; });
+  return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return completions_ >= count; });
 }
 
 bool QCamSim::waitUntilDrained(uint32_t timeoutMs) {
   Lock lock(mutex_);
   return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
-    if (!jobs_.empty() || filling_)
-      return false;
+    if (!jobs_.empty() || filling_) return false;
     for (const auto &camera : cameras_)
-      if (!camera->queue.empty())
-        return false;
+      if (!camera->queue.empty()) return false;
     return true;
   });
 }

@@ -54,7 +54,7 @@ struct Job {
 };
 
 class QCamSim {
- public:
+public:
   static QCamSim &instance();
 
   // Logs the call; true, with the status, when a test injected one for it.
@@ -68,8 +68,7 @@ class QCamSim {
   // Test controls.
   bool reset();
   bool configureFromEnvironment();
-  int32_t addCamera(int32_t handle, const char *serial, uint32_t width, uint32_t height,
-                    uint32_t bitDepth);
+  int32_t addCamera(int32_t handle, const char *serial, uint32_t width, uint32_t height, uint32_t bitDepth);
   void setFreeRunning(bool freeRunning);
   int32_t setFramePeriod(double seconds);
   int32_t produceImages(int32_t handle, int32_t count);
@@ -82,7 +81,7 @@ class QCamSim {
   camsim::CallLog log;
   camsim::StatusInjector injector;
 
- private:
+private:
   using Clock = std::chrono::steady_clock;
   using Lock = std::unique_lock<std::mutex>;
 

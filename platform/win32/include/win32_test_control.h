@@ -23,7 +23,7 @@ WIN32_STANDIN_API void win32ClearMessageBoxes(void);
 WIN32_STANDIN_API void win32SetMessageBoxHandler(Win32MessageBoxHandler handler, void *context);
 
 /* Accounting, so tests can assert that nothing was left behind. */
-WIN32_STANDIN_API size_t win32OpenHandleCount(void);  /* handles not yet closed */
+WIN32_STANDIN_API size_t win32OpenHandleCount(void);    /* handles not yet closed */
 WIN32_STANDIN_API size_t win32RunningThreadCount(void); /* CreateThread threads still running */
 WIN32_STANDIN_API size_t win32HookCount(void);          /* hooks installed and not removed */
 /* Blocks until at most count CreateThread threads run, at most timeoutMs;

@@ -177,9 +177,8 @@ WIN32_STANDIN_API HANDLE WINAPI GetCurrentThread(void);
 WIN32_STANDIN_API DWORD WINAPI GetCurrentThreadId(void);
 WIN32_STANDIN_API HANDLE WINAPI GetCurrentProcess(void);
 WIN32_STANDIN_API DWORD WINAPI GetCurrentProcessId(void);
-WIN32_STANDIN_API BOOL WINAPI DuplicateHandle(HANDLE sourceProcess, HANDLE source,
-                                              HANDLE targetProcess, LPHANDLE target,
-                                              DWORD desiredAccess, BOOL inheritHandle,
+WIN32_STANDIN_API BOOL WINAPI DuplicateHandle(HANDLE sourceProcess, HANDLE source, HANDLE targetProcess,
+                                              LPHANDLE target, DWORD desiredAccess, BOOL inheritHandle,
                                               DWORD options);
 WIN32_STANDIN_API BOOL WINAPI CloseHandle(HANDLE object);
 WIN32_STANDIN_API void WINAPI Sleep(DWORD milliseconds);
@@ -191,20 +190,16 @@ WIN32_STANDIN_API HANDLE WINAPI CreateEventA(LPSECURITY_ATTRIBUTES attributes, B
 WIN32_STANDIN_API BOOL WINAPI SetEvent(HANDLE event);
 WIN32_STANDIN_API BOOL WINAPI ResetEvent(HANDLE event);
 WIN32_STANDIN_API DWORD WINAPI WaitForSingleObject(HANDLE object, DWORD milliseconds);
-WIN32_STANDIN_API DWORD WINAPI WaitForMultipleObjects(DWORD count, const HANDLE *objects,
-                                                      BOOL waitAll, DWORD milliseconds);
-WIN32_STANDIN_API DWORD WINAPI MsgWaitForMultipleObjects(DWORD count, const HANDLE *objects,
-                                                         BOOL waitAll, DWORD milliseconds,
-                                                         DWORD wakeMask);
+WIN32_STANDIN_API DWORD WINAPI WaitForMultipleObjects(DWORD count, const HANDLE *objects, BOOL waitAll,
+                                                      DWORD milliseconds);
+WIN32_STANDIN_API DWORD WINAPI MsgWaitForMultipleObjects(DWORD count, const HANDLE *objects, BOOL waitAll,
+                                                         DWORD milliseconds, DWORD wakeMask);
 WIN32_STANDIN_API DWORD WINAPI MsgWaitForMultipleObjectsEx(DWORD count, const HANDLE *objects,
-                                                           DWORD milliseconds, DWORD wakeMask,
-                                                           DWORD flags);
+                                                           DWORD milliseconds, DWORD wakeMask, DWORD flags);
 
 /* Thread messages and hooks */
-WIN32_STANDIN_API BOOL WINAPI PostThreadMessageA(DWORD threadId, UINT message, WPARAM wParam,
-                                                 LPARAM lParam);
-WIN32_STANDIN_API BOOL WINAPI PostThreadMessageW(DWORD threadId, UINT message, WPARAM wParam,
-                                                 LPARAM lParam);
+WIN32_STANDIN_API BOOL WINAPI PostThreadMessageA(DWORD threadId, UINT message, WPARAM wParam, LPARAM lParam);
+WIN32_STANDIN_API BOOL WINAPI PostThreadMessageW(DWORD threadId, UINT message, WPARAM wParam, LPARAM lParam);
 WIN32_STANDIN_API void WINAPI PostQuitMessage(int exitCode);
 WIN32_STANDIN_API BOOL WINAPI GetMessageA(LPMSG msg, HWND window, UINT filterMin, UINT filterMax);
 WIN32_STANDIN_API BOOL WINAPI GetMessageW(LPMSG msg, HWND window, UINT filterMin, UINT filterMax);
@@ -218,16 +213,14 @@ WIN32_STANDIN_API LRESULT WINAPI DispatchMessageW(const MSG *msg);
 WIN32_STANDIN_API UINT WINAPI RegisterWindowMessageA(LPCSTR name);
 WIN32_STANDIN_API HHOOK WINAPI SetWindowsHookExA(int hookId, HOOKPROC procedure, HINSTANCE module,
                                                  DWORD threadId);
-WIN32_STANDIN_API LRESULT WINAPI CallNextHookEx(HHOOK hook, int code, WPARAM wParam,
-                                                LPARAM lParam);
+WIN32_STANDIN_API LRESULT WINAPI CallNextHookEx(HHOOK hook, int code, WPARAM wParam, LPARAM lParam);
 WIN32_STANDIN_API BOOL WINAPI UnhookWindowsHookEx(HHOOK hook);
 
 /* Errors, texts, message boxes, modules */
 WIN32_STANDIN_API DWORD WINAPI GetLastError(void);
 WIN32_STANDIN_API void WINAPI SetLastError(DWORD error);
-WIN32_STANDIN_API DWORD WINAPI FormatMessageA(DWORD flags, LPCVOID source, DWORD messageId,
-                                              DWORD languageId, LPSTR buffer, DWORD size,
-                                              va_list *arguments);
+WIN32_STANDIN_API DWORD WINAPI FormatMessageA(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId,
+                                              LPSTR buffer, DWORD size, va_list *arguments);
 WIN32_STANDIN_API HLOCAL WINAPI LocalAlloc(UINT flags, SIZE_T bytes);
 WIN32_STANDIN_API HLOCAL WINAPI LocalFree(HLOCAL memory);
 WIN32_STANDIN_API int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);

@@ -12,22 +12,38 @@ thread_local DWORD lastError = ERROR_SUCCESS;
 // words them.
 const char *systemText(DWORD error) {
   switch (error) {
-  case 0: return "The operation completed successfully.\r\n";
-  case 1: return "Incorrect function.\r\n";
-  case 2: return "The system cannot find the file specified.\r\n";
-  case 5: return "Access is denied.\r\n";
-  case 6: return "The handle is invalid.\r\n";
-  case 8: return "Not enough memory resources are available to process this command.\r\n";
-  case 50: return "The request is not supported.\r\n";
-  case 87: return "The parameter is incorrect.\r\n";
-  case 1400: return "Invalid window handle.\r\n";
-  case 1404: return "Invalid hook handle.\r\n";
-  case 1426: return "Invalid hook procedure type.\r\n";
-  case 1427: return "Invalid hook procedure.\r\n";
-  case 1428: return "Cannot set nonlocal hook without a module handle.\r\n";
-  case 1444: return "Invalid thread identifier.\r\n";
-  case 1816: return "Not enough quota is available to process this command.\r\n";
-  default: return nullptr;
+  case 0:
+    return "The operation completed successfully.\r\n";
+  case 1:
+    return "Incorrect function.\r\n";
+  case 2:
+    return "The system cannot find the file specified.\r\n";
+  case 5:
+    return "Access is denied.\r\n";
+  case 6:
+    return "The handle is invalid.\r\n";
+  case 8:
+    return "Not enough memory resources are available to process this command.\r\n";
+  case 50:
+    return "The request is not supported.\r\n";
+  case 87:
+    return "The parameter is incorrect.\r\n";
+  case 1400:
+    return "Invalid window handle.\r\n";
+  case 1404:
+    return "Invalid hook handle.\r\n";
+  case 1426:
+    return "Invalid hook procedure type.\r\n";
+  case 1427:
+    return "Invalid hook procedure.\r\n";
+  case 1428:
+    return "Cannot set nonlocal hook without a module handle.\r\n";
+  case 1444:
+    return "Invalid thread identifier.\r\n";
+  case 1816:
+    return "Not enough quota is available to process this command.\r\n";
+  default:
+    return nullptr;
   }
 }
 } // namespace
@@ -45,7 +61,8 @@ DWORD WINAPI GetLastError(void) { return lastError; }
 void WINAPI SetLastError(DWORD error) { lastError = error; }
 
 HLOCAL WINAPI LocalAlloc(UINT flags, SIZE_T bytes) {
-  void *memory = (flags & LMEM_ZEROINIT) != 0 ? std::calloc(1, bytes ? bytes : 1) : std::malloc(bytes ? bytes : 1);
+  void *memory =
+      (flags & LMEM_ZEROINIT) != 0 ? std::calloc(1, bytes ? bytes : 1) : std::malloc(bytes ? bytes : 1);
   if (!memory) fail(ERROR_NOT_ENOUGH_MEMORY);
   return memory;
 }

@@ -123,8 +123,8 @@ DWORD WINAPI GetCurrentThreadId(void) {
 
 DWORD WINAPI GetCurrentProcessId(void) { return 0x100; }
 
-BOOL WINAPI DuplicateHandle(HANDLE sourceProcess, HANDLE source, HANDLE targetProcess,
-                            LPHANDLE target, DWORD, BOOL, DWORD options) {
+BOOL WINAPI DuplicateHandle(HANDLE sourceProcess, HANDLE source, HANDLE targetProcess, LPHANDLE target, DWORD,
+                            BOOL, DWORD options) {
   if (reinterpret_cast<std::uintptr_t>(sourceProcess) != currentProcessPseudo ||
       reinterpret_cast<std::uintptr_t>(targetProcess) != currentProcessPseudo) {
     fail(ERROR_INVALID_HANDLE);

@@ -62,8 +62,8 @@ struct ThreadState {
   bool hasQueue = false;
   bool ended = false;
   std::deque<MSG> queue;
-  bool newInput = false;            // a post arrived since the thread last looked
-  bool quitRequested = false;       // PostQuitMessage
+  bool newInput = false;      // a post arrived since the thread last looked
+  bool quitRequested = false; // PostQuitMessage
   int quitCode = 0;
   std::vector<Waiter *> queueWaiters;
   std::vector<std::shared_ptr<Hook>> hooks; // in order of installation

@@ -11,8 +11,8 @@ using namespace win32;
 
 extern "C" {
 
-HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE start,
-                           LPVOID parameter, DWORD creationFlags, LPDWORD threadId) {
+HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE start, LPVOID parameter,
+                           DWORD creationFlags, LPDWORD threadId) {
   if (!start) {
     fail(ERROR_INVALID_PARAMETER);
     return nullptr;

@@ -84,8 +84,7 @@ std::shared_ptr<EventObject> lookupEvent(Lock &held, HANDLE handle) {
 }
 
 // Resolves a wait list; null entries make the whole wait fail.
-bool resolve(Lock &held, DWORD count, const HANDLE *handles,
-             std::vector<std::shared_ptr<Object>> &objects) {
+bool resolve(Lock &held, DWORD count, const HANDLE *handles, std::vector<std::shared_ptr<Object>> &objects) {
   if (count > MAXIMUM_WAIT_OBJECTS || (count > 0 && !handles)) {
     fail(ERROR_INVALID_PARAMETER);
     return false;
@@ -132,8 +131,7 @@ BOOL WINAPI ResetEvent(HANDLE handle) {
   return TRUE;
 }
 
-DWORD WINAPI WaitForMultipleObjects(DWORD count, const HANDLE *handles, BOOL waitAll,
-                                    DWORD milliseconds) {
+DWORD WINAPI WaitForMultipleObjects(DWORD count, const HANDLE *handles, BOOL waitAll, DWORD milliseconds) {
   if (count == 0) {
     fail(ERROR_INVALID_PARAMETER);
     return WAIT_FAILED;
@@ -161,8 +159,8 @@ DWORD WINAPI MsgWaitForMultipleObjectsEx(DWORD count, const HANDLE *handles, DWO
   return waitFor(held, objects, false, milliseconds, queue, (flags & MWMO_INPUTAVAILABLE) != 0);
 }
 
-DWORD WINAPI MsgWaitForMultipleObjects(DWORD count, const HANDLE *handles, BOOL waitAll,
-                                       DWORD milliseconds, DWORD wakeMask) {
+DWORD WINAPI MsgWaitForMultipleObjects(DWORD count, const HANDLE *handles, BOOL waitAll, DWORD milliseconds,
+                                       DWORD wakeMask) {
   if (waitAll) {
     // Waiting for all objects and input together is not needed here.
     fail(ERROR_INVALID_PARAMETER);

@@ -102,8 +102,7 @@ public:
   explicit SourceListener(FakeAdaptor *adaptor) : adaptor_(adaptor) { ++listeners; }
   ~SourceListener() override { --listeners; }
   void propertyWasSet(IPropertyRecord *, const void *newValue) override {
-    if (newValue == nullptr)
-      return;
+    if (newValue == nullptr) return;
     note("source " + std::to_string(*static_cast<const std::int32_t *>(newValue)));
     if (adaptor_->manager->deviceIsAcquiring()) {
       adaptor_->manager->haltAcquisition();
@@ -129,8 +128,7 @@ FakeAdaptor::FakeAdaptor(IEngine *engine, IDeviceEntry *device, bool mono8)
   std::vector<const char *> names(static_cast<std::size_t>(set->propertyCount()));
   set->propertyNames(names.data());
   for (const char *name : names)
-    if (set->propertyRecord(name)->isDeviceProperty())
-      attach(set, name, new LoggingListener("A"));
+    if (set->propertyRecord(name)->isDeviceProperty()) attach(set, name, new LoggingListener("A"));
   attach(set, "Exposure", new LoggingListener("B"));
 }
 
@@ -143,8 +141,7 @@ FakeAdaptor::~FakeAdaptor() {
 bool FakeAdaptor::openCamera() {
   bool open = manager->deviceIsOpen();
   note("openCamera deviceIsOpen=" + answer(open));
-  if (open)
-    return true;
+  if (open) return true;
   keepRunning_ = true;
   thread_ = std::thread([this] { threadMain(); });
   return true;
@@ -153,14 +150,12 @@ bool FakeAdaptor::openCamera() {
 bool FakeAdaptor::closeCamera() {
   bool open = manager->deviceIsOpen();
   note("closeCamera deviceIsOpen=" + answer(open));
-  if (open)
-    stopThread();
+  if (open) stopThread();
   return true;
 }
 
 void FakeAdaptor::stopThread() {
-  if (!thread_.joinable())
-    return;
+  if (!thread_.joinable()) return;
   keepRunning_ = false;
   post(quit);
   {
@@ -173,8 +168,7 @@ void FakeAdaptor::stopThread() {
 bool FakeAdaptor::beginCapture() {
   bool acquiring = manager->deviceIsAcquiring();
   note("beginCapture deviceIsAcquiring=" + answer(acquiring));
-  if (acquiring)
-    return false;
+  if (acquiring) return false;
   post(run);
   return true;
 }
@@ -201,8 +195,7 @@ void FakeAdaptor::threadMain() {
       command = commands_.front();
       commands_.pop_front();
     }
-    if (command == quit)
-      return;
+    if (command == quit) return;
     runOnce();
   }
 }
@@ -210,10 +203,8 @@ void FakeAdaptor::threadMain() {
 bool FakeAdaptor::takeShot() {
   std::unique_lock<std::mutex> lock(stateMutex);
   stateChanged.wait(lock, [this] { return freeRunning || shotsLeft > 0 || !keepRunning_; });
-  if (!keepRunning_)
-    return false;
-  if (!freeRunning)
-    --shotsLeft;
+  if (!keepRunning_) return false;
+  if (!freeRunning) --shotsLeft;
   return true;
 }
 
@@ -224,8 +215,7 @@ void FakeAdaptor::runOnce() {
   std::vector<std::uint16_t> wide(std::size_t(width) * std::size_t(height));
   std::vector<std::uint8_t> narrow(wide.size());
   while (manager->acquisitionContinues() && keepRunning_) {
-    if (!takeShot())
-      break;
+    if (!takeShot()) break;
     const int index = images_++;
     if (manager->frameWanted()) {
       // Pixel 0 carries the image's index, the rest a ramp.
@@ -342,9 +332,8 @@ std::vector<std::string> log() {
 
 bool waitForLog(const std::string &entry, int occurrences, std::chrono::milliseconds timeout) {
   std::unique_lock<std::mutex> lock(stateMutex);
-  return stateChanged.wait_for(lock, timeout, [&] {
-    return std::count(entries.begin(), entries.end(), entry) >= occurrences;
-  });
+  return stateChanged.wait_for(
+      lock, timeout, [&] { return std::count(entries.begin(), entries.end(), entry) >= occurrences; });
 }
 
 int adaptorsConstructed() { return constructed; }
