@@ -8,8 +8,9 @@
 # and i686 builds also makes a MATLAB root from the stand-in; a second build
 # tree finds it with FindMatlab, builds the MEX libraries as against a real
 # MATLAB, runs the tests that load them and checks what ships (the
-# binaries' imports and versions, the toolbox zip). Installs what is missing
-# first; safe to run again. Exits non-zero on any failure.
+# binaries' imports and versions, the toolbox zip). First of all, every C
+# and C++ file must match .clang-format (cmake/check-format.sh). Installs
+# what is missing first; safe to run again. Exits non-zero on any failure.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -19,6 +20,10 @@ passed=0
 failed=0
 skipped=0
 status=0
+
+# The format check counts as one test, run first since it takes seconds.
+echo "== format"
+if cmake/check-format.sh; then passed=$((passed + 1)); else failed=$((failed + 1)); status=1; fi
 
 build() {
   echo "== configure and build: $1"
@@ -81,10 +86,8 @@ fi
 build release
 build fuzz
 run_tests fuzz
-if [ -d octave ] && [ -f octave/CMakeLists.txt ]; then
-  build octave
-  run_tests octave
-fi
+build octave
+run_tests octave
 
 echo "== summary"
 echo "$passed passed, $failed failed, $skipped skipped"

@@ -8,7 +8,7 @@ set -euo pipefail
 demo_packages=(cmake ninja-build g++ pkg-config libgtest-dev googletest libtiff-dev libpng-dev
   octave liboctave-dev)
 all_packages=("${demo_packages[@]}" libbenchmark-dev
-  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine64 clang libclang-rt-14-dev)
+  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine64 clang libclang-rt-14-dev clang-format)
 
 case "${1:-all}" in
   demo) wanted=("${demo_packages[@]}") ;;
