@@ -44,6 +44,16 @@ void readOneImage(IAdaptorManager *manager, std::int32_t format, std::int32_t wi
 
 /* One run: set the camera up from scratch, start it, read images until the
  * toolbox or a close ends the run, stop the camera. */
+void openShutter() {
+  driverSetting219(ANDOR_SHUTTER_TTL_HIGH, ANDOR_SHUTTER_OPEN, ANDOR_SHUTTER_NO_DELAY_MS,
+                   ANDOR_SHUTTER_NO_DELAY_MS, ANDOR_SHUTTER_EXTERNAL_FOLLOWS);
+}
+
+void closeShutter() {
+  driverSetting219(ANDOR_SHUTTER_TTL_HIGH, ANDOR_SHUTTER_CLOSED, ANDOR_SHUTTER_NO_DELAY_MS,
+                   ANDOR_SHUTTER_NO_DELAY_MS, ANDOR_SHUTTER_EXTERNAL_FOLLOWS);
+}
+
 void runAcquisition(corvidAdaptor &adaptor, std::int32_t width, std::int32_t height) {
   if (corvidAdaptor::isLost(&adaptor)) return;
   if (width <= 0 || height <= 0) {
@@ -68,19 +78,19 @@ void runAcquisition(corvidAdaptor &adaptor, std::int32_t width, std::int32_t hei
   const std::int32_t format = adaptor.frameFormat();
   const std::atomic<bool> &keepRunning = adaptor.keepRunning;
 
-  driverSetting123(4);
-  driverSetting152(1);
+  driverSetting123(ANDOR_READ_MODE_IMAGE);
+  driverSetting152(ANDOR_FRAME_TRANSFER_ON);
   setImageRegion(1, 1, 1, width, 1, height);
-  driverSetting73(5);
-  driverSetting131(0);
+  driverSetting73(ANDOR_ACQUISITION_RUN_TILL_ABORT);
+  driverSetting131(ANDOR_TRIGGER_INTERNAL);
   setExposureTime(adaptor.exposureTime.load());
-  driverSetting219(1, 1, 0, 0, 0);
+  openShutter();
   auto *runBuffer = static_cast<std::uint16_t *>(std::calloc(std::size_t(pixelCount), sizeof(std::uint16_t)));
   if (runBuffer == nullptr) {
     adaptorWarn("corvid:outOfMemory",
                 "No memory for an image buffer of %d x %d pixels; the acquisition reads no image.",
                 static_cast<int>(width), static_cast<int>(height));
-    driverSetting219(1, 0, 0, 0, 0);
+    closeShutter();
     return;
   }
   // A camera that did not start would answer every wait at once with no
@@ -91,12 +101,12 @@ void runAcquisition(corvidAdaptor &adaptor, std::int32_t width, std::int32_t hei
                 "The camera did not start (startAcquisition returned status %d); "
                 "the acquisition reads no image.",
                 static_cast<int>(started));
-    driverSetting219(1, 0, 0, 0, 0);
+    closeShutter();
     std::free(runBuffer);
     return;
   }
   while (runGoesOn(keepRunning, manager)) readOneImage(manager, format, width, height, runBuffer, pixelCount);
-  driverSetting219(1, 0, 0, 0, 0);
+  closeShutter();
   abortAcquisition();
   std::free(runBuffer);
 }

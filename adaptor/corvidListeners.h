@@ -22,8 +22,8 @@ private:
   IPropertyRecord *lastRecord;
   std::int32_t lastInteger;
   double lastReal;
-  const void *lastKind1;
-  const void *lastKind5;
+  const void *lastKind1; /* the text of the last IMAQ_STORAGE_TEXT value, as passed */
+  const void *lastKind5; /* the elements of the last IMAQ_STORAGE_DOUBLE_ARRAY value, as passed */
 };
 
 /* On SelectedSourceName: a change of source restarts a running acquisition,

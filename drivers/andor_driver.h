@@ -23,6 +23,28 @@
 
 #define ANDOR_STATUS_SUCCESS 20002
 
+/* The values our libraries give the numbered settings, in the order a run
+ * sets the camera up. */
+/* driverSetting123: read mode; the whole image region, pixel by pixel. */
+#define ANDOR_READ_MODE_IMAGE 4
+/* driverSetting152: frame transfer on; the camera exposes the next image
+ * while it reads the last one out, so a continuous run loses no exposure. */
+#define ANDOR_FRAME_TRANSFER_ON 1
+/* driverSetting73: acquisition mode; images follow one another until
+ * abortAcquisition. */
+#define ANDOR_ACQUISITION_RUN_TILL_ABORT 5
+/* driverSetting131: trigger mode; the camera's own clock starts each exposure. */
+#define ANDOR_TRIGGER_INTERNAL 0
+/* driverSetting219(signal, state, closing, opening, external): the shutter.
+ * signal: the shutter opens on a high TTL level; state: open for a run,
+ * closed after it; closing and opening: no delay, in milliseconds;
+ * external: an external shutter does what the internal one does. */
+#define ANDOR_SHUTTER_TTL_HIGH 1
+#define ANDOR_SHUTTER_OPEN 1
+#define ANDOR_SHUTTER_CLOSED 0
+#define ANDOR_SHUTTER_NO_DELAY_MS 0
+#define ANDOR_SHUTTER_EXTERNAL_FOLLOWS 0
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -43,9 +65,9 @@ ANDOR_DRIVER_API int32_t WINAPI driverSetting123(int32_t value); /* 123 */
 ANDOR_DRIVER_API int32_t WINAPI driverSetting152(int32_t value); /* 152 */
 ANDOR_DRIVER_API int32_t WINAPI driverSetting73(int32_t value);  /* 73 */
 ANDOR_DRIVER_API int32_t WINAPI driverSetting131(int32_t value); /* 131 */
-ANDOR_DRIVER_API int32_t WINAPI driverSetting219(int32_t value1, int32_t value2, int32_t value3,
-                                                 int32_t value4, int32_t value5); /* 219 */
-ANDOR_DRIVER_API int32_t WINAPI setExposureTime(float seconds);                   /* 93 */
+ANDOR_DRIVER_API int32_t WINAPI driverSetting219(int32_t signal, int32_t state, int32_t closingMs,
+                                                 int32_t openingMs, int32_t external); /* 219 */
+ANDOR_DRIVER_API int32_t WINAPI setExposureTime(float seconds);                        /* 93 */
 /* The first timing is the exposure the camera really uses, which can differ
  * from the one set. */
 ANDOR_DRIVER_API int32_t WINAPI getAcquisitionTimings(float *exposure, float *accumulate,

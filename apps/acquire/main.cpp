@@ -34,7 +34,7 @@ std::string defaultAdaptor(const char *argv0) {
 void printWarnings(bool echoed) {
   if (echoed) return;
   for (const imaqkit::Warning &warning : imaqkit::warnings()) {
-    const std::string &id = warning.id;
+    const std::string &id = warning.identifier;
     auto endsWith = [&](const char *tail) {
       const std::string t(tail);
       return id.size() >= t.size() && id.compare(id.size() - t.size(), t.size(), t) == 0;

@@ -76,7 +76,7 @@ public:
   void warning(const imaqkit::Warning &warning) {
     std::lock_guard<std::mutex> lock(mutex_);
     takeDriverLines();
-    lines_.push_back("warn " + warning.id + " " + warning.text);
+    lines_.push_back("warn " + warning.identifier + " " + warning.message);
   }
   std::vector<std::string> lines() {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -143,7 +143,7 @@ protected:
   static std::vector<std::string> warningTexts(const std::string &id) {
     std::vector<std::string> texts;
     for (const imaqkit::Warning &warning : imaqkit::warnings())
-      if (warning.id == id) texts.push_back(warning.text);
+      if (warning.identifier == id) texts.push_back(warning.message);
     return texts;
   }
 

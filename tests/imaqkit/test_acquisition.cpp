@@ -70,7 +70,7 @@ TEST_F(Kit, FramesFromTheAdaptorThreadAreBufferedOldestFirst) {
   ASSERT_GE(calls.size(), oneImage.size());
   EXPECT_EQ(vector<string>(calls.begin(), calls.begin() + static_cast<long>(oneImage.size())), oneImage);
   EXPECT_EQ(calls.back(), "acquisitionContinues=false");
-  EXPECT_EQ(imaqkit::warnings().back().id, "fake:run") << "warnings from the adaptor's thread";
+  EXPECT_EQ(imaqkit::warnings().back().identifier, "fake:run") << "warnings from the adaptor's thread";
 }
 
 TEST_F(Kit, EightBitFormat) {
@@ -181,7 +181,7 @@ TEST_F(Kit, EngineRefusesBadFramesAndDiscardsFramesNobodyWants) {
   auto vid = library_->createVideoInput(0);
   IEngine *engine = vid->engine();
   EXPECT_EQ(engine->makeFrame(0x12345678, 4, 4), nullptr);
-  EXPECT_EQ(imaqkit::warnings().back().id, "imaqkit:engine:unknownFormat");
+  EXPECT_EQ(imaqkit::warnings().back().identifier, "imaqkit:engine:unknownFormat");
   EXPECT_EQ(engine->makeFrame(IMAQ_FRAME_MONO16, 0, 4), nullptr);
   EXPECT_EQ(engine->makeFrame(IMAQ_FRAME_MONO16, 1 << 16, 1 << 16), nullptr);
 
@@ -189,14 +189,14 @@ TEST_F(Kit, EngineRefusesBadFramesAndDiscardsFramesNobodyWants) {
   ASSERT_NE(frame, nullptr);
   std::uint16_t row[5] = {};
   frame->putImage(row, 5, 1, 0, 0);
-  EXPECT_EQ(imaqkit::warnings().back().id, "imaqkit:engine:badImageRegion");
+  EXPECT_EQ(imaqkit::warnings().back().identifier, "imaqkit:engine:badImageRegion");
   frame->putImage(row, 2, 1, 3, 0);
-  EXPECT_EQ(imaqkit::warnings().back().id, "imaqkit:engine:badImageRegion");
+  EXPECT_EQ(imaqkit::warnings().back().identifier, "imaqkit:engine:badImageRegion");
   engine->deliverFrame(frame); // not acquiring
   EXPECT_EQ(vid->stats().framesDiscarded, 1u);
   EXPECT_EQ(vid->framesAvailable(), 0u);
   engine->deliverFrame(frame); // already taken over
-  EXPECT_EQ(imaqkit::warnings().back().id, "imaqkit:engine:unknownFrame");
+  EXPECT_EQ(imaqkit::warnings().back().identifier, "imaqkit:engine:unknownFrame");
 }
 
 // Frame memory is recycled and not zeroed when made, yet a frame's user

@@ -27,7 +27,7 @@ TEST_F(Kit, CatalogHoldsEveryAppendedDeviceWithItsDefaultFormat) {
   fake::setCameras(0);
   EXPECT_TRUE(library_->enumerate().empty());
   ASSERT_EQ(imaqkit::warnings().size(), 1u);
-  EXPECT_EQ(imaqkit::warnings()[0].id, "fake:info");
+  EXPECT_EQ(imaqkit::warnings()[0].identifier, "fake:info");
   EXPECT_EQ(imaqkit::formatWarning(imaqkit::warnings()[0]), "Warning: 0 fake cameras");
 
   fake::setCameras(2);

@@ -144,8 +144,8 @@ struct AcquisitionStats {
 
 /* A warning raised with adaptorWarn. */
 struct Warning {
-  std::string id;
-  std::string text;
+  std::string identifier;
+  std::string message;
 };
 
 IMAQKIT_API std::vector<Warning> warnings();

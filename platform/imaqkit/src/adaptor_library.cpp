@@ -99,9 +99,9 @@ std::unique_ptr<VideoInput> AdaptorLibrary::createVideoInput(std::int32_t device
   input->catalog = impl_->catalog;
   input->deviceId = deviceId;
   input->format = format.name;
-  input->session = std::make_shared<detail::Session>(
+  input->deviceObject = std::make_shared<detail::DeviceObject>(
       format.name + "-" + impl_->module->name() + "-" + std::to_string(deviceId), sources.sources());
-  detail::PropertyTable &table = input->session->properties();
+  detail::PropertyTable &table = input->deviceObject->properties();
   for (const PropertyInfo &property : maker.properties()) {
     if (table.find(property.name) != nullptr) {
       adaptorWarn("imaqkit:attributes:reservedName",
@@ -114,12 +114,12 @@ std::unique_ptr<VideoInput> AdaptorLibrary::createVideoInput(std::int32_t device
 
   const std::string failed = "The adaptor could not create the object of device " + std::to_string(deviceId);
   try {
-    input->adaptor = impl_->module->createInstance(input->session.get(), &entry);
+    input->adaptor = impl_->module->createInstance(input->deviceObject.get(), &entry);
   } catch (const std::exception &error) {
     throw Error(failed + ": " + error.what());
   }
   if (input->adaptor == nullptr) throw Error(failed + ".");
-  if (input->session->managers() != 1)
+  if (input->deviceObject->managers() != 1)
     adaptorWarn("imaqkit:engine:noManager",
                 "The adaptor object of device %d did not make exactly one adaptor manager.",
                 static_cast<int>(deviceId));

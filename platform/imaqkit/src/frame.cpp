@@ -28,7 +28,7 @@ bool describeFormat(std::int32_t format, std::int32_t *bands, std::int32_t *byte
   }
 }
 
-std::unique_ptr<ImageFrame> ImageFrame::make(CallLog &calls, std::int32_t format, std::int32_t width,
+std::unique_ptr<ImageFrame> ImageFrame::make(KitCallRecord &calls, std::int32_t format, std::int32_t width,
                                              std::int32_t height) {
   Frame frame;
   if (!describeFormat(format, &frame.bands, &frame.bytesPerPixel)) {

@@ -2,7 +2,7 @@
 #ifndef IMAQKIT_SRC_FRAME_H
 #define IMAQKIT_SRC_FRAME_H
 
-#include "call_log.h"
+#include "kit_call_record.h"
 #include "imaqkit.h"
 #include "imaqkit_engine.h"
 
@@ -15,7 +15,7 @@ bool describeFormat(std::int32_t format, std::int32_t *bands, std::int32_t *byte
 class ImageFrame final : public IImageFrame {
 public:
   /* Null when the format is unknown or the frame would be impossibly large. */
-  static std::unique_ptr<ImageFrame> make(CallLog &calls, std::int32_t format, std::int32_t width,
+  static std::unique_ptr<ImageFrame> make(KitCallRecord &calls, std::int32_t format, std::int32_t width,
                                           std::int32_t height);
 
   void putImage(const void *data, std::int32_t width, std::int32_t height, std::int32_t xOffset,
@@ -27,14 +27,14 @@ public:
   std::size_t size() const { return frame_.bytes.size(); }
 
 private:
-  ImageFrame(CallLog &calls, Frame frame) : calls_(calls), frame_(std::move(frame)) {}
+  ImageFrame(KitCallRecord &calls, Frame frame) : calls_(calls), frame_(std::move(frame)) {}
 
   /* A new frame's memory is not zeroed when made: an adaptor that puts a
    * whole image writes every byte. It is zeroed before the first image that
    * covers less, or at delivery when no image was put. */
   void zeroUnlessWritten();
 
-  CallLog &calls_;
+  KitCallRecord &calls_;
   Frame frame_;
   bool everyByteSet_ = false;
 };

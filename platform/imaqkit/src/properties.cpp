@@ -26,7 +26,7 @@ std::string show(double value) {
 
 } // namespace
 
-PropertyTable::PropertyTable(CallLog &calls, std::vector<SourceInfo> sources)
+PropertyTable::PropertyTable(KitCallRecord &calls, std::vector<SourceInfo> sources)
     : calls_(calls), sources_(std::move(sources)) {}
 
 PropertyTable::~PropertyTable() {

@@ -3,7 +3,7 @@
 #ifndef IMAQKIT_SRC_PROPERTIES_H
 #define IMAQKIT_SRC_PROPERTIES_H
 
-#include "call_log.h"
+#include "kit_call_record.h"
 #include "imaqkit.h"
 #include "imaqkit_engine.h"
 
@@ -40,7 +40,7 @@ private:
 
 class PropertyTable final : public IPropertySet {
 public:
-  PropertyTable(CallLog &calls, std::vector<SourceInfo> sources);
+  PropertyTable(KitCallRecord &calls, std::vector<SourceInfo> sources);
   /* Disposes of every listener it was given. */
   ~PropertyTable();
   PropertyTable(const PropertyTable &) = delete;
@@ -69,7 +69,7 @@ public:
   std::int32_t sourceId(const PropertyRecord &record) const;
 
 private:
-  CallLog &calls_;
+  KitCallRecord &calls_;
   const std::vector<SourceInfo> sources_;
   mutable std::mutex mutex_;
   std::vector<std::unique_ptr<PropertyRecord>> records_;

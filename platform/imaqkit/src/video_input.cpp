@@ -10,7 +10,7 @@ using detail::PropertyRecord;
 VideoInput::Impl::~Impl() {
   if (adaptor == nullptr) return;
   try {
-    session->close(adaptor);
+    deviceObject->close(adaptor);
   } catch (...) {
     // Teardown goes on: the object must still be destroyed.
   }
@@ -22,7 +22,7 @@ VideoInput::~VideoInput() = default;
 
 std::int32_t VideoInput::deviceId() const { return impl_->deviceId; }
 const std::string &VideoInput::formatName() const { return impl_->format; }
-const std::vector<SourceInfo> &VideoInput::sources() const { return impl_->session->properties().sources(); }
+const std::vector<SourceInfo> &VideoInput::sources() const { return impl_->deviceObject->properties().sources(); }
 
 // ---- Properties ----
 
@@ -34,10 +34,10 @@ PropertyRecord &findRecord(detail::PropertyTable &table, const std::string &name
   return *record;
 }
 
-void checkWritable(const PropertyRecord &record, const detail::Session &session) {
+void checkWritable(const PropertyRecord &record, const detail::DeviceObject &deviceObject) {
   const PropertyInfo &info = record.info();
   if (info.readOnly == ReadOnly::always) throw Error("Property \"" + info.name + "\" is read-only.");
-  if (info.readOnly == ReadOnly::whileRunning && session.isRunning())
+  if (info.readOnly == ReadOnly::whileRunning && deviceObject.isRunning())
     throw Error("Property \"" + info.name +
                 "\" cannot be set while the acquisition is running; stop it first.");
 }
@@ -75,28 +75,28 @@ void notify(detail::PropertyTable &table, PropertyRecord &record,
 
 } // namespace
 
-std::vector<std::string> VideoInput::propertyNames() const { return impl_->session->properties().names(); }
+std::vector<std::string> VideoInput::propertyNames() const { return impl_->deviceObject->properties().names(); }
 
 PropertyInfo VideoInput::propertyInfo(const std::string &name) const {
-  return findRecord(impl_->session->properties(), name).info();
+  return findRecord(impl_->deviceObject->properties(), name).info();
 }
 
 void VideoInput::set(const std::string &name, double value) {
-  detail::PropertyTable &table = impl_->session->properties();
+  detail::PropertyTable &table = impl_->deviceObject->properties();
   PropertyRecord &record = findRecord(table, name);
-  checkWritable(record, *impl_->session);
+  checkWritable(record, *impl_->deviceObject);
   notify(table, record, table.assignNumber(record, value));
 }
 
 void VideoInput::set(const std::string &name, const std::string &text) {
-  detail::PropertyTable &table = impl_->session->properties();
+  detail::PropertyTable &table = impl_->deviceObject->properties();
   PropertyRecord &record = findRecord(table, name);
-  checkWritable(record, *impl_->session);
+  checkWritable(record, *impl_->deviceObject);
   notify(table, record, table.assignText(record, text));
 }
 
 double VideoInput::number(const std::string &name) const {
-  detail::PropertyTable &table = impl_->session->properties();
+  detail::PropertyTable &table = impl_->deviceObject->properties();
   PropertyRecord &record = findRecord(table, name);
   if (record.input() != detail::Input::number && record.input() != detail::Input::wholeNumber)
     throw Error("Property \"" + name + "\" holds text, not a number.");
@@ -104,7 +104,7 @@ double VideoInput::number(const std::string &name) const {
 }
 
 std::string VideoInput::text(const std::string &name) const {
-  detail::PropertyTable &table = impl_->session->properties();
+  detail::PropertyTable &table = impl_->deviceObject->properties();
   PropertyRecord &record = findRecord(table, name);
   if (record.input() != detail::Input::text && record.input() != detail::Input::sourceName)
     throw Error("Property \"" + name + "\" holds a number, not text.");
@@ -128,47 +128,47 @@ std::string VideoInput::versionText() const {
 
 // ---- Device and acquisition ----
 
-void VideoInput::open() { impl_->session->open(impl_->adaptor); }
-void VideoInput::close() { impl_->session->close(impl_->adaptor); }
-bool VideoInput::isOpen() const { return impl_->session->isOpen(); }
+void VideoInput::open() { impl_->deviceObject->open(impl_->adaptor); }
+void VideoInput::close() { impl_->deviceObject->close(impl_->adaptor); }
+bool VideoInput::isOpen() const { return impl_->deviceObject->isOpen(); }
 
 void VideoInput::start() {
   open();
-  impl_->session->start(impl_->adaptor);
+  impl_->deviceObject->start(impl_->adaptor);
 }
 
-void VideoInput::stop() { impl_->session->stop(impl_->adaptor); }
-bool VideoInput::isRunning() const { return impl_->session->isRunning(); }
+void VideoInput::stop() { impl_->deviceObject->stop(impl_->adaptor); }
+bool VideoInput::isRunning() const { return impl_->deviceObject->isRunning(); }
 
 bool VideoInput::waitForFrames(std::size_t count, std::chrono::milliseconds timeout) {
-  return impl_->session->waitForFrames(count, timeout);
+  return impl_->deviceObject->waitForFrames(count, timeout);
 }
 
 bool VideoInput::waitUntilStopped(std::chrono::milliseconds timeout) {
-  return impl_->session->waitUntilStopped(timeout);
+  return impl_->deviceObject->waitUntilStopped(timeout);
 }
 
-std::size_t VideoInput::framesAvailable() const { return impl_->session->framesAvailable(); }
-std::vector<Frame> VideoInput::getFrames(std::size_t count) { return impl_->session->getFrames(count); }
-AcquisitionStats VideoInput::stats() const { return impl_->session->stats(); }
+std::size_t VideoInput::framesAvailable() const { return impl_->deviceObject->framesAvailable(); }
+std::vector<Frame> VideoInput::getFrames(std::size_t count) { return impl_->deviceObject->getFrames(count); }
+AcquisitionStats VideoInput::stats() const { return impl_->deviceObject->stats(); }
 
 // ---- For tests ----
 
 IAdaptor *VideoInput::adaptor() const { return impl_->adaptor; }
-IEngine *VideoInput::engine() const { return impl_->session.get(); }
-void VideoInput::recordCalls(bool on) { impl_->session->calls().enable(on); }
-std::vector<std::string> VideoInput::calls() const { return impl_->session->calls().entries(); }
-void VideoInput::clearCalls() { impl_->session->calls().clear(); }
+IEngine *VideoInput::engine() const { return impl_->deviceObject.get(); }
+void VideoInput::recordCalls(bool on) { impl_->deviceObject->calls().enable(on); }
+std::vector<std::string> VideoInput::calls() const { return impl_->deviceObject->calls().entries(); }
+void VideoInput::clearCalls() { impl_->deviceObject->calls().clear(); }
 bool VideoInput::waitForCall(const std::string &entry, std::size_t occurrences,
                              std::chrono::milliseconds timeout) {
-  return impl_->session->calls().waitFor(entry, occurrences, timeout);
+  return impl_->deviceObject->calls().waitFor(entry, occurrences, timeout);
 }
 void VideoInput::setCallObserver(std::function<void(const std::string &)> observer) {
-  impl_->session->calls().setObserver(std::move(observer));
+  impl_->deviceObject->calls().setObserver(std::move(observer));
 }
-void VideoInput::answerFrameWanted(std::optional<bool> answer) { impl_->session->answerFrameWanted(answer); }
+void VideoInput::answerFrameWanted(std::optional<bool> answer) { impl_->deviceObject->answerFrameWanted(answer); }
 void VideoInput::answerAcquisitionContinues(std::optional<bool> answer) {
-  impl_->session->answerAcquisitionContinues(answer);
+  impl_->deviceObject->answerAcquisitionContinues(answer);
 }
 
 } // namespace imaqkit

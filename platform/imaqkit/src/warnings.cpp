@@ -61,7 +61,7 @@ void clearWarnings() {
   warningLog.clear();
 }
 
-std::string formatWarning(const Warning &warning) { return "Warning: " + warning.text; }
+std::string formatWarning(const Warning &warning) { return "Warning: " + warning.message; }
 
 void echoWarnings(std::FILE *stream) {
   std::lock_guard<std::mutex> lock(logMutex);

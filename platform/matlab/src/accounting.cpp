@@ -10,14 +10,14 @@ enum class Holder { InFlight, Host, Library };
 // Who answers for an array that no container holds.
 Holder holderOf(const mxArray *array) {
   if (array->hostRefs > 0 || array->inputRefs > 0) return Holder::Host;
-  if (!array->persistent && frameActive(array->frame)) return Holder::InFlight;
+  if (!array->persistent && callFrameActive(array->callFrame)) return Holder::InFlight;
   // Persistent, or displaced from a container after its call ended: either
   // way only the library can still free it.
   return array->library != nullptr ? Holder::Library : Holder::Host;
 }
 
 Holder holderOf(const Block &block) {
-  if (!block.persistent && frameActive(block.frame)) return Holder::InFlight;
+  if (!block.persistent && callFrameActive(block.callFrame)) return Holder::InFlight;
   return block.library != nullptr ? Holder::Library : Holder::Host;
 }
 

@@ -69,8 +69,8 @@ static void registerArray(mxArray *array) {
   State &s = state();
   array->serial = nextSerial();
   s.arrays.insert(array);
-  if (Frame *frame = topFrame()) {
-    array->frame = frame->serial;
+  if (CallFrame *frame = topCallFrame()) {
+    array->callFrame = frame->serial;
     array->library = frame->library;
     frame->arrays.emplace_back(array, array->serial);
   }
@@ -256,7 +256,7 @@ void releaseHost(mxArray *array, uint64_t serial) {
   if (!isLive(array) || array->serial != serial) return;
   if (array->hostRefs > 0) --array->hostRefs;
   if (array->hostRefs == 0 && array->containers == 0 && !array->persistent && array->inputRefs == 0 &&
-      !frameActive(array->frame))
+      !callFrameActive(array->callFrame))
     destroy(array);
 }
 

@@ -47,8 +47,8 @@ struct InputMarks {
 
 // Runs body inside a new frame; MATLAB errors end the frame and pass on, any
 // other C++ exception becomes a MATLAB error.
-template <typename Body> void inFrame(FrameKind kind, Library *library, Body body) {
-  pushFrame(kind, library);
+template <typename Body> void inCallFrame(CallFrameKind kind, Library *library, Body body) {
+  pushCallFrame(kind, library);
   try {
     body();
   } catch (const MatlabError &) {
@@ -87,7 +87,7 @@ std::vector<Value> invokeMex(Library &library, const std::vector<const mxArray *
   std::vector<mxArray *> plhs(static_cast<size_t>(nlhs > 0 ? nlhs : 1), nullptr);
   std::vector<const mxArray *> prhs(inputs);
   std::vector<Value> outputs;
-  inFrame(FrameKind::Mex, &library, [&] {
+  inCallFrame(CallFrameKind::Mex, &library, [&] {
     library.entry(nlhs, plhs.data(), static_cast<int>(prhs.size()), prhs.data());
     requireAssigned(plhs, nlhs, library.name);
     // With no output asked for, a first output still becomes "ans".
@@ -135,7 +135,7 @@ void callFunction(const std::string &name, int nlhs, mxArray *plhs[], int nrhs, 
   }
   if (function) {
     InputMarks marks(args);
-    inFrame(FrameKind::Function, nullptr, [&] { outputs = (*function)(args, nlhs); });
+    inCallFrame(CallFrameKind::Function, nullptr, [&] { outputs = (*function)(args, nlhs); });
   }
   if (nlhs > 0 && outputs.size() < static_cast<size_t>(nlhs))
     raise("MATLAB:unassignedOutputs",

@@ -144,7 +144,7 @@ ClearReport clearLibrary(Library &library, bool force) {
   }
   if (void (*exitRoutine)() = library.exitRoutine) {
     ++library.activeCalls;
-    pushFrame(FrameKind::ExitRoutine, &library);
+    pushCallFrame(CallFrameKind::ExitRoutine, &library);
     try {
       exitRoutine();
     } catch (const MatlabError &error) {

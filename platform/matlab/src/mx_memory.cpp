@@ -15,8 +15,8 @@ void *allocateBlock(size_t bytes, bool zero) {
   Block record;
   record.size = bytes;
   record.serial = nextSerial();
-  if (Frame *frame = topFrame()) {
-    record.frame = frame->serial;
+  if (CallFrame *frame = topCallFrame()) {
+    record.callFrame = frame->serial;
     record.library = frame->library;
     frame->blocks.emplace_back(block, record.serial);
   }
@@ -62,7 +62,7 @@ MX_API void *mxRealloc(void *ptr, size_t size) {
   record.size = size;
   s.blocks[moved] = record;
   // The call that owns the block must find it under its new address.
-  for (auto &frame : s.frames)
+  for (auto &frame : s.callFrames)
     for (auto &entry : frame->blocks)
       if (entry.first == ptr && entry.second == record.serial) entry.first = moved;
   return moved;

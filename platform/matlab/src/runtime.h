@@ -40,12 +40,12 @@ struct Library {
   bool loaded = false;
 };
 
-enum class FrameKind { Mex, Function, ExitRoutine };
+enum class CallFrameKind { Mex, Function, ExitRoutine };
 
 // One call in progress: what it made that dies with it.
-struct Frame {
+struct CallFrame {
   uint64_t serial = 0;
-  FrameKind kind = FrameKind::Mex;
+  CallFrameKind kind = CallFrameKind::Mex;
   Library *library = nullptr; // whose code runs here, or encloses it
   std::vector<std::pair<mxArray *, uint64_t>> arrays;
   std::vector<std::pair<void *, uint64_t>> blocks;
@@ -54,7 +54,7 @@ struct Frame {
 struct Block {
   size_t size = 0;
   uint64_t serial = 0;
-  uint64_t frame = 0; // 0: made at host level
+  uint64_t callFrame = 0; // 0: made at host level
   Library *library = nullptr;
   bool persistent = false;
 };
@@ -74,7 +74,7 @@ struct State {
 
   std::unordered_set<mxArray *> arrays;
   std::unordered_map<void *, Block> blocks;
-  std::vector<std::unique_ptr<Frame>> frames;
+  std::vector<std::unique_ptr<CallFrame>> callFrames;
   std::vector<std::unique_ptr<Library>> libraries; // cleared ones stay, for accounting
 
   std::map<std::string, mxArray *> globals;
@@ -103,10 +103,10 @@ uint64_t nextSerial();
 // API calls are MATLAB-thread only, as in MATLAB.
 void requireMainThread(const char *api);
 
-Frame *topFrame();
+CallFrame *topCallFrame();
 Library *currentLibrary();
-bool frameActive(uint64_t serial);
-Frame &pushFrame(FrameKind kind, Library *library);
+bool callFrameActive(uint64_t serial);
+CallFrame &pushCallFrame(CallFrameKind kind, Library *library);
 // Pops the top frame and frees what it made that nothing else claimed.
 void endFrame();
 
@@ -198,7 +198,7 @@ struct mxArray_tag {
 
   // Lifetime
   uint64_t serial = 0;
-  uint64_t frame = 0; // the call that made it; 0: host level
+  uint64_t callFrame = 0; // the call that made it; 0: host level
   mexhost::detail::Library *library = nullptr;
   int containers = 0; // container slots that hold it
   int hostRefs = 0;   // Values and workspace entries

@@ -354,7 +354,7 @@ SessionReport Session::close() {
   if (closed_) return report;
   requireMainThread("Session::close");
   State &s = state();
-  if (!s.frames.empty()) fault("Session::close called while a MEX call is in progress");
+  if (!s.callFrames.empty()) fault("Session::close called while a MEX call is in progress");
   for (size_t i = 0; i < s.libraries.size(); ++i)
     if (s.libraries[i]->loaded) report.cleared.push_back(clearLibrary(*s.libraries[i], true));
   report.libraries = memoryByLibrary();

@@ -38,39 +38,39 @@ void requireMainThread(const char *api) {
     fault("%s called on a thread other than MATLAB's main thread", api);
 }
 
-Frame *topFrame() {
+CallFrame *topCallFrame() {
   State &s = state();
-  return s.frames.empty() ? nullptr : s.frames.back().get();
+  return s.callFrames.empty() ? nullptr : s.callFrames.back().get();
 }
 
 Library *currentLibrary() {
-  Frame *frame = topFrame();
+  CallFrame *frame = topCallFrame();
   return frame ? frame->library : nullptr;
 }
 
-bool frameActive(uint64_t serial) {
+bool callFrameActive(uint64_t serial) {
   if (serial == 0) return false;
-  for (const auto &frame : state().frames)
+  for (const auto &frame : state().callFrames)
     if (frame->serial == serial) return true;
   return false;
 }
 
-Frame &pushFrame(FrameKind kind, Library *library) {
+CallFrame &pushCallFrame(CallFrameKind kind, Library *library) {
   State &s = state();
-  auto frame = std::make_unique<Frame>();
+  auto frame = std::make_unique<CallFrame>();
   frame->serial = nextSerial();
   frame->kind = kind;
   // A MATLAB function played for a MEX call keeps the MEX library as the
   // one that owns what is made persistent inside it.
   frame->library = library ? library : currentLibrary();
-  s.frames.push_back(std::move(frame));
-  return *s.frames.back();
+  s.callFrames.push_back(std::move(frame));
+  return *s.callFrames.back();
 }
 
 void endFrame() {
   State &s = state();
-  std::unique_ptr<Frame> frame = std::move(s.frames.back());
-  s.frames.pop_back();
+  std::unique_ptr<CallFrame> frame = std::move(s.callFrames.back());
+  s.callFrames.pop_back();
   for (const auto &[array, serial] : frame->arrays) {
     if (!isLive(array) || array->serial != serial) continue; // gone already
     if (array->containers > 0 || array->persistent || array->hostRefs > 0 || array->inputRefs > 0) continue;

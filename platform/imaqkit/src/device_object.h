@@ -5,10 +5,10 @@
 // so every field below the mutex is guarded by it. No lock is held while the
 // adaptor is called (openCamera, beginCapture, ...): the adaptor calls back
 // into the manager from there.
-#ifndef IMAQKIT_SRC_SESSION_H
-#define IMAQKIT_SRC_SESSION_H
+#ifndef IMAQKIT_SRC_DEVICE_OBJECT_H
+#define IMAQKIT_SRC_DEVICE_OBJECT_H
 
-#include "call_log.h"
+#include "kit_call_record.h"
 #include "frame.h"
 #include "imaqkit.h"
 #include "imaqkit_engine.h"
@@ -23,16 +23,16 @@
 
 namespace imaqkit::detail {
 
-class Session final : public IEngine, public std::enable_shared_from_this<Session> {
+class DeviceObject final : public IEngine, public std::enable_shared_from_this<DeviceObject> {
 public:
   /* With the toolbox's own properties; the device properties are added by
-   * the maker of the session before the adaptor sees it. */
-  Session(const std::string &name, std::vector<SourceInfo> sources);
-  ~Session();
-  Session(const Session &) = delete;
-  Session &operator=(const Session &) = delete;
+   * the maker of the device object before the adaptor sees it. */
+  DeviceObject(const std::string &name, std::vector<SourceInfo> sources);
+  ~DeviceObject();
+  DeviceObject(const DeviceObject &) = delete;
+  DeviceObject &operator=(const DeviceObject &) = delete;
 
-  CallLog &calls() { return calls_; }
+  KitCallRecord &calls() { return calls_; }
   PropertyTable &properties() { return properties_; }
 
   // IEngine
@@ -74,7 +74,7 @@ public:
 private:
   bool busy() const { return acquiring_ || armed_ || halted_; } // mutex held
 
-  CallLog calls_;
+  KitCallRecord calls_;
   PropertyTable properties_;
 
   mutable std::mutex mutex_;

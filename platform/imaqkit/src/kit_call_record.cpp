@@ -1,41 +1,41 @@
-#include "call_log.h"
+#include "kit_call_record.h"
 
 #include <algorithm>
 
 namespace imaqkit::detail {
 
-void CallLog::updateActive() { active_.store(recording_ || static_cast<bool>(observer_)); }
+void KitCallRecord::updateActive() { active_.store(recording_ || static_cast<bool>(observer_)); }
 
-void CallLog::enable(bool on) {
+void KitCallRecord::enable(bool on) {
   std::lock_guard<std::mutex> lock(mutex_);
   recording_ = on;
   updateActive();
 }
 
-void CallLog::setObserver(std::function<void(const std::string &)> observer) {
+void KitCallRecord::setObserver(std::function<void(const std::string &)> observer) {
   std::lock_guard<std::mutex> lock(mutex_);
   observer_ = std::move(observer);
   updateActive();
 }
 
-void CallLog::clear() {
+void KitCallRecord::clear() {
   std::lock_guard<std::mutex> lock(mutex_);
   entries_.clear();
 }
 
-std::vector<std::string> CallLog::entries() const {
+std::vector<std::string> KitCallRecord::entries() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return entries_;
 }
 
-bool CallLog::waitFor(const std::string &entry, std::size_t occurrences, std::chrono::milliseconds timeout) {
+bool KitCallRecord::waitFor(const std::string &entry, std::size_t occurrences, std::chrono::milliseconds timeout) {
   std::unique_lock<std::mutex> lock(mutex_);
   return added_.wait_for(lock, timeout, [&] {
     return static_cast<std::size_t>(std::count(entries_.begin(), entries_.end(), entry)) >= occurrences;
   });
 }
 
-void CallLog::add(std::string entry) {
+void KitCallRecord::add(std::string entry) {
   std::function<void(const std::string &)> observer;
   {
     std::lock_guard<std::mutex> lock(mutex_);

@@ -1,4 +1,4 @@
-#include "session.h"
+#include "device_object.h"
 
 #include <algorithm>
 #include <cmath>
@@ -22,7 +22,7 @@ PropertyInfo toolboxProperty(const char *name, std::int32_t kind, ReadOnly readO
 
 } // namespace
 
-Session::Session(const std::string &name, std::vector<SourceInfo> sources)
+DeviceObject::DeviceObject(const std::string &name, std::vector<SourceInfo> sources)
     : properties_(calls_, std::move(sources)) {
   properties_.addText(toolboxProperty("Name", IMAQ_STORAGE_TEXT, ReadOnly::never, 0, 0, 0), name);
   properties_.addSourceName();
@@ -34,11 +34,11 @@ Session::Session(const std::string &name, std::vector<SourceInfo> sources)
                         Input::wholeNumber);
 }
 
-Session::~Session() = default;
+DeviceObject::~DeviceObject() = default;
 
 // ---- IEngine ----
 
-IImageFrame *Session::makeFrame(std::int32_t frameFormat, std::int32_t width, std::int32_t height) {
+IImageFrame *DeviceObject::makeFrame(std::int32_t frameFormat, std::int32_t width, std::int32_t height) {
   calls_.note("makeFrame");
   std::unique_ptr<ImageFrame> frame = ImageFrame::make(calls_, frameFormat, width, height);
   if (!frame) return nullptr;
@@ -47,7 +47,7 @@ IImageFrame *Session::makeFrame(std::int32_t frameFormat, std::int32_t width, st
   return outstanding_.back().get();
 }
 
-void Session::deliverFrame(IImageFrame *frame) {
+void DeviceObject::deliverFrame(IImageFrame *frame) {
   calls_.note("deliverFrame");
   std::unique_lock<std::mutex> lock(mutex_);
   auto made = std::find_if(outstanding_.begin(), outstanding_.end(),
@@ -75,69 +75,69 @@ void Session::deliverFrame(IImageFrame *frame) {
   changed_.notify_all();
 }
 
-IPropertySet *Session::propertySet() {
+IPropertySet *DeviceObject::propertySet() {
   calls_.note("propertySet");
   return &properties_;
 }
 
 // ---- The manager's side ----
 
-void Session::managerMade() {
+void DeviceObject::managerMade() {
   std::lock_guard<std::mutex> lock(mutex_);
   ++managers_;
 }
 
-void Session::managerGone() {
+void DeviceObject::managerGone() {
   std::lock_guard<std::mutex> lock(mutex_);
   --managers_;
 }
 
-int Session::managers() const {
+int DeviceObject::managers() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return managers_;
 }
 
-bool Session::deviceIsOpen() {
+bool DeviceObject::deviceIsOpen() {
   bool answer = isOpen();
   calls_.noteAnswer("deviceIsOpen", answer);
   return answer;
 }
 
-bool Session::deviceIsAcquiring() {
+bool DeviceObject::deviceIsAcquiring() {
   bool answer = isRunning();
   calls_.noteAnswer("deviceIsAcquiring", answer);
   return answer;
 }
 
-IEngine *Session::currentEngine() {
+IEngine *DeviceObject::currentEngine() {
   calls_.note("currentEngine");
   return this;
 }
 
-double Session::framesPerTrigger() {
+double DeviceObject::framesPerTrigger() {
   calls_.note("framesPerTrigger");
   return properties_.number(*properties_.find("FramesPerTrigger"));
 }
 
-std::int32_t Session::frameGrabInterval() {
+std::int32_t DeviceObject::frameGrabInterval() {
   calls_.note("frameGrabInterval");
   return static_cast<std::int32_t>(properties_.number(*properties_.find("FrameGrabInterval")));
 }
 
-std::int32_t Session::framesAcquired() {
+std::int32_t DeviceObject::framesAcquired() {
   calls_.note("framesAcquired");
   std::lock_guard<std::mutex> lock(mutex_);
   return static_cast<std::int32_t>(
       std::min<std::uint64_t>(stats_.framesDelivered, std::numeric_limits<std::int32_t>::max()));
 }
 
-void Session::countFrame() {
+void DeviceObject::countFrame() {
   calls_.note("countFrame");
   std::lock_guard<std::mutex> lock(mutex_);
   ++stats_.imagesCounted;
 }
 
-bool Session::frameWanted() {
+bool DeviceObject::frameWanted() {
   bool answer;
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -149,7 +149,7 @@ bool Session::frameWanted() {
   return answer;
 }
 
-bool Session::acquisitionContinues() {
+bool DeviceObject::acquisitionContinues() {
   bool answer;
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -167,7 +167,7 @@ bool Session::acquisitionContinues() {
   return answer;
 }
 
-void Session::halt(IAdaptor *adaptor) {
+void DeviceObject::halt(IAdaptor *adaptor) {
   calls_.note("haltAcquisition");
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -181,7 +181,7 @@ void Session::halt(IAdaptor *adaptor) {
   adaptor->endCapture();
 }
 
-void Session::resume(IAdaptor *adaptor) {
+void DeviceObject::resume(IAdaptor *adaptor) {
   calls_.note("resumeAcquisition");
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -207,14 +207,14 @@ void Session::resume(IAdaptor *adaptor) {
 
 // ---- The toolbox's side ----
 
-void Session::open(IAdaptor *adaptor) {
+void DeviceObject::open(IAdaptor *adaptor) {
   if (isOpen()) return;
   if (!adaptor->openCamera()) throw Error("The adaptor could not open the device.");
   std::lock_guard<std::mutex> lock(mutex_);
   open_ = true;
 }
 
-void Session::close(IAdaptor *adaptor) {
+void DeviceObject::close(IAdaptor *adaptor) {
   stop(adaptor);
   if (!isOpen()) return;
   adaptor->closeCamera();
@@ -229,7 +229,7 @@ void Session::close(IAdaptor *adaptor) {
   changed_.notify_all();
 }
 
-void Session::start(IAdaptor *adaptor) {
+void DeviceObject::start(IAdaptor *adaptor) {
   const double target = properties_.number(*properties_.find("FramesPerTrigger"));
   const double interval = properties_.number(*properties_.find("FrameGrabInterval"));
   {
@@ -254,7 +254,7 @@ void Session::start(IAdaptor *adaptor) {
   if (!started) throw Error("The adaptor refused to start the acquisition.");
 }
 
-void Session::stop(IAdaptor *adaptor) {
+void DeviceObject::stop(IAdaptor *adaptor) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!busy()) return;
@@ -272,33 +272,33 @@ void Session::stop(IAdaptor *adaptor) {
   adaptor->endCapture();
 }
 
-bool Session::isOpen() const {
+bool DeviceObject::isOpen() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return open_;
 }
 
-bool Session::isRunning() const {
+bool DeviceObject::isRunning() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return acquiring_;
 }
 
-bool Session::waitForFrames(std::size_t count, std::chrono::milliseconds timeout) {
+bool DeviceObject::waitForFrames(std::size_t count, std::chrono::milliseconds timeout) {
   std::unique_lock<std::mutex> lock(mutex_);
   changed_.wait_for(lock, timeout, [&] { return buffer_.size() >= count || !busy(); });
   return buffer_.size() >= count;
 }
 
-bool Session::waitUntilStopped(std::chrono::milliseconds timeout) {
+bool DeviceObject::waitUntilStopped(std::chrono::milliseconds timeout) {
   std::unique_lock<std::mutex> lock(mutex_);
   return changed_.wait_for(lock, timeout, [&] { return !busy(); });
 }
 
-std::size_t Session::framesAvailable() const {
+std::size_t DeviceObject::framesAvailable() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return buffer_.size();
 }
 
-std::vector<Frame> Session::getFrames(std::size_t count) {
+std::vector<Frame> DeviceObject::getFrames(std::size_t count) {
   std::lock_guard<std::mutex> lock(mutex_);
   std::vector<Frame> frames;
   while (!buffer_.empty() && frames.size() < count) {
@@ -308,17 +308,17 @@ std::vector<Frame> Session::getFrames(std::size_t count) {
   return frames;
 }
 
-AcquisitionStats Session::stats() const {
+AcquisitionStats DeviceObject::stats() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return stats_;
 }
 
-void Session::answerFrameWanted(std::optional<bool> answer) {
+void DeviceObject::answerFrameWanted(std::optional<bool> answer) {
   std::lock_guard<std::mutex> lock(mutex_);
   wantedAnswer_ = answer;
 }
 
-void Session::answerAcquisitionContinues(std::optional<bool> answer) {
+void DeviceObject::answerAcquisitionContinues(std::optional<bool> answer) {
   std::lock_guard<std::mutex> lock(mutex_);
   continuesAnswer_ = answer;
 }

@@ -1,7 +1,7 @@
 // The record of the kit calls an adaptor makes on one device object, kept
 // for tests that check call order (see VideoInput::recordCalls).
-#ifndef IMAQKIT_SRC_CALL_LOG_H
-#define IMAQKIT_SRC_CALL_LOG_H
+#ifndef IMAQKIT_SRC_KIT_CALL_RECORD_H
+#define IMAQKIT_SRC_KIT_CALL_RECORD_H
 
 #include <atomic>
 #include <chrono>
@@ -13,7 +13,7 @@
 
 namespace imaqkit::detail {
 
-class CallLog {
+class KitCallRecord {
 public:
   void enable(bool on);
   void setObserver(std::function<void(const std::string &)> observer);
