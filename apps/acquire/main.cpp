@@ -33,7 +33,7 @@ std::string defaultAdaptor(const char *argv0) {
 // Warnings that are more than the adaptor's running commentary.
 void printWarnings(bool echoed) {
   if (echoed) return;
-  for (const imaqkit::Warning &warning : imaqkit::warnings()) {
+  for (const imaqkit::AdaptorWarning &warning : imaqkit::warnings()) {
     const std::string &id = warning.identifier;
     auto endsWith = [&](const char *tail) {
       const std::string t(tail);

@@ -284,7 +284,7 @@ TEST_F(Corvid, ACameraThatWillNotStartEndsTheRunWithAWarningAndTheNextStartAcqui
   trace_.clear();
   ASSERT_EQ(andorSimInjectStatus("startAcquisition", ANDOR_SIM_ACQUIRING, ANDOR_SIM_ONCE), 1);
   std::promise<void> warned;
-  imaqkit::observeWarnings([&](const imaqkit::Warning &warning) {
+  imaqkit::observeWarnings([&](const imaqkit::AdaptorWarning &warning) {
     trace_.warning(warning);
     if (warning.identifier == "corvid:startAcquisition") warned.set_value();
   });

@@ -73,7 +73,7 @@ public:
     takeDriverLines();
     lines_.push_back("kit " + entry);
   }
-  void warning(const imaqkit::Warning &warning) {
+  void warning(const imaqkit::AdaptorWarning &warning) {
     std::lock_guard<std::mutex> lock(mutex_);
     takeDriverLines();
     lines_.push_back("warn " + warning.identifier + " " + warning.message);
@@ -142,7 +142,7 @@ protected:
 
   static std::vector<std::string> warningTexts(const std::string &id) {
     std::vector<std::string> texts;
-    for (const imaqkit::Warning &warning : imaqkit::warnings())
+    for (const imaqkit::AdaptorWarning &warning : imaqkit::warnings())
       if (warning.identifier == id) texts.push_back(warning.message);
     return texts;
   }

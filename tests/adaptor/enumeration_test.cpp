@@ -76,7 +76,7 @@ TEST_F(Corvid, UnloadingShutsTheDriverDown) {
   library_->enumerate();
   ASSERT_EQ(andorSimDriverInitialized(), 1);
   trace_.clear();
-  imaqkit::observeWarnings([this](const imaqkit::Warning &warning) { trace_.warning(warning); });
+  imaqkit::observeWarnings([this](const imaqkit::AdaptorWarning &warning) { trace_.warning(warning); });
   library_.reset();
   imaqkit::observeWarnings(nullptr);
   EXPECT_EQ(trace_.lines(),

@@ -72,7 +72,8 @@ protected:
 
   static int warningCount(const std::string &id) {
     int count = 0;
-    for (const imaqkit::Warning &warning : imaqkit::warnings()) count += warning.identifier == id ? 1 : 0;
+    for (const imaqkit::AdaptorWarning &warning : imaqkit::warnings())
+      count += warning.identifier == id ? 1 : 0;
     return count;
   }
 

@@ -143,21 +143,21 @@ struct AcquisitionStats {
 };
 
 /* A warning raised with adaptorWarn. */
-struct Warning {
+struct AdaptorWarning {
   std::string identifier;
   std::string message;
 };
 
-IMAQKIT_API std::vector<Warning> warnings();
+IMAQKIT_API std::vector<AdaptorWarning> warnings();
 IMAQKIT_API void clearWarnings();
 /* As MATLAB prints it: "Warning: <text>". */
-IMAQKIT_API std::string formatWarning(const Warning &warning);
+IMAQKIT_API std::string formatWarning(const AdaptorWarning &warning);
 /* Also print every new warning to stream (null: stop printing). */
 IMAQKIT_API void echoWarnings(std::FILE *stream);
 /* Also hand every new warning to observer, on the thread that raised it,
  * with no kit lock held (an empty function: stop); for merging warnings into
  * another log in the order they came. */
-IMAQKIT_API void observeWarnings(std::function<void(const Warning &)> observer);
+IMAQKIT_API void observeWarnings(std::function<void(const AdaptorWarning &)> observer);
 
 class VideoInput;
 

@@ -11,9 +11,9 @@
 namespace {
 
 std::mutex logMutex;
-std::vector<imaqkit::Warning> warningLog;
+std::vector<imaqkit::AdaptorWarning> warningLog;
 std::FILE *echo = nullptr;
-std::function<void(const imaqkit::Warning &)> observer;
+std::function<void(const imaqkit::AdaptorWarning &)> observer;
 
 std::string formatText(const char *format, va_list args) {
   if (format == nullptr) return std::string();
@@ -33,11 +33,11 @@ std::string formatText(const char *format, va_list args) {
 void adaptorWarn(const char *id, const char *format, ...) {
   va_list args;
   va_start(args, format);
-  imaqkit::Warning warning{id != nullptr ? id : "", formatText(format, args)};
+  imaqkit::AdaptorWarning warning{id != nullptr ? id : "", formatText(format, args)};
   va_end(args);
 
   std::unique_lock<std::mutex> lock(logMutex);
-  const std::function<void(const imaqkit::Warning &)> observe = observer;
+  const std::function<void(const imaqkit::AdaptorWarning &)> observe = observer;
   if (echo != nullptr) {
     std::string line = imaqkit::formatWarning(warning);
     if (line.empty() || line.back() != '\n') line += '\n';
@@ -51,7 +51,7 @@ void adaptorWarn(const char *id, const char *format, ...) {
 
 namespace imaqkit {
 
-std::vector<Warning> warnings() {
+std::vector<AdaptorWarning> warnings() {
   std::lock_guard<std::mutex> lock(logMutex);
   return warningLog;
 }
@@ -61,14 +61,14 @@ void clearWarnings() {
   warningLog.clear();
 }
 
-std::string formatWarning(const Warning &warning) { return "Warning: " + warning.message; }
+std::string formatWarning(const AdaptorWarning &warning) { return "Warning: " + warning.message; }
 
 void echoWarnings(std::FILE *stream) {
   std::lock_guard<std::mutex> lock(logMutex);
   echo = stream;
 }
 
-void observeWarnings(std::function<void(const Warning &)> observe) {
+void observeWarnings(std::function<void(const AdaptorWarning &)> observe) {
   std::lock_guard<std::mutex> lock(logMutex);
   observer = std::move(observe);
 }

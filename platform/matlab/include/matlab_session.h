@@ -125,7 +125,8 @@ struct SessionReport {
   MemoryCount host;                     /* values the host itself still held: not leaks */
 };
 
-struct Warning {
+/* A warning a MEX library raised with mexWarnMsgTxt or mexWarnMsgIdAndTxt. */
+struct MexWarning {
   std::string identifier;
   std::string message;
 };
@@ -187,7 +188,7 @@ public:
   /* --- Command window --- */
   const std::string &commandWindow() const;        /* everything printed */
   const std::vector<std::string> &printed() const; /* one entry per mexPrintf */
-  const std::vector<Warning> &warnings() const;
+  const std::vector<MexWarning> &warnings() const;
   void clearCommandWindow();
   void setEcho(bool echo); /* also copy what is printed to stdout */
   /* Runs after each text reaches the command window, on the main thread,

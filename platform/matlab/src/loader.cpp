@@ -44,7 +44,15 @@ bool exists(const std::string &path) {
 
 void *openModule(const std::string &path, std::string &reason) {
 #if defined(_WIN32)
-  HMODULE module = LoadLibraryA(path.c_str());
+  // As MATLAB loads a MEX file: the DLLs it imports are looked for in its
+  // own folder first (not the program's), which takes a full path.
+  char full[MAX_PATH];
+  DWORD length = GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
+  if (length == 0 || length >= sizeof full) {
+    reason = "its full path is too long or invalid";
+    return nullptr;
+  }
+  HMODULE module = LoadLibraryExA(full, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
   if (module == nullptr) reason = "LoadLibrary failed with error " + std::to_string(GetLastError());
   return reinterpret_cast<void *>(module);
 #else

@@ -84,7 +84,7 @@ struct State {
 
   std::string commandWindow;
   std::vector<std::string> printed;
-  std::vector<Warning> warnings;
+  std::vector<MexWarning> warnings;
   bool echo = false;
   std::function<void(const std::string &)> printHook;
 

@@ -327,7 +327,7 @@ void Session::clearGlobal(const std::string &name) {
 
 const std::string &Session::commandWindow() const { return state().commandWindow; }
 const std::vector<std::string> &Session::printed() const { return state().printed; }
-const std::vector<Warning> &Session::warnings() const { return state().warnings; }
+const std::vector<MexWarning> &Session::warnings() const { return state().warnings; }
 
 void Session::clearCommandWindow() {
   state().commandWindow.clear();
