@@ -28,7 +28,8 @@ std::vector<std::string> KitCallRecord::entries() const {
   return entries_;
 }
 
-bool KitCallRecord::waitFor(const std::string &entry, std::size_t occurrences, std::chrono::milliseconds timeout) {
+bool KitCallRecord::waitFor(const std::string &entry, std::size_t occurrences,
+                            std::chrono::milliseconds timeout) {
   std::unique_lock<std::mutex> lock(mutex_);
   return added_.wait_for(lock, timeout, [&] {
     return static_cast<std::size_t>(std::count(entries_.begin(), entries_.end(), entry)) >= occurrences;

@@ -22,7 +22,9 @@ VideoInput::~VideoInput() = default;
 
 std::int32_t VideoInput::deviceId() const { return impl_->deviceId; }
 const std::string &VideoInput::formatName() const { return impl_->format; }
-const std::vector<SourceInfo> &VideoInput::sources() const { return impl_->deviceObject->properties().sources(); }
+const std::vector<SourceInfo> &VideoInput::sources() const {
+  return impl_->deviceObject->properties().sources();
+}
 
 // ---- Properties ----
 
@@ -75,7 +77,9 @@ void notify(detail::PropertyTable &table, PropertyRecord &record,
 
 } // namespace
 
-std::vector<std::string> VideoInput::propertyNames() const { return impl_->deviceObject->properties().names(); }
+std::vector<std::string> VideoInput::propertyNames() const {
+  return impl_->deviceObject->properties().names();
+}
 
 PropertyInfo VideoInput::propertyInfo(const std::string &name) const {
   return findRecord(impl_->deviceObject->properties(), name).info();
@@ -166,7 +170,9 @@ bool VideoInput::waitForCall(const std::string &entry, std::size_t occurrences,
 void VideoInput::setCallObserver(std::function<void(const std::string &)> observer) {
   impl_->deviceObject->calls().setObserver(std::move(observer));
 }
-void VideoInput::answerFrameWanted(std::optional<bool> answer) { impl_->deviceObject->answerFrameWanted(answer); }
+void VideoInput::answerFrameWanted(std::optional<bool> answer) {
+  impl_->deviceObject->answerFrameWanted(answer);
+}
 void VideoInput::answerAcquisitionContinues(std::optional<bool> answer) {
   impl_->deviceObject->answerAcquisitionContinues(answer);
 }
