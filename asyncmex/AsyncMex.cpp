@@ -48,6 +48,20 @@ int initAsyncMex(AsyncMexObject *object) {
   return 0;
 }
 
+AsyncMexObject *makeAsyncMex(AsyncMexDispatchRoutine routine, void *context) {
+  AsyncMexObject *object = static_cast<AsyncMexObject *>(calloc(1, sizeof(AsyncMexObject)));
+  if (object == nullptr) return nullptr;
+  object->dispatchRoutine = routine;
+  object->dispatchContext = context;
+  int status = initAsyncMex(object);
+  if (status != 0) {
+    mexPrintf("Failed to initialize AsyncMex object (@%p): %d", static_cast<void *>(object), status);
+    releaseAsyncMex(object);
+    return nullptr;
+  }
+  return object;
+}
+
 int postAsyncMex(AsyncMexObject *object, uint32_t argument) {
   if (object == nullptr || object->threadId == 0) return 0;
   return PostThreadMessageA(object->threadId, asyncMexMessage, reinterpret_cast<WPARAM>(object),

@@ -30,6 +30,11 @@ typedef struct AsyncMexObject {
  * duplicated; -2 message not registered; -3 hook not installed. */
 int initAsyncMex(AsyncMexObject *object);
 
+/* Allocates an object that runs routine(argument, context) for its events
+ * and binds it to the calling thread. Null, after printing why to MATLAB's
+ * command window, when it cannot be made; released by releaseAsyncMex. */
+AsyncMexObject *makeAsyncMex(AsyncMexDispatchRoutine routine, void *context);
+
 /* Any thread: queues one event for the object's thread. Nonzero when it
  * was queued; 0 for a null object, one without a thread, or a post that
  * Windows refused, which an owner counting its events must know of. */

@@ -7,6 +7,8 @@
 // so the buffer the driver writes into must never be the returned array.
 #include "drivers/qcam_driver.h"
 #include "mex.h"
+#include "mex/common/driverStatusError.h"
+#include "mex/common/qcamCamera.h"
 
 #include <stddef.h>
 #include <stdint.h>
@@ -21,27 +23,6 @@ uint32_t height = 0, width = 0, imageSize = 0;
 mxArray *pictureArray = nullptr;
 QCamFrameRecord pictureFrame;
 
-int32_t readCameraHandle(int nrhs, const mxArray *prhs[]) {
-  mxArray *property = nrhs < 1 ? nullptr : mxGetProperty(prhs[0], 0, "cameraHandle");
-  if (property == nullptr ||
-      (mxGetClassID(property) != mxINT32_CLASS && mxGetClassID(property) != mxUINT32_CLASS) ||
-      mxGetNumberOfElements(property) < 1) {
-    if (property != nullptr) mxDestroyArray(property);
-    mexErrMsgTxt("snapPicture: the first argument must be a camera object whose cameraHandle property is a "
-                 "32-bit integer.");
-  }
-  int32_t handle;
-  memcpy(&handle, mxGetData(property), sizeof handle); // the first integer, unchanged
-  mxDestroyArray(property);
-  return handle;
-}
-
-uint32_t cameraInfo(int32_t handle, uint32_t key) {
-  uint32_t value = 0; // what a failed query leaves
-  qcamGetInfo(handle, key, &value);
-  return value;
-}
-
 void releasePicture(void) {
   if (pictureArray != nullptr) mxDestroyArray(pictureArray);
   pictureArray = nullptr;
@@ -52,7 +33,7 @@ void releasePicture(void) {
 // Changes nothing until it has run to its end: a refused or failed set-up
 // runs again on the next call.
 void setUp(int nrhs, const mxArray *prhs[]) {
-  const int32_t handle = readCameraHandle(nrhs, prhs);
+  const int32_t handle = readCameraHandle("snapPicture", nrhs, prhs);
   const uint32_t rows = cameraInfo(handle, QCAM_INFO_IMAGE_HEIGHT);
   const uint32_t columns = cameraInfo(handle, QCAM_INFO_IMAGE_WIDTH);
   const uint32_t bytes = cameraInfo(handle, QCAM_INFO_IMAGE_SIZE);
@@ -94,12 +75,6 @@ void setUp(int nrhs, const mxArray *prhs[]) {
 
 void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[]) {
   if (!setUpDone) setUp(nrhs, prhs);
-  int32_t status = qcamGrabImage(cameraHandle, &pictureFrame);
-  if (status != QCAM_STATUS_SUCCESS) {
-    char message[128];
-    snprintf(message, sizeof message, "ERROR in %s call. Status code %d was returned", "snapPicture",
-             static_cast<int>(status));
-    mexErrMsgTxt(message);
-  }
+  failOnDriverStatus("snapPicture", qcamGrabImage(cameraHandle, &pictureFrame), QCAM_STATUS_SUCCESS);
   if (nlhs >= 1) plhs[0] = mxDuplicateArray(pictureArray);
 }

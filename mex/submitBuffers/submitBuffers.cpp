@@ -4,12 +4,11 @@
 // with s.frameData the frame's height-by-width uint16 matrix.
 #include "CallbackData.h"
 #include "callLog.h"
+#include "mex/common/qcamCamera.h"
 
 #include <stddef.h>
 #include <stdint.h>
 #include <stdio.h>
-#include <stdlib.h>
-#include <string.h>
 
 mxArray *frameEventData = nullptr;
 FrameLedger frameLedger;
@@ -26,21 +25,6 @@ char queueTimeText[timeTextSize]; // mexFunction's own; completions use theirs
 
 const char *const frameFieldNames[1] = {"frameData"};
 
-int32_t readCameraHandle(int nrhs, const mxArray *prhs[]) {
-  mxArray *property = nrhs < 1 ? nullptr : mxGetProperty(prhs[0], 0, "cameraHandle");
-  if (property == nullptr ||
-      (mxGetClassID(property) != mxINT32_CLASS && mxGetClassID(property) != mxUINT32_CLASS) ||
-      mxGetNumberOfElements(property) < 1) {
-    if (property != nullptr) mxDestroyArray(property);
-    mexErrMsgTxt("submitBuffers: the first argument must be a camera object whose cameraHandle property is a "
-                 "32-bit integer.");
-  }
-  int32_t handle;
-  memcpy(&handle, mxGetData(property), sizeof handle); // the first integer, unchanged
-  mxDestroyArray(property);
-  return handle;
-}
-
 int32_t readFrameCount(const mxArray *argument) {
   if (!mxIsNumeric(argument))
     mexErrMsgTxt("The 'numBufferedFrames' argument must be a number specifying number of frames to queue.");
@@ -55,12 +39,6 @@ CallbackData *findRecord(int32_t cameraHandle) {
   for (int32_t i = 0; i < callbackRecordCount; ++i)
     if (callbackRecords[i]->cameraHandle == cameraHandle) return callbackRecords[i];
   return nullptr;
-}
-
-uint32_t cameraInfo(int32_t cameraHandle, uint32_t key) {
-  uint32_t value = 0; // what a failed query leaves
-  qcamGetInfo(cameraHandle, key, &value);
-  return value;
 }
 
 // The driver is told each buffer's length as the camera's image size; it
@@ -100,23 +78,6 @@ void keepRecord(CallbackData *record) {
   callbackRecords[callbackRecordCount++] = record;
 }
 
-// The record's own object carries its frames' completions to MATLAB's
-// thread and back to this record, whichever camera completes first.
-void bindAsyncMex(CallbackData *record) {
-  if (record->asyncMex != nullptr) return;
-  AsyncMexObject *object = static_cast<AsyncMexObject *>(calloc(1, sizeof(AsyncMexObject)));
-  if (object == nullptr) return;
-  object->dispatchRoutine = dispatchCompletedFrame;
-  object->dispatchContext = record;
-  int status = initAsyncMex(object);
-  if (status != 0) {
-    mexPrintf("Failed to initialize AsyncMex object (@%p): %d", static_cast<void *>(object), status);
-    releaseAsyncMex(object);
-    return;
-  }
-  record->asyncMex = object;
-}
-
 // The record's frames stay with the ledger until they have come back.
 void clearCallbackRecord(CallbackData *record) {
   if (record->callback != nullptr) mxDestroyArray(record->callback);
@@ -150,7 +111,7 @@ void mexFunction(int, mxArray *[], int nrhs, const mxArray *prhs[]) {
     frameLedger.settle();
     return;
   }
-  const int32_t cameraHandle = readCameraHandle(nrhs, prhs);
+  const int32_t cameraHandle = readCameraHandle("submitBuffers", nrhs, prhs);
   char serial[serialTextSize] = "";
   qcamGetSerialString(cameraHandle, serial, serialTextSize);
   serial[serialTextSize - 1] = '\0';
@@ -203,7 +164,10 @@ void mexFunction(int, mxArray *[], int nrhs, const mxArray *prhs[]) {
   else
     clearCallbackRecord(record);
   record->callback = callback;
-  bindAsyncMex(record);
+  // The record's own object carries its frames' completions to MATLAB's
+  // thread and back to this record; one that could not be made is tried again
+  // by the camera's next call.
+  if (record->asyncMex == nullptr) record->asyncMex = makeAsyncMex(dispatchCompletedFrame, record);
 
   mexPrintf("Frame Size -- Height: %d\t Width: %d\t BitDepth: %d\t SizeInBytes: %d\n",
             static_cast<int>(height), static_cast<int>(width), static_cast<int>(bitDepth),

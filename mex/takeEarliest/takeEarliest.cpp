@@ -8,6 +8,7 @@
 // variable of that name. Whichever camera was selected last is read.
 #include "drivers/andor_driver.h"
 #include "mex.h"
+#include "mex/common/driverStatusError.h"
 
 #include <math.h>
 #include <stddef.h>
@@ -68,17 +69,11 @@ void readOutputSize(const mxArray *camera, const mxArray *size, int32_t &rows, i
   }
 }
 
-int32_t readOldestImage(int32_t bitDepth, void *data, uint32_t pixels) {
-  if (bitDepth == 16) return readOldestImage16(static_cast<uint16_t *>(data), pixels);
-  return readOldestImage32(static_cast<uint32_t *>(data), pixels);
-}
-
-void failOnDriverStatus(int32_t status) {
-  if (status == ANDOR_STATUS_SUCCESS) return;
-  char message[messageSize];
-  snprintf(message, sizeof message, "ERROR in %s call. Status code %d was returned", "takeEarliest",
-           static_cast<int>(status));
-  mexErrMsgTxt(message);
+// Takes the oldest unread image from the driver into data, or ends the call.
+void takeOldestImage(int32_t bitDepth, void *data, uint32_t pixels) {
+  const int32_t status = bitDepth == 16 ? readOldestImage16(static_cast<uint16_t *>(data), pixels)
+                                        : readOldestImage32(static_cast<uint32_t *>(data), pixels);
+  failOnDriverStatus("takeEarliest", status, ANDOR_STATUS_SUCCESS);
 }
 
 void readIntoNewArray(int nlhs, mxArray *plhs[], int32_t bitDepth, int32_t rows, int32_t columns) {
@@ -101,7 +96,7 @@ void readIntoNewArray(int nlhs, mxArray *plhs[], int32_t bitDepth, int32_t rows,
                                          bitDepth == 16 ? mxINT16_CLASS : mxINT32_CLASS, mxREAL);
   uint64_t pixels = static_cast<uint32_t>(pixelCount);
   if (pixels > mxGetNumberOfElements(image)) pixels = mxGetNumberOfElements(image);
-  failOnDriverStatus(readOldestImage(bitDepth, mxGetData(image), static_cast<uint32_t>(pixels)));
+  takeOldestImage(bitDepth, mxGetData(image), static_cast<uint32_t>(pixels));
   if (nlhs >= 1)
     plhs[0] = image;
   else
@@ -140,7 +135,7 @@ void readIntoGlobal(int32_t bitDepth, const mxArray *nameArgument) {
   }
   size_t elements = mxGetNumberOfElements(variable);
   if (elements > UINT32_MAX) elements = UINT32_MAX;
-  failOnDriverStatus(readOldestImage(bitDepth, mxGetData(variable), static_cast<uint32_t>(elements)));
+  takeOldestImage(bitDepth, mxGetData(variable), static_cast<uint32_t>(elements));
   if (mexPutVariable("global", name, variable) != 0) mexPrintf("Error occurred in mexPutVariable()\n");
 }
 

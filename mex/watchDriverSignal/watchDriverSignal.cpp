@@ -7,7 +7,6 @@
 
 #include <cmath>
 #include <new>
-#include <stdlib.h>
 #include <vector>
 
 mxArray *emptyEventData = nullptr;
@@ -18,7 +17,6 @@ const int registryCapacity = 100;
 const DWORD watcherStopTimeout = 2000;
 
 CameraEventRecord *eventRecords[registryCapacity];
-AsyncMexObject *asyncMexObjects[registryCapacity];
 int32_t eventRecordCount = 0;
 
 // Records whose watcher did not end within its time. Each keeps its thread,
@@ -26,20 +24,6 @@ int32_t eventRecordCount = 0;
 // are kept until the library goes, since events of theirs may still be queued.
 std::vector<CameraEventRecord *> retiredRecords;
 std::vector<AsyncMexObject *> retiredAsyncMexObjects;
-
-AsyncMexObject *makeAsyncMex(CameraEventRecord *record) {
-  AsyncMexObject *object = static_cast<AsyncMexObject *>(calloc(1, sizeof(AsyncMexObject)));
-  if (object == nullptr) return nullptr;
-  object->dispatchRoutine = dispatchCameraEvent;
-  object->dispatchContext = record;
-  int status = initAsyncMex(object);
-  if (status != 0) {
-    mexPrintf("Failed to initialize AsyncMex object (@%p): %d", static_cast<void *>(object), status);
-    releaseAsyncMex(object);
-    return nullptr;
-  }
-  return object;
-}
 
 CameraEventRecord *makeRecord(int32_t cameraHandle, mxArray *cameraObject) {
   void *block = mxCalloc(1, sizeof(CameraEventRecord));
@@ -90,9 +74,8 @@ CameraEventRecord *retireRecord(int index) {
   retiredRecords.push_back(old);
   CameraEventRecord *fresh = makeRecord(old->cameraHandle, old->cameraObject);
   old->cameraObject = nullptr;
-  fresh->asyncMex = makeAsyncMex(fresh);
+  fresh->asyncMex = makeAsyncMex(dispatchCameraEvent, fresh);
   eventRecords[index] = fresh;
-  asyncMexObjects[index] = fresh->asyncMex;
   return fresh;
 }
 
@@ -137,13 +120,12 @@ void releaseEventRegistry(void) {
   // object or a record about to be freed.
   discardAsyncMexEvents();
   for (int i = 0; i < eventRecordCount; ++i) {
-    if (eventRecords[i]->cameraObject != nullptr) mxDestroyArray(eventRecords[i]->cameraObject);
-    mxFree(eventRecords[i]);
+    CameraEventRecord *record = eventRecords[i];
+    AsyncMexObject *asyncMex = record->asyncMex;
+    if (record->cameraObject != nullptr) mxDestroyArray(record->cameraObject);
+    mxFree(record);
     eventRecords[i] = nullptr;
-    if (asyncMexObjects[i] != nullptr) {
-      releaseAsyncMex(asyncMexObjects[i]);
-      asyncMexObjects[i] = nullptr;
-    }
+    releaseAsyncMex(asyncMex);
   }
   for (AsyncMexObject *object : retiredAsyncMexObjects) releaseAsyncMex(object);
   retiredAsyncMexObjects.clear();
@@ -210,8 +192,7 @@ void mexFunction(int, mxArray *[], int nrhs, const mxArray *prhs[]) {
     mxArray *cameraObject = mxDuplicateArray(prhs[0]);
     mexMakeArrayPersistent(cameraObject);
     record = makeRecord(cameraHandle, cameraObject);
-    record->asyncMex = makeAsyncMex(record);
-    asyncMexObjects[eventRecordCount] = record->asyncMex;
+    record->asyncMex = makeAsyncMex(dispatchCameraEvent, record);
   } else if (record->callback != nullptr) {
     record = clearEventRecord(record, false);
   }
