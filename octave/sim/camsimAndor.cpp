@@ -7,7 +7,10 @@
 
 namespace {
 
-void reset(const CamsimCall &) { andorSimReset(); }
+void reset(const CamsimCall &) {
+  if (!andorSimReset())
+    mexErrMsgIdAndTxt("camsim:andor", "camsim: the Andor driver cannot be reset from its own thread.");
+}
 
 void addCamera(const CamsimCall &call) {
   int32_t status =
@@ -20,6 +23,18 @@ void setFreeRunning(const CamsimCall &call) { andorSimSetFreeRunning(numberArgum
 
 void setFramePeriod(const CamsimCall &call) {
   setScalarOutput(call, andorSimSetFramePeriod(integerArgument(call, 0), numberArgument(call, 1)));
+}
+
+void setFirstImageNumber(const CamsimCall &call) {
+  setScalarOutput(call, andorSimSetFirstImageNumber(integerArgument(call, 0), unsigned32Argument(call, 1)));
+}
+
+void setSceneMotion(const CamsimCall &call) {
+  setScalarOutput(call, andorSimSetSceneMotion(integerArgument(call, 0), numberArgument(call, 1)));
+}
+
+void setSceneSeed(const CamsimCall &call) {
+  setScalarOutput(call, andorSimSetSceneSeed(integerArgument(call, 0), unsigned32Argument(call, 1)));
 }
 
 void setRingCapacity(const CamsimCall &call) {
@@ -85,6 +100,9 @@ const CamsimCommand andorCommands[] = {
     {"andorSetFreeRunning", 1, 1, setFreeRunning},
     {"andorSetFramePeriod", 2, 2, setFramePeriod},
     {"andorSetRingCapacity", 2, 2, setRingCapacity},
+    {"andorSetFirstImageNumber", 2, 2, setFirstImageNumber},
+    {"andorSetSceneMotion", 2, 2, setSceneMotion},
+    {"andorSetSceneSeed", 2, 2, setSceneSeed},
     {"andorStart", 1, 1, start},
     {"andorStop", 1, 1, stop},
     {"andorSelect", 1, 1, select},

@@ -26,6 +26,14 @@ int32_t integerArgument(const CamsimCall &call, int index) {
   return static_cast<int32_t>(value);
 }
 
+uint32_t unsigned32Argument(const CamsimCall &call, int index) {
+  double value = numberArgument(call, index);
+  if (!std::isfinite(value) || value != std::floor(value) || value < 0 || value > 4294967295.0)
+    mexErrMsgIdAndTxt("camsim:arguments", "camsim: argument %d must be a whole number from 0 to 4294967295.",
+                      index + 2);
+  return static_cast<uint32_t>(value);
+}
+
 std::string textArgument(const CamsimCall &call, int index) {
   const mxArray *value = argument(call, index);
   if (!mxIsChar(value)) mexErrMsgIdAndTxt("camsim:arguments", "camsim: argument %d must be text.", index + 2);

@@ -31,6 +31,8 @@ extern const CamsimCommand hostCommands[];
 // the command's argument.
 int32_t integerArgument(const CamsimCall &call, int index);
 double numberArgument(const CamsimCall &call, int index);
+// 0 to 4294967295: image numbers and seeds.
+uint32_t unsigned32Argument(const CamsimCall &call, int index);
 std::string textArgument(const CamsimCall &call, int index);
 // "once" or "always" as the simulators count them (0, 1).
 int whenArgument(const CamsimCall &call, int index);

@@ -3,7 +3,9 @@
 
 #include "qcam_sim_control.h"
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -26,8 +28,31 @@ void addCamera(const CamsimCall &call) {
 
 void setFreeRunning(const CamsimCall &call) { qcamSimSetFreeRunning(numberArgument(call, 0) != 0); }
 
+// (handle, seconds), or (seconds) for every camera there is.
 void setFramePeriod(const CamsimCall &call) {
-  setScalarOutput(call, qcamSimSetFramePeriod(numberArgument(call, 0)));
+  if (call.nrhs == 2) {
+    setScalarOutput(call, qcamSimSetFramePeriod(integerArgument(call, 0), numberArgument(call, 1)));
+    return;
+  }
+  const double seconds = numberArgument(call, 0);
+  std::vector<int32_t> handles(qcamSimCameraHandles(nullptr, 0));
+  handles.resize(std::min(handles.size(), qcamSimCameraHandles(handles.data(), handles.size())));
+  int32_t status = QCAM_STATUS_SUCCESS;
+  for (int32_t handle : handles)
+    if (status == QCAM_STATUS_SUCCESS) status = qcamSimSetFramePeriod(handle, seconds);
+  setScalarOutput(call, status);
+}
+
+void setNextImageNumber(const CamsimCall &call) {
+  setScalarOutput(call, qcamSimSetNextImageNumber(integerArgument(call, 0), unsigned32Argument(call, 1)));
+}
+
+void setSceneMotion(const CamsimCall &call) {
+  setScalarOutput(call, qcamSimSetSceneMotion(integerArgument(call, 0), numberArgument(call, 1)));
+}
+
+void setSceneSeed(const CamsimCall &call) {
+  setScalarOutput(call, qcamSimSetSceneSeed(integerArgument(call, 0), unsigned32Argument(call, 1)));
 }
 
 void produce(const CamsimCall &call) {
@@ -98,7 +123,10 @@ const CamsimCommand qcamCommands[] = {
     {"qcamReset", 0, 0, reset},
     {"qcamAddCamera", 5, 5, addCamera},
     {"qcamSetFreeRunning", 1, 1, setFreeRunning},
-    {"qcamSetFramePeriod", 1, 1, setFramePeriod},
+    {"qcamSetFramePeriod", 1, 2, setFramePeriod},
+    {"qcamSetNextImageNumber", 2, 2, setNextImageNumber},
+    {"qcamSetSceneMotion", 2, 2, setSceneMotion},
+    {"qcamSetSceneSeed", 2, 2, setSceneSeed},
     {"qcamProduce", 2, 2, produce},
     {"qcamInjectStatus", 2, 3, injectStatus},
     {"qcamClearStatuses", 0, 0, clearStatuses},

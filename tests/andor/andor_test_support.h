@@ -3,8 +3,9 @@
 #ifndef CAMERA_TESTS_ANDOR_TEST_SUPPORT_H
 #define CAMERA_TESTS_ANDOR_TEST_SUPPORT_H
 
-#include "andor_sim_control.h"
 #include "drivers/andor_driver.h"
+#include "simulated_andor.h"
+#include "simulated_driver_test.h"
 
 #include <gtest/gtest.h>
 
@@ -12,17 +13,16 @@
 #include <vector>
 
 // Camera 100 is 64 x 48 and current; camera 101 is 32 x 16.
-class AndorSimTest : public ::testing::Test {
+class AndorSimTest : public SimulatedDriverTest<simulatedAndor> {
 protected:
   static constexpr int32_t wide = 100, narrow = 101;
   static constexpr uint32_t widePixels = 64 * 48;
 
   void SetUp() override {
-    andorSimReset();
+    SimulatedDriverTest::SetUp();
     ASSERT_EQ(andorSimAddCamera(wide, 64, 48), ANDOR_STATUS_SUCCESS);
     ASSERT_EQ(andorSimAddCamera(narrow, 32, 16), ANDOR_STATUS_SUCCESS);
   }
-  void TearDown() override { andorSimReset(); }
 
   static AndorSimCameraState camera(int32_t handle) {
     AndorSimCameraState state{};
@@ -31,15 +31,7 @@ protected:
   }
 };
 
-inline std::vector<std::string> andorCallLog() {
-  std::vector<std::string> lines;
-  for (size_t i = 0; i < andorSimCallLogCount(); ++i) {
-    char line[256];
-    andorSimCallLogLine(i, line, sizeof line);
-    lines.push_back(line);
-  }
-  return lines;
-}
+inline std::vector<std::string> andorCallLog() { return simulatedAndor.callLog(); }
 
 // The image number the driver stamps into pixels 0 (low half) and 1 (high half).
 template <typename Pixel> uint32_t imageNumberOf(const Pixel *pixels) {

@@ -1,21 +1,9 @@
 // Cameras, selection, settings, exposure and injected statuses of the
 // simulated Andor driver.
 #include "andor_test_support.h"
-
-#include <cstdlib>
+#include "environment_variable.h"
 
 namespace {
-
-void setEnvironment(const char *name, const char *value) {
-#ifdef _WIN32
-  _putenv_s(name, value ? value : "");
-#else
-  if (value)
-    setenv(name, value, 1);
-  else
-    unsetenv(name);
-#endif
-}
 
 TEST_F(AndorSimTest, CamerasAreFoundByIndexAndTheCurrentOneIsChosenByHandle) {
   int32_t count = 0, handle = 0, width = 0, height = 0;

@@ -45,6 +45,7 @@ TEST_F(AndorSimTest, OldestImagesAreReadInOrderAndEachOnlyOnce) {
 
 TEST_F(AndorSimTest, ImagesShowANoisySceneStampedWithTheirNumber) {
   std::vector<uint16_t> first(widePixels), second(widePixels);
+  ASSERT_EQ(andorSimSetSceneMotion(wide, 0), ANDOR_STATUS_SUCCESS); // a still scene
   ASSERT_EQ(startAcquisition(), ANDOR_STATUS_SUCCESS);
   ASSERT_EQ(andorSimProduceImages(wide, 2), 2);
   ASSERT_EQ(readOldestImage16(first.data(), widePixels), ANDOR_STATUS_SUCCESS);

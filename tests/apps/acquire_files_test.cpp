@@ -49,6 +49,20 @@ Outcome runAcquire(const std::string &arguments, const std::string &environment 
   return run;
 }
 
+// The image number each page of a TIFF carries in its first two pixels.
+std::vector<uint32_t> pageStamps(const fs::path &file) {
+  std::vector<uint32_t> stamps;
+  TIFF *tiff = TIFFOpen(file.c_str(), "r");
+  if (!tiff) return stamps;
+  do {
+    std::vector<uint16_t> row(TIFFScanlineSize(tiff) / 2);
+    if (row.size() < 2 || TIFFReadScanline(tiff, row.data(), 0, 0) != 1) break;
+    stamps.push_back(row[0] | uint32_t(row[1]) << 16);
+  } while (TIFFReadDirectory(tiff));
+  TIFFClose(tiff);
+  return stamps;
+}
+
 size_t lines(const std::string &text) {
   size_t count = 0;
   for (char c : text) count += c == '\n';
@@ -118,6 +132,19 @@ TEST(Acquire, WritesATiffOfKPagesOfTheDetectorSizeAndAPng) {
   ASSERT_NE(png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr), 0) << image.message;
   EXPECT_EQ(*std::min_element(pixels.begin(), pixels.end()), 0) << "stretched to the full range";
   EXPECT_EQ(*std::max_element(pixels.begin(), pixels.end()), 255);
+}
+
+TEST(Acquire, ARunAcrossTheImageNumbersWrapDropsNoFrame) {
+  const fs::path out = fs::path(::testing::TempDir()) / "acquire_wrap_pictures";
+  fs::remove_all(out);
+  Outcome run = runAcquire("--device 1 --frames 6 --exposure 0.002 --out " + out.string(),
+                           "ANDOR_SIM_FIRST_IMAGE=4294967293");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("frames acquired: 6 of 6"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("frames dropped: 0"), std::string::npos) << run.out;
+  EXPECT_EQ(pageStamps(out / "frames.tif"),
+            (std::vector<uint32_t>{4294967293u, 4294967294u, 4294967295u, 0, 1, 2}));
+  fs::remove_all(out);
 }
 
 TEST(Acquire, EveryErrorIsOneLineAndANonZeroExit) {

@@ -6,12 +6,11 @@
 #include "acquisition.h"
 #include "andor_sim_control.h"
 #include "tiff_reader.h"
+#include "watched_file.h"
 
 #include <gtest/gtest.h>
 
-#include <condition_variable>
 #include <filesystem>
-#include <mutex>
 #include <thread>
 
 namespace fs = std::filesystem;
@@ -20,40 +19,7 @@ namespace {
 
 constexpr std::int32_t handle = 100, width = 32, height = 24;
 
-// The TIFF's file, telling each page's pixels as they are written: only
-// once corvid has read an image may the camera make the next one, or the
-// images would be read as one.
-class WatchedFile : public acquire::ByteSink {
-public:
-  explicit WatchedFile(const std::string &file) : file_(file) {}
-  void write(std::uint64_t offset, const void *bytes, std::size_t size) override {
-    file_.write(offset, bytes, size);
-    if (size == std::size_t(width) * height * 2) {
-      std::lock_guard<std::mutex> lock(mutex);
-      ++pages;
-      written.notify_all();
-    }
-  }
-  void close() override { file_.close(); }
-  const std::string &name() const override { return file_.name(); }
-
-  static std::mutex mutex;
-  static std::condition_variable written;
-  static int pages;
-
-private:
-  acquire::FileSink file_;
-};
-
-std::mutex WatchedFile::mutex;
-std::condition_variable WatchedFile::written;
-int WatchedFile::pages = 0;
-
-bool waitForPages(int count) {
-  std::unique_lock<std::mutex> lock(WatchedFile::mutex);
-  return WatchedFile::written.wait_for(lock, std::chrono::seconds(10),
-                                       [&] { return WatchedFile::pages >= count; });
-}
+using Watched = WatchedFile<width, height>;
 
 } // namespace
 
@@ -63,7 +29,7 @@ TEST(PartialRun, FramesBeforeATimeoutAreWrittenAndCounted) {
   andorSimReset();
   andorSimSetFreeRunning(0);
   ASSERT_EQ(andorSimAddCamera(handle, width, height), ANDOR_STATUS_SUCCESS);
-  WatchedFile::pages = 0;
+  Watched::pages = 0;
 
   std::string failure;
   {
@@ -77,13 +43,13 @@ TEST(PartialRun, FramesBeforeATimeoutAreWrittenAndCounted) {
       for (int image = 1; image <= 3; ++image) {
         if (image == 1 && andorSimWaitForWaiters(1, 10000) != 1) return;
         andorSimProduceImages(handle, 1);
-        if (!waitForPages(image)) return;
+        if (!Watched::waitForPages(image)) return;
       }
     });
     std::FILE *sink = std::tmpfile();
     try {
       acquire::acquireFrames(corvid, options, sink, nullptr,
-                             [](const std::string &file) { return std::make_unique<WatchedFile>(file); });
+                             [](const std::string &file) { return std::make_unique<Watched>(file); });
     } catch (const acquire::Failure &error) {
       failure = error.what();
     }

@@ -1,22 +1,11 @@
 // Cameras, information keys, serial strings, injected statuses and the call
 // log of the simulated QCam driver.
+#include "environment_variable.h"
 #include "qcam_test_support.h"
 
-#include <cstdlib>
 #include <cstring>
 
 namespace {
-
-void setEnvironment(const char *name, const char *value) {
-#ifdef _WIN32
-  _putenv_s(name, value ? value : "");
-#else
-  if (value)
-    setenv(name, value, 1);
-  else
-    unsetenv(name);
-#endif
-}
 
 uint32_t info(int32_t camera, uint32_t key) {
   uint32_t value = 0xFFFFFFFF;

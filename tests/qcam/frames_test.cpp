@@ -155,8 +155,9 @@ struct Requeuer {
 
 TEST_F(QCamSimTest, FreeRunningFramesFollowThePeriodAndMayBeQueuedAgain) {
   qcamSimSetFreeRunning(1);
-  ASSERT_EQ(qcamSimSetFramePeriod(0.003), QCAM_STATUS_SUCCESS);
-  EXPECT_EQ(qcamSimSetFramePeriod(0), QCAM_SIM_INVALID_VALUE);
+  ASSERT_EQ(qcamSimSetFramePeriod(deep, 0.003), QCAM_STATUS_SUCCESS);
+  EXPECT_EQ(qcamSimSetFramePeriod(deep, 0), QCAM_SIM_INVALID_VALUE);
+  EXPECT_EQ(qcamSimSetFramePeriod(999, 0.003), QCAM_SIM_INVALID_HANDLE);
 
   Requeuer requeuer;
   requeuer.wanted = 10;

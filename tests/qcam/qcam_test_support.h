@@ -4,7 +4,8 @@
 #define CAMERA_TESTS_QCAM_TEST_SUPPORT_H
 
 #include "drivers/qcam_driver.h"
-#include "qcam_sim_control.h"
+#include "simulated_driver_test.h"
+#include "simulated_qcam.h"
 
 #include <gtest/gtest.h>
 
@@ -16,17 +17,16 @@
 constexpr uint32_t patienceMs = 10000;
 
 // Camera 200: 8 x 4, 16 bits (64-byte images). Camera 201: 6 x 2, 8 bits.
-class QCamSimTest : public ::testing::Test {
+class QCamSimTest : public SimulatedDriverTest<simulatedQCam> {
 protected:
   static constexpr int32_t deep = 200, shallow = 201;
   static constexpr uint32_t deepBytes = 8 * 4 * 2;
 
   void SetUp() override {
-    ASSERT_EQ(qcamSimReset(), 1);
+    SimulatedDriverTest::SetUp();
     ASSERT_EQ(qcamSimAddCamera(deep, "QX-200", 8, 4, 16), QCAM_STATUS_SUCCESS);
     ASSERT_EQ(qcamSimAddCamera(shallow, "QX-201", 6, 2, 8), QCAM_STATUS_SUCCESS);
   }
-  void TearDown() override { qcamSimReset(); }
 
   static QCamSimCounters counters(int32_t handle) {
     QCamSimCounters out{};
@@ -82,14 +82,6 @@ struct TestFrame {
   QCamFrameRecord record{};
 };
 
-inline std::vector<std::string> qcamCallLog() {
-  std::vector<std::string> lines;
-  for (size_t i = 0; i < qcamSimCallLogCount(); ++i) {
-    char line[256];
-    qcamSimCallLogLine(i, line, sizeof line);
-    lines.push_back(line);
-  }
-  return lines;
-}
+inline std::vector<std::string> qcamCallLog() { return simulatedQCam.callLog(); }
 
 #endif

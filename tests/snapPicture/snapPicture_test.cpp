@@ -1,6 +1,6 @@
 // One synchronous grab per call, from the camera of the first call.
-#include "matlab_session.h"
-#include "qcam_sim_control.h"
+#include "mex_library_test.h"
+#include "simulated_qcam.h"
 
 #include <gtest/gtest.h>
 
@@ -10,25 +10,15 @@
 
 namespace {
 
-class SnapPictureTest : public ::testing::Test {
+class SnapPictureTest : public MexLibraryTest<simulatedQCam> {
 protected:
-  mexhost::Session session;
+  SnapPictureTest() : MexLibraryTest("snapPicture") {}
 
   void SetUp() override {
-#ifdef MEX_DIR
-    session.addPath(MEX_DIR);
-#endif
-    qcamSimReset();
+    MexLibraryTest::SetUp();
     ASSERT_EQ(qcamSimAddCamera(200, "QSIM0200", 640, 480, 8), 0);
     ASSERT_EQ(qcamSimAddCamera(201, "QSIM0201", 4, 3, 8), 0);
     ASSERT_EQ(qcamSimAddCamera(202, "QSIM0202", 4, 3, 16), 0);
-  }
-
-  void TearDown() override {
-    mexhost::SessionReport report = session.close();
-    EXPECT_TRUE(report.leaked.empty())
-        << "leaked arrays " << report.leaked.arrays << ", blocks " << report.leaked.blocks;
-    qcamSimReset();
   }
 
   mexhost::Value camera(int32_t handle) {
@@ -36,7 +26,7 @@ protected:
   }
 
   mexhost::CallResult snap(const std::vector<mexhost::Value> &inputs, int nlhs = 1) {
-    return session.call("snapPicture", inputs, nlhs);
+    return call(inputs, nlhs);
   }
 
   // The image number the driver stamps into an 8-bit image's first bytes.
@@ -44,16 +34,6 @@ protected:
     uint32_t number = 0;
     std::memcpy(&number, mxGetData(picture.get()), sizeof number);
     return number;
-  }
-
-  std::vector<std::string> callLog() {
-    std::vector<std::string> lines;
-    for (size_t i = 0; i < qcamSimCallLogCount(); ++i) {
-      char line[256];
-      qcamSimCallLogLine(i, line, sizeof line);
-      lines.push_back(line);
-    }
-    return lines;
   }
 };
 

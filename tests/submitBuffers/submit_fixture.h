@@ -3,25 +3,18 @@
 #ifndef CAMERA_TESTS_SUBMITBUFFERS_FIXTURE_H
 #define CAMERA_TESTS_SUBMITBUFFERS_FIXTURE_H
 
-#include "matlab_session.h"
-#include "qcam_sim_control.h"
-#include "scratch_folder.h"
+#include "mex_library_test.h"
+#include "simulated_qcam.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
-struct FrameCalls {
-  int count = 0;
-  int arguments = -1;
-  int nargout = -1;
-  std::vector<std::string> tags; // the camera object's "tag"
-  // Of the struct handed over, and of its frameData matrix:
+// Also the struct handed over with the frame, and its frameData matrix.
+struct FrameCalls : RecordedCalls {
   size_t structElements = 0;
   int fields = -1;
   std::string fieldName;
@@ -29,34 +22,45 @@ struct FrameCalls {
   size_t rows = 0, columns = 0;
   std::vector<uint16_t> firstPixels; // the image number the driver stamps
   std::vector<const uint16_t *> data;
+
+  void record(const std::vector<const mxArray *> &args, int outputs) {
+    RecordedCalls::record(args, outputs);
+    if (args.size() < 2 || !mxIsStruct(args[1])) return;
+    structElements = mxGetNumberOfElements(args[1]);
+    fields = mxGetNumberOfFields(args[1]);
+    fieldName = fields > 0 ? mxGetFieldNameByNumber(args[1], 0) : "";
+    const mxArray *frame = mxGetField(args[1], 0, "frameData");
+    if (frame == nullptr) return;
+    frameClass = mxGetClassID(frame);
+    rows = mxGetM(frame);
+    columns = mxGetN(frame);
+    const uint16_t *pixels = static_cast<const uint16_t *>(mxGetData(frame));
+    data.push_back(pixels);
+    firstPixels.push_back(pixels != nullptr ? pixels[0] : 0xFFFF);
+  }
 };
 
 inline const char *callLogPath() { return "C:\\QCamLog.txt"; }
 
-class SubmitBuffersTest : public ::testing::Test {
+class SubmitBuffersTest : public MexLibraryTest<simulatedQCam> {
 protected:
-  mexhost::Session session;
-  ScratchFolder scratch;
+  SubmitBuffersTest() : MexLibraryTest("submitBuffers") {}
 
   void SetUp() override {
     // The log's path names a file in the working folder where there is no
-    // drive C:, so every test gets a fresh folder; on Windows it is the real
-    // C:\QCamLog.txt, removed before and after each test.
-    scratch.enter("submitBuffers");
-    scratch.addLibraryPath(session);
+    // drive C:, and the scratch folder is fresh for every test; on Windows
+    // it is the real C:\QCamLog.txt, removed before and after each test.
+    MexLibraryTest::SetUp();
     removeCallLog();
-    qcamSimReset();
     ASSERT_EQ(qcamSimAddCamera(200, "QSIM0200", 8, 6, 16), 0);
     ASSERT_EQ(qcamSimAddCamera(201, "QSIM0201", 5, 4, 12), 0);
   }
 
   void TearDown() override {
-    mexhost::SessionReport report = session.close();
-    EXPECT_TRUE(report.leaked.empty())
-        << "leaked arrays " << report.leaked.arrays << ", blocks " << report.leaked.blocks;
-    qcamSimReset();
-    removeCallLog();
-    scratch.leave();
+    MexLibraryTest::TearDown();
+#ifdef _WIN32
+    removeCallLog(); // elsewhere it went with the scratch folder
+#endif
   }
 
   static void removeCallLog() {
@@ -65,74 +69,17 @@ protected:
   }
 
   mexhost::Value camera(int32_t handle, const std::string &tag = "first") {
-    return session.object("QCamCamera",
-                          {{"cameraHandle", session.int32(handle)}, {"tag", session.text(tag)}});
+    return taggedCamera(session.int32(handle), tag);
   }
 
-  mexhost::Value recorder(FrameCalls &calls, const std::string &error = "") {
-    return session.functionHandle([&calls, error](const std::vector<const mxArray *> &args, int nargout) {
-      ++calls.count;
-      calls.arguments = static_cast<int>(args.size());
-      calls.nargout = nargout;
-      if (!args.empty()) {
-        char tag[64] = "";
-        mxArray *property = mxGetProperty(args[0], 0, "tag");
-        if (property != nullptr) mxGetString(property, tag, sizeof tag);
-        calls.tags.push_back(tag);
-      }
-      if (args.size() > 1 && mxIsStruct(args[1])) {
-        calls.structElements = mxGetNumberOfElements(args[1]);
-        calls.fields = mxGetNumberOfFields(args[1]);
-        calls.fieldName = calls.fields > 0 ? mxGetFieldNameByNumber(args[1], 0) : "";
-        const mxArray *frame = mxGetField(args[1], 0, "frameData");
-        if (frame != nullptr) {
-          calls.frameClass = mxGetClassID(frame);
-          calls.rows = mxGetM(frame);
-          calls.columns = mxGetN(frame);
-          const uint16_t *pixels = static_cast<const uint16_t *>(mxGetData(frame));
-          calls.data.push_back(pixels);
-          calls.firstPixels.push_back(pixels != nullptr ? pixels[0] : 0xFFFF);
-        }
-      }
-      if (!error.empty()) mexhost::raiseError(error);
-      return std::vector<mexhost::Value>{};
-    });
-  }
-
-  mexhost::CallResult submit(const std::vector<mexhost::Value> &inputs) {
-    return session.call("submitBuffers", inputs, 0);
-  }
-
-  void mustSubmit(const std::vector<mexhost::Value> &inputs) {
-    mexhost::CallResult result = submit(inputs);
-    ASSERT_TRUE(result.ok) << result.errorMessage;
-  }
+  mexhost::CallResult submit(const std::vector<mexhost::Value> &inputs) { return call(inputs, 0); }
+  void mustSubmit(const std::vector<mexhost::Value> &inputs) { mustCall(inputs); }
 
   // Images arrive for the camera's queued frames; waits until the driver has
   // run every completion routine since the reset, up to total.
   void produce(int32_t handle, int32_t images, uint64_t totalCompletions) {
     qcamSimProduceImages(handle, images);
     ASSERT_EQ(qcamSimWaitForCompletions(totalCompletions, 5000), 1);
-  }
-
-  bool waitForCalls(const FrameCalls &calls, int count) {
-    return session.runUntil([&] { return calls.count >= count; }, std::chrono::seconds(5));
-  }
-
-  mexhost::MemoryCount keptByLibrary() {
-    for (const mexhost::LibraryMemory &library : session.memory())
-      if (library.library == "submitBuffers" && library.loaded) return library.persistent;
-    return {};
-  }
-
-  std::vector<std::string> callLog() {
-    std::vector<std::string> lines;
-    for (size_t i = 0; i < qcamSimCallLogCount(); ++i) {
-      char line[256];
-      qcamSimCallLogLine(i, line, sizeof line);
-      lines.push_back(line);
-    }
-    return lines;
   }
 
   size_t countCalls(const std::string &prefix) {

@@ -1,7 +1,7 @@
 // Reading the current Andor camera's oldest image into a new array or a
 // global variable, and what is refused before anything is read.
-#include "andor_sim_control.h"
-#include "matlab_session.h"
+#include "mex_library_test.h"
+#include "simulated_andor.h"
 
 #include <gtest/gtest.h>
 
@@ -13,15 +13,12 @@ namespace {
 // Simulated cameras by the pixels of their images.
 enum : int32_t { pixels100 = 1, pixels20 = 2, pixels4 = 3, pixels2 = 4, pixels42 = 5 };
 
-class TakeEarliestTest : public ::testing::Test {
+class TakeEarliestTest : public MexLibraryTest<simulatedAndor> {
 protected:
-  mexhost::Session session;
+  TakeEarliestTest() : MexLibraryTest("takeEarliest") {}
 
   void SetUp() override {
-#ifdef MEX_DIR
-    session.addPath(MEX_DIR);
-#endif
-    andorSimReset();
+    MexLibraryTest::SetUp();
     const int32_t sizes[][3] = {
         {pixels100, 10, 10}, {pixels20, 5, 4}, {pixels4, 2, 2}, {pixels2, 2, 1}, {pixels42, 7, 6}};
     for (const auto &size : sizes) {
@@ -30,13 +27,6 @@ protected:
       ASSERT_EQ(startAcquisition(), ANDOR_STATUS_SUCCESS);
     }
     andorSimClearCallLog();
-  }
-
-  void TearDown() override {
-    mexhost::SessionReport report = session.close();
-    EXPECT_TRUE(report.leaked.empty())
-        << "leaked arrays " << report.leaked.arrays << ", blocks " << report.leaked.blocks;
-    andorSimReset();
   }
 
   // The camera takes images and becomes the driver's current camera.
@@ -53,23 +43,13 @@ protected:
 
   mexhost::CallResult take(std::vector<mexhost::Value> inputs, int nlhs = 1) {
     inputs.insert(inputs.begin(), camera());
-    return session.call("takeEarliest", inputs, nlhs);
+    return call(inputs, nlhs);
   }
 
   uint64_t imagesRead(int32_t handle) {
     AndorSimCameraState state{};
     andorSimGetCamera(handle, &state);
     return state.counters.read;
-  }
-
-  std::vector<std::string> callLog() {
-    std::vector<std::string> lines;
-    for (size_t i = 0; i < andorSimCallLogCount(); ++i) {
-      char line[256];
-      andorSimCallLogLine(i, line, sizeof line);
-      lines.push_back(line);
-    }
-    return lines;
   }
 };
 

@@ -83,13 +83,7 @@ TEST_F(Test, AHundredAndFirstCameraIsRefused) {
 TEST_F(Test, ACallbackMayClearItsOwnCamera) {
   int calls = 0;
   mexhost::Value cameraObject = camera(3);
-  mexhost::Value clearing = session.functionHandle([&](const std::vector<const mxArray *> &, int) {
-    ++calls;
-    mexhost::CallResult result = session.call("watchDriverSignal", {cameraObject}, 0);
-    EXPECT_TRUE(result.ok) << result.errorMessage;
-    return std::vector<mexhost::Value>{};
-  });
-  mustWatch({cameraObject, clearing});
+  mustWatch({cameraObject, reentering(calls, {cameraObject})});
   andorSimProduceImages(3, 1);
   ASSERT_TRUE(session.runUntil([&] { return calls == 1; }, std::chrono::seconds(5)));
   andorSimProduceImages(3, 1);
@@ -102,14 +96,7 @@ TEST_F(Test, ACallbackMayRegisterAnotherForItsOwnCamera) {
   int firstCalls = 0;
   CallbackCalls second;
   mexhost::Value cameraObject = camera(3);
-  mexhost::Value replacement = recorder(second);
-  mexhost::Value replacing = session.functionHandle([&](const std::vector<const mxArray *> &, int) {
-    ++firstCalls;
-    mexhost::CallResult result = session.call("watchDriverSignal", {cameraObject, replacement}, 0);
-    EXPECT_TRUE(result.ok) << result.errorMessage;
-    return std::vector<mexhost::Value>{};
-  });
-  mustWatch({cameraObject, replacing});
+  mustWatch({cameraObject, reentering(firstCalls, {cameraObject, recorder(second)})});
   andorSimProduceImages(3, 1);
   ASSERT_TRUE(session.runUntil([&] { return firstCalls == 1; }, std::chrono::seconds(5)));
   andorSimProduceImages(3, 1);

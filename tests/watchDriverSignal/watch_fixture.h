@@ -3,8 +3,8 @@
 #ifndef CAMERA_TESTS_WATCHDRIVERSIGNAL_FIXTURE_H
 #define CAMERA_TESTS_WATCHDRIVERSIGNAL_FIXTURE_H
 
-#include "andor_sim_control.h"
-#include "matlab_session.h"
+#include "mex_library_test.h"
+#include "simulated_andor.h"
 
 #include <windows.h>
 #ifndef _WIN32
@@ -13,30 +13,35 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <string>
 #include <vector>
 
-struct CallbackCalls {
-  int count = 0;
-  std::vector<std::string> tags; // the "tag" property of the camera object received
-  int arguments = -1;
-  int nargout = -1;
+// Also what came as the second argument.
+struct CallbackCalls : RecordedCalls {
   mxClassID secondClass = mxUNKNOWN_CLASS;
   size_t secondRows = 99, secondColumns = 99;
   int secondFields = -1;
+
+  void record(const std::vector<const mxArray *> &args, int outputs) {
+    RecordedCalls::record(args, outputs);
+    if (args.size() < 2) return;
+    secondClass = mxGetClassID(args[1]);
+    secondRows = mxGetM(args[1]);
+    secondColumns = mxGetN(args[1]);
+    secondFields = mxIsStruct(args[1]) ? mxGetNumberOfFields(args[1]) : -1;
+  }
 };
 
-class WatchDriverSignalTest : public ::testing::Test {
+class WatchDriverSignalTest : public MexLibraryTest<simulatedAndor> {
 protected:
-  mexhost::Session session;
+  WatchDriverSignalTest() : MexLibraryTest("watchDriverSignal") {}
 
   void SetUp() override {
 #ifndef _WIN32
     // As on Windows: a handle used after it was closed reaches another object.
     win32ReuseHandleValues(1);
 #endif
-    andorSimReset();
+    MexLibraryTest::SetUp();
     for (int32_t handle : {3, 101}) {
       ASSERT_EQ(andorSimAddCamera(handle, 16, 8), ANDOR_STATUS_SUCCESS);
       selectCamera(handle);
@@ -46,55 +51,28 @@ protected:
   }
 
   void TearDown() override {
-    mexhost::SessionReport report = session.close();
-    EXPECT_TRUE(report.leaked.empty())
-        << "leaked arrays " << report.leaked.arrays << ", blocks " << report.leaked.blocks;
-    andorSimReset();
+    MexLibraryTest::TearDown();
 #ifndef _WIN32
     win32ReuseHandleValues(0);
 #endif
   }
 
   mexhost::Value camera(double handle, const std::string &tag = "first") {
-    return session.object("AndorCamera",
-                          {{"cameraHandle", session.number(handle)}, {"tag", session.text(tag)}});
+    return taggedCamera(session.number(handle), tag);
   }
 
-  mexhost::Value recorder(CallbackCalls &calls, const std::string &error = "") {
-    return session.functionHandle([&calls, error](const std::vector<const mxArray *> &args, int nargout) {
-      ++calls.count;
-      calls.arguments = static_cast<int>(args.size());
-      calls.nargout = nargout;
-      if (!args.empty()) {
-        char tag[64] = "";
-        mxArray *property = mxGetProperty(args[0], 0, "tag");
-        if (property) mxGetString(property, tag, sizeof tag);
-        calls.tags.push_back(tag);
-      }
-      if (args.size() > 1) {
-        calls.secondClass = mxGetClassID(args[1]);
-        calls.secondRows = mxGetM(args[1]);
-        calls.secondColumns = mxGetN(args[1]);
-        calls.secondFields = mxIsStruct(args[1]) ? mxGetNumberOfFields(args[1]) : -1;
-      }
-      if (!error.empty()) mexhost::raiseError(error);
+  mexhost::CallResult watch(const std::vector<mexhost::Value> &inputs) { return call(inputs, 0); }
+  void mustWatch(const std::vector<mexhost::Value> &inputs) { mustCall(inputs); }
+
+  // A callback that calls watchDriverSignal itself, as MATLAB code may
+  // from a callback, and counts its calls.
+  mexhost::Value reentering(int &calls, const std::vector<mexhost::Value> &inputs) {
+    return session.functionHandle([this, &calls, inputs](const std::vector<const mxArray *> &, int) {
+      ++calls;
+      mexhost::CallResult result = watch(inputs);
+      EXPECT_TRUE(result.ok) << result.errorMessage;
       return std::vector<mexhost::Value>{};
     });
-  }
-
-  mexhost::CallResult watch(const std::vector<mexhost::Value> &inputs) {
-    return session.call("watchDriverSignal", inputs, 0);
-  }
-
-  void mustWatch(const std::vector<mexhost::Value> &inputs) {
-    mexhost::CallResult result = watch(inputs);
-    ASSERT_TRUE(result.ok) << result.errorMessage;
-  }
-
-  mexhost::MemoryCount keptByLibrary() {
-    for (const mexhost::LibraryMemory &library : session.memory())
-      if (library.library == "watchDriverSignal") return library.persistent;
-    return {};
   }
 
   // The camera's driver event, as the driver holds it.
@@ -104,23 +82,9 @@ protected:
     return state.event;
   }
 
-  bool waitForCalls(const CallbackCalls &calls, int count) {
-    return session.runUntil([&] { return calls.count >= count; }, std::chrono::seconds(5));
-  }
-
   // Blocks until a message is queued to the session's thread, without taking it.
   bool waitForQueuedMessage() {
     return MsgWaitForMultipleObjectsEx(0, nullptr, 5000, QS_ALLINPUT, MWMO_INPUTAVAILABLE) == WAIT_OBJECT_0;
-  }
-
-  std::vector<std::string> callLog() {
-    std::vector<std::string> lines;
-    for (size_t i = 0; i < andorSimCallLogCount(); ++i) {
-      char line[256];
-      andorSimCallLogLine(i, line, sizeof line);
-      lines.push_back(line);
-    }
-    return lines;
   }
 };
 

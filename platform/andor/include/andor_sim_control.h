@@ -20,7 +20,8 @@
  * twice. Exposures below 0 or above 3600 s are refused.
  *
  * Acquisition. startAcquisition empties the camera's ring and numbers the
- * images of the new acquisition from 1; an acquisition runs until
+ * images of the new acquisition from the camera's first image number (1
+ * unless andorSimSetFirstImageNumber says otherwise); an acquisition runs until
  * abortAcquisition (or shutDownDriver). While one runs, setImageRegion,
  * setExposureTime and startAcquisition answer ANDOR_SIM_ACQUIRING and
  * change nothing; the five numbered settings are taken at any time.
@@ -32,10 +33,21 @@
  *   Each new image sets the camera's driver event, if it has one, and
  *   releases a waitForAcquisition.
  *
+ * Image numbers count modulo 2^32: the operations' int32 numbers are those
+ * 32 bits read as int32, so an acquisition's numbers may pass from
+ * 2147483647 to -2147483648, or from -1 to 0, and getImages16 takes a range
+ * in the acquisition's order across either step. An acquisition makes at
+ * most 2^32 images.
+ *
  * Images. 16-bit pixels, row by row, of the image region (binned size
  * (lastColumn - firstColumn + 1) / columnBinning by (lastRow - firstRow + 1)
  * / rowBinning). Pixel 0 holds the low 16 bits of the image number and pixel
- * 1 the high 16 bits; the rest is a synthetic scene with noise.
+ * 1 the high 16 bits; the rest is a synthetic scene with noise: bright spots
+ * over a tilted background that drift and blink from image to image (see
+ * andorSimSetSceneMotion). What an image shows follows from the camera's
+ * seed and the image's number alone: the same seed gives the same images,
+ * number for number. The noise adds at most 127 to a pixel, so images of a
+ * still scene (rate 0) differ by no more than that.
  * readOldestImage32 gives the same pixel values widened to 32 bits.
  *
  * Ring. Each camera keeps its newest images, 16 by default (see
@@ -60,6 +72,11 @@
  *   ANDOR_SIM_FRAME_PERIOD_MS   frame period in milliseconds; 0, the default,
  *                               follows the exposure
  *   ANDOR_SIM_RING              ring capacity in images (default 16)
+ *   ANDOR_SIM_FIRST_IMAGE       first image number of every acquisition,
+ *                               0 to 4294967295 (default 1)
+ *   ANDOR_SIM_MOTION            how far the scene's spots travel per image, in
+ *                               pixels, 0 (a still scene) to 1000 (default 1)
+ *   ANDOR_SIM_SEED              the scene's seed, 0 to 4294967295 (default 1)
  *   ANDOR_SIM_FAIL              statuses to inject, as andorSimInjectStatus does:
  *                               OPERATION[=STATUS][:once], several separated
  *                               by commas; every call unless ":once", status
@@ -123,7 +140,8 @@ typedef struct AndorSimCameraState {
   float exposureEffective;                               /* what the camera uses */
   double framePeriod;                                    /* seconds between free-running images */
   int32_t acquiring;                                     /* 1 while an acquisition runs */
-  int32_t lastImage; /* number of the newest image of the acquisition, 0 if none */
+  int32_t lastImage; /* number of the newest image of the acquisition; with
+                        none yet, the number before its first (0 at first) */
   uint32_t ringCapacity;
   HANDLE event; /* the driver event, or 0 */
   AndorSimCounters counters;
@@ -132,10 +150,13 @@ typedef struct AndorSimCameraState {
 /* Back to a clean state: no cameras, deterministic mode, no injected
  * statuses, an empty call log, driver not initialised. Ends every
  * acquisition (waiting for the driver's threads and releasing waiters) and
- * forgets every event without setting it. */
-ANDOR_SIM_API void andorSimReset(void);
-/* andorSimReset, then the cameras and mode that the environment asks for. */
-ANDOR_SIM_API void andorSimConfigureFromEnvironment(void);
+ * forgets every event without setting it. Refused (returns 0) on one of the
+ * driver's free-running threads, which cannot wait for themselves; 1
+ * otherwise. */
+ANDOR_SIM_API int andorSimReset(void);
+/* andorSimReset, then the cameras and mode that the environment asks for;
+ * returns as andorSimReset does. */
+ANDOR_SIM_API int andorSimConfigureFromEnvironment(void);
 
 /* A camera with this handle and detector size; ANDOR_STATUS_SUCCESS, or
  * ANDOR_SIM_INVALID_P1 for handle 0 or one in use, P2/P3 for a side outside
@@ -146,6 +167,15 @@ ANDOR_SIM_API int32_t andorSimSetRingCapacity(int32_t handle, uint32_t images);
 /* Seconds between free-running images; 0 follows the exposure. Takes effect
  * at the next start. */
 ANDOR_SIM_API int32_t andorSimSetFramePeriod(int32_t handle, double seconds);
+/* The number the first image of the camera's next acquisitions gets (1 at
+ * first); ANDOR_STATUS_SUCCESS or ANDOR_SIM_INVALID_P1. */
+ANDOR_SIM_API int32_t andorSimSetFirstImageNumber(int32_t handle, uint32_t number);
+/* How far the spots of the camera's scene travel per image, in pixels: 0
+ * holds the scene still, 1 (the default) is a slow drift; up to 1000.
+ * ANDOR_STATUS_SUCCESS, ANDOR_SIM_INVALID_P1 or P2. Takes effect at the
+ * next start, as does the seed of the scene and its noise (1 at first). */
+ANDOR_SIM_API int32_t andorSimSetSceneMotion(int32_t handle, double rate);
+ANDOR_SIM_API int32_t andorSimSetSceneSeed(int32_t handle, uint32_t seed);
 /* Mode of acquisitions started from now on: nonzero free-running, 0
  * deterministic. */
 ANDOR_SIM_API void andorSimSetFreeRunning(int freeRunning);

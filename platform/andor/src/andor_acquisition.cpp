@@ -6,14 +6,25 @@
 #include <algorithm>
 #include <cstdint>
 
-namespace andorsim {
+namespace andor_sim {
 namespace {
 
 // A ring of large images is held back to this many bytes, whatever its
 // capacity says, so a test's long ring cannot exhaust memory.
 constexpr uint64_t ringByteLimit = uint64_t(512) << 20;
 
+// An acquisition ends its numbering before a number would come round again.
+constexpr uint64_t imagesPerAcquisition = uint64_t(1) << 32;
+
 } // namespace
+
+int32_t driverNumber(const Camera &camera, uint64_t index) {
+  return int32_t(uint32_t(camera.firstNumber + index));
+}
+
+uint64_t imageIndex(const Camera &camera, int32_t number) {
+  return uint32_t(uint32_t(number) - camera.firstNumber);
+}
 
 int32_t AndorSim::startAcquisition() {
   Lock lock(mutex_);
@@ -23,8 +34,9 @@ int32_t AndorSim::startAcquisition() {
 
   const int32_t width = camera->regionWidth(), height = camera->regionHeight();
   if (!camera->scene || camera->scene->width() != uint32_t(width) ||
-      camera->scene->height() != uint32_t(height))
-    camera->scene = std::make_unique<camsim::SyntheticScene>(uint32_t(width), uint32_t(height), 16);
+      camera->scene->height() != uint32_t(height) || camera->scene->motion() != camera->motionSet)
+    camera->scene = std::make_unique<sim_common::SyntheticScene>(uint32_t(width), uint32_t(height), 16,
+                                                                 camera->motionSet);
   const size_t pixels = camera->scene->pixelCount();
   // Buffers of the last acquisition are reused when the image size is the same.
   for (auto &image : camera->ring) camera->spare.push_back(std::move(image.pixels));
@@ -35,8 +47,9 @@ int32_t AndorSim::startAcquisition() {
       camera->spare.end());
   const uint64_t fitting = std::max<uint64_t>(1, ringByteLimit / (pixels * sizeof(uint16_t)));
   camera->ringLimit = size_t(std::min<uint64_t>(camera->ringCapacity, fitting));
-  camera->lastImage = 0;
-  camera->nextUnread = 1;
+  camera->firstNumber = camera->firstNumberSet;
+  camera->made = 0;
+  camera->nextUnread = 0;
   camera->imageSinceWait = false;
   camera->acquisition = ++acquisitions_;
   camera->acquiring = true;
@@ -95,20 +108,19 @@ void AndorSim::exitProcess() {
 }
 
 void AndorSim::produceImage(Camera &camera) {
-  if (camera.lastImage == INT32_MAX) // numbers are 32-bit: the acquisition is full
-    return;
+  if (camera.made == imagesPerAcquisition) return;
   StoredImage image;
   if (camera.ring.size() >= camera.ringLimit) {
     image = std::move(camera.ring.front());
     camera.ring.pop_front();
-    if (image.number >= camera.nextUnread) ++camera.counters.lost;
+    if (image.index >= camera.nextUnread) ++camera.counters.lost;
   } else if (!camera.spare.empty()) {
     image.pixels = std::move(camera.spare.back());
     camera.spare.pop_back();
   }
   image.pixels.resize(camera.scene->pixelCount());
-  image.number = ++camera.lastImage;
-  camera.scene->render16(image.pixels.data(), uint32_t(image.number));
+  image.index = camera.made++;
+  camera.scene->render16(image.pixels.data(), uint32_t(driverNumber(camera, image.index)));
   camera.ring.push_back(std::move(image));
   ++camera.counters.produced;
   camera.imageSinceWait = true;
@@ -167,14 +179,14 @@ int32_t AndorSim::waitForAcquisition() {
   return status;
 }
 
-int32_t AndorSim::oldestUnread(const Camera &camera) const {
-  if (camera.ring.empty()) return 0;
-  const int32_t oldest = std::max(camera.nextUnread, camera.ring.front().number);
-  return oldest <= camera.lastImage ? oldest : 0;
+bool AndorSim::oldestUnread(const Camera &camera, uint64_t &index) const {
+  if (camera.ring.empty()) return false;
+  index = std::max(camera.nextUnread, camera.ring.front().index);
+  return index < camera.made;
 }
 
-const StoredImage *AndorSim::image(const Camera &camera, int32_t number) const {
-  return &camera.ring[size_t(number - camera.ring.front().number)];
+const StoredImage &AndorSim::image(const Camera &camera, uint64_t index) const {
+  return camera.ring[size_t(index - camera.ring.front().index)];
 }
 
 int32_t AndorSim::getNewImageRange(int32_t *first, int32_t *last) {
@@ -183,10 +195,10 @@ int32_t AndorSim::getNewImageRange(int32_t *first, int32_t *last) {
   if (!camera) return ANDOR_SIM_NO_CAMERA;
   if (!first) return ANDOR_SIM_INVALID_P1;
   if (!last) return ANDOR_SIM_INVALID_P2;
-  const int32_t oldest = oldestUnread(*camera);
-  if (!oldest) return ANDOR_SIM_NO_NEW_DATA;
-  *first = oldest;
-  *last = camera->lastImage;
+  uint64_t oldest = 0;
+  if (!oldestUnread(*camera, oldest)) return ANDOR_SIM_NO_NEW_DATA;
+  *first = driverNumber(*camera, oldest);
+  *last = driverNumber(*camera, camera->made - 1);
   return ANDOR_STATUS_SUCCESS;
 }
 
@@ -196,19 +208,21 @@ int32_t AndorSim::getImages16(int32_t first, int32_t last, uint16_t *buffer, uin
   Camera *camera = current();
   if (!camera) return ANDOR_SIM_NO_CAMERA;
   if (camera->ring.empty()) return ANDOR_SIM_NO_NEW_DATA;
-  if (first < camera->ring.front().number || first > camera->lastImage) return ANDOR_SIM_INVALID_P1;
-  if (last < first || last > camera->lastImage) return ANDOR_SIM_INVALID_P2;
+  // In the acquisition's order, not the numbers' own: they may wrap.
+  const uint64_t from = imageIndex(*camera, first), to = imageIndex(*camera, last);
+  if (from < camera->ring.front().index || from >= camera->made) return ANDOR_SIM_INVALID_P1;
+  if (to < from || to >= camera->made) return ANDOR_SIM_INVALID_P2;
   if (!buffer) return ANDOR_SIM_INVALID_P3;
   const size_t pixels = camera->ring.front().pixels.size();
-  const uint64_t count = uint64_t(last - first) + 1;
+  const uint64_t count = to - from + 1;
   if (uint64_t(size) != count * pixels) return ANDOR_SIM_INVALID_P4;
-  for (int32_t number = first; number <= last; ++number) {
-    const auto &source = image(*camera, number)->pixels;
-    std::copy(source.begin(), source.end(), buffer + size_t(number - first) * pixels);
+  for (uint64_t index = from; index <= to; ++index) {
+    const auto &source = image(*camera, index).pixels;
+    std::copy(source.begin(), source.end(), buffer + size_t(index - from) * pixels);
   }
   if (validFirst) *validFirst = first;
   if (validLast) *validLast = last;
-  camera->nextUnread = std::max(camera->nextUnread, last + 1);
+  camera->nextUnread = std::max(camera->nextUnread, to + 1);
   camera->counters.read += count;
   return ANDOR_STATUS_SUCCESS;
 }
@@ -220,9 +234,9 @@ template <typename Pixel> int32_t AndorSim::readOldestImage(Pixel *buffer, uint3
   if (!buffer) return ANDOR_SIM_INVALID_P1;
   const uint64_t pixels = camera->ring.empty() ? camera->regionPixels() : camera->ring.front().pixels.size();
   if (uint64_t(size) != pixels) return ANDOR_SIM_INVALID_P2;
-  const int32_t oldest = oldestUnread(*camera);
-  if (!oldest) return ANDOR_SIM_NO_NEW_DATA;
-  const auto &source = image(*camera, oldest)->pixels;
+  uint64_t oldest = 0;
+  if (!oldestUnread(*camera, oldest)) return ANDOR_SIM_NO_NEW_DATA;
+  const auto &source = image(*camera, oldest).pixels;
   std::copy(source.begin(), source.end(), buffer); // widens for 32-bit reads
   camera->nextUnread = oldest + 1;
   ++camera->counters.read;
@@ -253,4 +267,4 @@ bool AndorSim::waitForWaiters(int32_t count, uint32_t timeoutMs) {
   return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return waiters_ >= count; });
 }
 
-} // namespace andorsim
+} // namespace andor_sim

@@ -1,7 +1,7 @@
 // The test controls of andor_sim_control.h.
 #include "andor_sim.h"
 
-using andorsim::AndorSim;
+using andor_sim::AndorSim;
 
 namespace {
 
@@ -11,9 +11,9 @@ AndorSim &sim() { return AndorSim::instance(); }
 
 extern "C" {
 
-void andorSimReset(void) { sim().reset(); }
+int andorSimReset(void) { return sim().reset() ? 1 : 0; }
 
-void andorSimConfigureFromEnvironment(void) { sim().configureFromEnvironment(); }
+int andorSimConfigureFromEnvironment(void) { return sim().configureFromEnvironment() ? 1 : 0; }
 
 int32_t andorSimAddCamera(int32_t handle, int32_t width, int32_t height) {
   return sim().addCamera(handle, width, height);
@@ -26,6 +26,14 @@ int32_t andorSimSetRingCapacity(int32_t handle, uint32_t images) {
 int32_t andorSimSetFramePeriod(int32_t handle, double seconds) {
   return sim().setFramePeriod(handle, seconds);
 }
+
+int32_t andorSimSetFirstImageNumber(int32_t handle, uint32_t number) {
+  return sim().setFirstImageNumber(handle, number);
+}
+
+int32_t andorSimSetSceneMotion(int32_t handle, double rate) { return sim().setSceneMotion(handle, rate); }
+
+int32_t andorSimSetSceneSeed(int32_t handle, uint32_t seed) { return sim().setSceneSeed(handle, seed); }
 
 void andorSimSetFreeRunning(int freeRunning) { sim().setFreeRunning(freeRunning != 0); }
 

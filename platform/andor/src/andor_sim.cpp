@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <string>
 
-namespace andorsim {
+namespace andor_sim {
 namespace {
 
 constexpr double exposureTick = 1e-5;    // the camera's exposure clock, seconds
@@ -26,7 +26,7 @@ double usedExposure(float seconds) {
 // Each is injected for every call (or the next one only); the status is
 // ANDOR_SIM_NO_CAMERA unless given. An entry that does not parse or names no
 // operation is reported on stderr and left out.
-void injectFromEnvironment(camsim::StatusInjector &injector) {
+void injectFromEnvironment(sim_common::StatusInjector &injector) {
   const char *value = std::getenv("ANDOR_SIM_FAIL");
   if (!value || !*value) return;
   std::string rest(value);
@@ -71,52 +71,34 @@ int32_t Camera::regionWidth() const { return (region[3] - region[2] + 1) / regio
 int32_t Camera::regionHeight() const { return (region[5] - region[4] + 1) / region[1]; }
 uint64_t Camera::regionPixels() const { return uint64_t(regionWidth()) * uint64_t(regionHeight()); }
 
-AndorSim &AndorSim::instance() {
-  // Never destroyed: on Windows its threads must not be waited for while the
-  // DLL is being unloaded. On POSIX exitProcess stops them first.
-  static AndorSim *sim = [] {
-    AndorSim *created = new AndorSim();
-#if !defined(_WIN32)
-    std::atexit([] { AndorSim::instance().exitProcess(); });
-#endif
-    return created;
-  }();
-  return *sim;
-}
+AndorSim &AndorSim::instance() { return sim_common::processWide<AndorSim>(); }
 
 AndorSim::AndorSim()
-    : injector{"initializeDriver",  "shutDownDriver",        "getCameraCount",   "getCameraHandle",
-               "selectCamera",      "getDetectorSize",       "setImageRegion",   "driverSetting123",
-               "driverSetting152",  "driverSetting73",       "driverSetting131", "driverSetting219",
-               "setExposureTime",   "getAcquisitionTimings", "startAcquisition", "waitForAcquisition",
-               "getNewImageRange",  "getImages16",           "abortAcquisition", "setDriverEvent",
-               "readOldestImage16", "readOldestImage32"} {
+    : RecordedDriver{"initializeDriver",  "shutDownDriver",        "getCameraCount",   "getCameraHandle",
+                     "selectCamera",      "getDetectorSize",       "setImageRegion",   "driverSetting123",
+                     "driverSetting152",  "driverSetting73",       "driverSetting131", "driverSetting219",
+                     "setExposureTime",   "getAcquisitionTimings", "startAcquisition", "waitForAcquisition",
+                     "getNewImageRange",  "getImages16",           "abortAcquisition", "setDriverEvent",
+                     "readOldestImage16", "readOldestImage32"} {
   applyEnvironment();
 }
 
-bool AndorSim::intercept(const camsim::CallText &call, const char *operation, int32_t &status) {
-  log.record(call);
-  return injector.take(operation, status);
-}
-
-Camera *AndorSim::find(int32_t handle) {
-  for (auto &camera : cameras_)
-    if (camera->handle == handle) return camera.get();
-  return nullptr;
-}
-
 void AndorSim::applyEnvironment() {
-  using namespace camsim;
+  using namespace sim_common;
   const long count = environmentInteger("ANDOR_SIM_CAMERAS", 1, 0, 64);
   const auto sizes = environmentSizes("ANDOR_SIM_SIZE", ImageSize{512, 512});
   const double periodMs = environmentNumber("ANDOR_SIM_FRAME_PERIOD_MS", 0, 0, 3600e3);
   defaultRingCapacity_ = uint32_t(environmentInteger("ANDOR_SIM_RING", 16, 1, 1 << 20));
+  const uint32_t firstNumber = environmentUnsigned32("ANDOR_SIM_FIRST_IMAGE", 1);
+  const SceneMotion motion = environmentSceneMotion("ANDOR_SIM_MOTION", "ANDOR_SIM_SEED");
   freeRunning_ = environmentFreeRunning("ANDOR_SIM_MODE", true);
   for (long i = 0; i < count; ++i) {
     const ImageSize size = sizeFor(sizes, size_t(i));
     cameras_.push_back(std::make_unique<Camera>(firstEnvironmentHandle + int32_t(i), int32_t(size.width),
                                                 int32_t(size.height), defaultRingCapacity_));
     cameras_.back()->framePeriod = periodMs / 1000;
+    cameras_.back()->firstNumberSet = firstNumber;
+    cameras_.back()->motionSet = motion;
   }
   if (!cameras_.empty()) current_ = cameras_.front()->handle;
   injectFromEnvironment(injector);
@@ -240,22 +222,26 @@ int32_t AndorSim::setDriverEvent(HANDLE event) {
   return ANDOR_STATUS_SUCCESS;
 }
 
-void AndorSim::reset() {
+bool AndorSim::reset() {
   Lock lock(mutex_);
+  // A free-running thread cannot wait for itself to end.
+  for (const auto &camera : cameras_)
+    if (sim_common::isCallingThread(camera->producer)) return false;
   stopAll(lock);
   cameras_.clear();
   current_ = 0;
   initialized_ = false;
   freeRunning_ = false;
   defaultRingCapacity_ = 16;
-  injector.clear();
-  log.clear();
+  forgetCalls();
+  return true;
 }
 
-void AndorSim::configureFromEnvironment() {
-  reset();
+bool AndorSim::configureFromEnvironment() {
+  if (!reset()) return false;
   Lock lock(mutex_);
   applyEnvironment();
+  return true;
 }
 
 int32_t AndorSim::addCamera(int32_t handle, int32_t width, int32_t height) {
@@ -268,22 +254,37 @@ int32_t AndorSim::addCamera(int32_t handle, int32_t width, int32_t height) {
   return ANDOR_STATUS_SUCCESS;
 }
 
-int32_t AndorSim::setRingCapacity(int32_t handle, uint32_t images) {
+// A setting of one camera, for its next start: ANDOR_SIM_INVALID_P1 when
+// there is no such camera, P2 when the value is not valid.
+template <typename Apply> int32_t AndorSim::setOnCamera(int32_t handle, bool valid, Apply apply) {
   Lock lock(mutex_);
   Camera *camera = find(handle);
   if (!camera) return ANDOR_SIM_INVALID_P1;
-  if (images < 1) return ANDOR_SIM_INVALID_P2;
-  camera->ringCapacity = images;
+  if (!valid) return ANDOR_SIM_INVALID_P2;
+  apply(*camera);
   return ANDOR_STATUS_SUCCESS;
 }
 
+int32_t AndorSim::setRingCapacity(int32_t handle, uint32_t images) {
+  return setOnCamera(handle, images >= 1, [&](Camera &camera) { camera.ringCapacity = images; });
+}
+
 int32_t AndorSim::setFramePeriod(int32_t handle, double seconds) {
-  Lock lock(mutex_);
-  Camera *camera = find(handle);
-  if (!camera) return ANDOR_SIM_INVALID_P1;
-  if (!(seconds >= 0 && seconds <= maximumExposure)) return ANDOR_SIM_INVALID_P2;
-  camera->framePeriod = seconds;
-  return ANDOR_STATUS_SUCCESS;
+  return setOnCamera(handle, seconds >= 0 && seconds <= maximumExposure,
+                     [&](Camera &camera) { camera.framePeriod = seconds; });
+}
+
+int32_t AndorSim::setFirstImageNumber(int32_t handle, uint32_t number) {
+  return setOnCamera(handle, true, [&](Camera &camera) { camera.firstNumberSet = number; });
+}
+
+int32_t AndorSim::setSceneMotion(int32_t handle, double rate) {
+  return setOnCamera(handle, sim_common::SceneMotion::validRate(rate),
+                     [&](Camera &camera) { camera.motionSet.rate = rate; });
+}
+
+int32_t AndorSim::setSceneSeed(int32_t handle, uint32_t seed) {
+  return setOnCamera(handle, true, [&](Camera &camera) { camera.motionSet.seed = seed; });
 }
 
 void AndorSim::setFreeRunning(bool freeRunning) {
@@ -309,7 +310,7 @@ int32_t AndorSim::getCamera(int32_t handle, AndorSimCameraState *state) {
   out.exposureEffective = float(camera->exposure);
   out.framePeriod = camera->framePeriod > 0 ? camera->framePeriod : camera->exposure;
   out.acquiring = camera->acquiring ? 1 : 0;
-  out.lastImage = camera->lastImage;
+  out.lastImage = driverNumber(*camera, camera->made - 1); // made 0: the number before the first
   out.ringCapacity = camera->ringCapacity;
   out.event = camera->event;
   out.counters = camera->counters;
@@ -327,4 +328,4 @@ bool AndorSim::initialized() {
   return initialized_;
 }
 
-} // namespace andorsim
+} // namespace andor_sim

@@ -10,8 +10,8 @@
 #define CAMERA_PLATFORM_ANDOR_SIM_H
 
 #include "andor_sim_control.h"
-#include "call_log.h"
-#include "status_injector.h"
+#include "driver_state.h"
+#include "recorded_driver.h"
 #include "synthetic_scene.h"
 
 #include <chrono>
@@ -23,10 +23,13 @@
 #include <thread>
 #include <vector>
 
-namespace andorsim {
+namespace andor_sim {
 
+// Images are kept by their place in the acquisition (0 for the first), which
+// only grows; the driver's 32-bit numbers are that place counted from the
+// acquisition's first number, modulo 2^32, so they may wrap mid-acquisition.
 struct StoredImage {
-  int32_t number = 0;
+  uint64_t index = 0;
   std::vector<uint16_t> pixels;
 };
 
@@ -45,28 +48,32 @@ struct Camera {
   double exposure = 0.01; // what the camera uses, seconds
   double framePeriod = 0; // 0: follow the exposure
   uint32_t ringCapacity;
+  uint32_t firstNumberSet = 1;         // for the next acquisition
+  sim_common::SceneMotion motionSet{}; // for the next acquisition
 
   // The acquisition running, or the last one (its images stay readable).
   bool acquiring = false;
   uint64_t acquisition = 0; // unique in the process: tells a stale thread or waiter
   size_t ringLimit = 0;     // images kept by this acquisition
-  std::unique_ptr<camsim::SyntheticScene> scene;
-  std::deque<StoredImage> ring;             // oldest first, numbers consecutive
+  std::unique_ptr<sim_common::SyntheticScene> scene;
+  std::deque<StoredImage> ring;             // oldest first, indexes consecutive
   std::vector<std::vector<uint16_t>> spare; // pixel buffers to reuse
-  int32_t lastImage = 0;                    // newest image's number, 0 before the first
-  int32_t nextUnread = 1;                   // first image not yet read
+  uint32_t firstNumber = 1;                 // the number of image index 0
+  uint64_t made = 0;                        // images of this acquisition so far
+  uint64_t nextUnread = 0;                  // index of the first image not yet read
   bool imageSinceWait = false;
   HANDLE event = nullptr;
   std::thread producer; // free-running acquisitions only
   AndorSimCounters counters{};
 };
 
-class AndorSim {
+// The driver's number of an image, and the image an in-range number names.
+int32_t driverNumber(const Camera &camera, uint64_t index);
+uint64_t imageIndex(const Camera &camera, int32_t number);
+
+class AndorSim : public sim_common::RecordedDriver {
 public:
   static AndorSim &instance();
-
-  // Logs the call; true, with the status, when a test injected one for it.
-  bool intercept(const camsim::CallText &call, const char *operation, int32_t &status);
 
   // Driver operations, called by the exports after intercept.
   int32_t initializeDriver();
@@ -90,11 +97,14 @@ public:
   int32_t setDriverEvent(HANDLE event);
 
   // Test controls.
-  void reset();
-  void configureFromEnvironment();
+  bool reset();
+  bool configureFromEnvironment();
   int32_t addCamera(int32_t handle, int32_t width, int32_t height);
   int32_t setRingCapacity(int32_t handle, uint32_t images);
   int32_t setFramePeriod(int32_t handle, double seconds);
+  int32_t setFirstImageNumber(int32_t handle, uint32_t number);
+  int32_t setSceneMotion(int32_t handle, double rate);
+  int32_t setSceneSeed(int32_t handle, uint32_t seed);
   void setFreeRunning(bool freeRunning);
   int32_t produceImages(int32_t handle, int32_t count);
   int32_t getCamera(int32_t handle, AndorSimCameraState *state);
@@ -103,14 +113,14 @@ public:
   bool waitForImages(int32_t handle, uint64_t count, uint32_t timeoutMs);
   bool waitForWaiters(int32_t count, uint32_t timeoutMs);
 
-  camsim::CallLog log;
-  camsim::StatusInjector injector;
-
 private:
+  friend AndorSim &sim_common::processWide<AndorSim>();
   AndorSim();
   using Lock = std::unique_lock<std::mutex>;
 
-  Camera *find(int32_t handle);
+  template <typename Apply> int32_t setOnCamera(int32_t handle, bool valid, Apply apply);
+
+  Camera *find(int32_t handle) { return sim_common::findCamera(cameras_, handle); }
   Camera *current() { return find(current_); }
   void applyEnvironment();
   void endAcquisition(Camera &camera);
@@ -119,8 +129,8 @@ private:
   void produceImage(Camera &camera);
   void runFreeRunning(int32_t handle, uint64_t acquisition, std::chrono::steady_clock::time_point start,
                       double period);
-  int32_t oldestUnread(const Camera &camera) const;
-  const StoredImage *image(const Camera &camera, int32_t number) const;
+  bool oldestUnread(const Camera &camera, uint64_t &index) const;
+  const StoredImage &image(const Camera &camera, uint64_t index) const;
 
   std::mutex mutex_;
   std::condition_variable changed_;
@@ -135,6 +145,6 @@ private:
   uint32_t defaultRingCapacity_ = 16;
 };
 
-} // namespace andorsim
+} // namespace andor_sim
 
 #endif

@@ -21,8 +21,8 @@
  *   - Deterministic mode: a camera's images arrive only through
  *     qcamSimProduceImages; an image with no frame queued for it is lost.
  *   - Free-running mode: each camera with a frame queued gets an image every
- *     frame period, on a schedule kept against a monotonic clock; a camera
- *     with none queued makes none.
+ *     frame period of its own, on a schedule kept against a monotonic clock;
+ *     a camera with none queued makes none.
  * A frame whose buffer is missing or shorter than the image completes with
  * QCAM_SIM_BUFFER_TOO_SMALL and nothing written to its buffer; an error code
  * injected for "frameCompletion" completes a frame with that code and
@@ -35,10 +35,16 @@
  *
  * Images. Pixels row by row, one byte each at 8 bits, two bytes (little-
  * endian host order) at 12 and 16 bits. Each camera numbers its images from
- * 1, grabs and queued frames alike. The number is stamped in the first
+ * 1 (or as qcamSimSetNextImageNumber says), grabs and queued frames alike,
+ * modulo 2^32: after 4294967295 comes 0. The number is stamped in the first
  * pixels: at 8 bits bytes 0 to 3 hold it little-endian; at 12 and 16 bits
  * pixel 0 holds its low 16 bits and pixel 1 its high 16 bits. The rest is a
- * synthetic scene with noise, within the bit depth.
+ * synthetic scene with noise, within the bit depth: bright spots over a
+ * tilted background that drift and blink from image to image (see
+ * qcamSimSetSceneMotion). What an image shows follows from the camera's
+ * seed and the image's number alone: the same seed gives the same images,
+ * number for number. The noise adds at most 7 to a pixel at 8 bits, 31 at
+ * 12 and 127 at 16, so images of a still scene (rate 0) differ by no more.
  *
  * Environment, read when the library is first used and by
  * qcamSimConfigureFromEnvironment:
@@ -48,7 +54,13 @@
  *                              list, one per camera (default 640x480)
  *   QCAM_SIM_BIT_DEPTH         8, 12 or 16 (default 8)
  *   QCAM_SIM_MODE              "free" (default) or "deterministic"
- *   QCAM_SIM_FRAME_PERIOD_MS   frame period in milliseconds (default 10)
+ *   QCAM_SIM_FRAME_PERIOD_MS   frame period of every camera, in milliseconds
+ *                              (default 10)
+ *   QCAM_SIM_FIRST_IMAGE       number of each camera's first image,
+ *                              0 to 4294967295 (default 1)
+ *   QCAM_SIM_MOTION            how far the scene's spots travel per image, in
+ *                              pixels, 0 (a still scene) to 1000 (default 1)
+ *   QCAM_SIM_SEED              the scene's seed, 0 to 4294967295 (default 1)
  *
  * Lifetime. The driver's thread starts with the first queued frame.
  * qcamSimReset stops it; on POSIX it is also stopped when the library is
@@ -99,8 +111,8 @@ typedef struct QCamSimCounters {
   uint64_t lost;      /* images with no queued frame to go to */
 } QCamSimCounters;
 
-/* Back to a clean state: no cameras, deterministic mode, frame period 10 ms,
- * no injected statuses, an empty call log. Stops the driver's thread after
+/* Back to a clean state: no cameras, deterministic mode, no injected
+ * statuses, an empty call log. Stops the driver's thread after
  * the completion it is running; frames still queued are dropped without
  * completion. Refused (returns 0) on the driver's thread, that is from a
  * completion routine; 1 otherwise. */
@@ -108,7 +120,7 @@ QCAM_SIM_API int qcamSimReset(void);
 /* qcamSimReset, then the cameras and mode that the environment asks for. */
 QCAM_SIM_API int qcamSimConfigureFromEnvironment(void);
 
-/* A camera; 0, or QCAM_SIM_INVALID_HANDLE for handle 0 or one in use,
+/* A camera, with a frame period of 10 ms; 0, or QCAM_SIM_INVALID_HANDLE for handle 0 or one in use,
  * QCAM_SIM_INVALID_VALUE for a side outside 1 to 65535, a bit depth other
  * than 8, 12 or 16, or a serial that is null or longer than 255 bytes. */
 QCAM_SIM_API int32_t qcamSimAddCamera(int32_t handle, const char *serial, uint32_t width, uint32_t height,
@@ -120,8 +132,22 @@ QCAM_SIM_API int32_t qcamSimAddCamera(int32_t handle, const char *serial, uint32
 QCAM_SIM_API int32_t qcamSimReportInfo(int32_t handle, uint32_t key, uint32_t value);
 /* Nonzero free-running, 0 deterministic; takes effect at once. */
 QCAM_SIM_API void qcamSimSetFreeRunning(int freeRunning);
-/* Seconds between free-running images, above 0. */
-QCAM_SIM_API int32_t qcamSimSetFramePeriod(double seconds);
+/* Seconds between the camera's free-running images, above 0; its schedule
+ * starts again from now. 0, QCAM_SIM_INVALID_HANDLE or
+ * QCAM_SIM_INVALID_VALUE. */
+QCAM_SIM_API int32_t qcamSimSetFramePeriod(int32_t handle, double seconds);
+/* The number the camera's next image gets, whether grabbed or for a queued
+ * frame; 0 or QCAM_SIM_INVALID_HANDLE. */
+QCAM_SIM_API int32_t qcamSimSetNextImageNumber(int32_t handle, uint32_t number);
+/* How far the spots of the camera's scene travel per image, in pixels: 0
+ * holds the scene still, 1 (the default) is a slow drift; up to 1000. And
+ * the seed of the scene and its noise (1 at first). Each takes effect from
+ * the next image; 0, QCAM_SIM_INVALID_HANDLE or QCAM_SIM_INVALID_VALUE. */
+QCAM_SIM_API int32_t qcamSimSetSceneMotion(int32_t handle, double rate);
+QCAM_SIM_API int32_t qcamSimSetSceneSeed(int32_t handle, uint32_t seed);
+/* The handles of the cameras, in the order they were added: copies at most
+ * capacity of them and returns how many cameras there are. */
+QCAM_SIM_API size_t qcamSimCameraHandles(int32_t *handles, size_t capacity);
 
 /* Deterministic production: count images arrive at the camera now. Each
  * goes to the next queued frame, which the driver's thread then fills and

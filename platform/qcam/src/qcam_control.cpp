@@ -1,7 +1,7 @@
 // The test controls of qcam_sim_control.h.
 #include "qcam_sim.h"
 
-using qcamsim::QCamSim;
+using qcam_sim::QCamSim;
 
 namespace {
 
@@ -26,7 +26,21 @@ int32_t qcamSimReportInfo(int32_t handle, uint32_t key, uint32_t value) {
 
 void qcamSimSetFreeRunning(int freeRunning) { sim().setFreeRunning(freeRunning != 0); }
 
-int32_t qcamSimSetFramePeriod(double seconds) { return sim().setFramePeriod(seconds); }
+int32_t qcamSimSetFramePeriod(int32_t handle, double seconds) {
+  return sim().setFramePeriod(handle, seconds);
+}
+
+int32_t qcamSimSetNextImageNumber(int32_t handle, uint32_t number) {
+  return sim().setNextImageNumber(handle, number);
+}
+
+int32_t qcamSimSetSceneMotion(int32_t handle, double rate) { return sim().setSceneMotion(handle, rate); }
+
+int32_t qcamSimSetSceneSeed(int32_t handle, uint32_t seed) { return sim().setSceneSeed(handle, seed); }
+
+size_t qcamSimCameraHandles(int32_t *handles, size_t capacity) {
+  return sim().cameraHandles(handles, capacity);
+}
 
 int32_t qcamSimProduceImages(int32_t handle, int32_t count) { return sim().produceImages(handle, count); }
 

@@ -3,9 +3,9 @@
 // and the synchronous grab.
 #include "qcam_sim.h"
 
-namespace qcamsim {
+namespace qcam_sim {
 
-int32_t fillFrame(const camsim::SyntheticScene &scene, uint32_t image, QCamFrameRecord &frame) {
+int32_t fillFrame(const sim_common::SyntheticScene &scene, uint32_t image, QCamFrameRecord &frame) {
   int32_t error = QCAM_STATUS_SUCCESS;
   uint32_t written = 0;
   // The buffer length is all the driver knows of the buffer: an image that
@@ -40,7 +40,7 @@ int32_t QCamSim::grabImage(int32_t handle, QCamFrameRecord *frame) {
   Camera *camera = find(handle);
   if (!camera) return QCAM_SIM_INVALID_HANDLE;
   if (!frame) return QCAM_SIM_INVALID_VALUE;
-  const uint32_t image = ++camera->lastImage;
+  const uint32_t image = camera->nextImage++;
   ++camera->counters.produced;
   const auto scene = camera->scene;
   lock.unlock();
@@ -52,7 +52,7 @@ int32_t QCamSim::grabImage(int32_t handle, QCamFrameRecord *frame) {
 }
 
 bool QCamSim::deliver(Camera &camera) {
-  const uint32_t image = ++camera.lastImage;
+  const uint32_t image = camera.nextImage++;
   ++camera.counters.produced;
   if (camera.queue.empty()) {
     ++camera.counters.lost;
@@ -97,28 +97,32 @@ void QCamSim::exitProcess() {
 }
 
 // In free-running mode, gives each camera that has a frame queued an image
-// at every tick of a fixed grid (start + k periods): a late thread does not
+// at every tick of its own grid (start + k periods): a late thread does not
 // shift later ticks. Ticks that pass while no frame is queued make no image.
 // True when it made images; otherwise waits for the next tick or a change.
 bool QCamSim::freeRunningTick(Lock &lock) {
-  bool anyQueued = false;
-  for (const auto &camera : cameras_) anyQueued = anyQueued || !camera->queue.empty();
-  const auto elapsed = std::chrono::duration<double>(Clock::now() - scheduleStart_).count();
-  const uint64_t ticksPassed = uint64_t(elapsed / period_);
-  if (!anyQueued) {
-    ticksDone_ = ticksPassed;
+  const auto now = Clock::now();
+  bool made = false, waiting = false;
+  Clock::time_point due{};
+  for (auto &camera : cameras_) {
+    const auto elapsed = std::chrono::duration<double>(now - camera->scheduleStart).count();
+    const uint64_t ticksPassed = uint64_t(elapsed / camera->period);
+    if (camera->queue.empty() || ticksPassed > camera->ticksDone) {
+      camera->ticksDone = ticksPassed;
+      if (!camera->queue.empty()) made = deliver(*camera) || made;
+      continue; // a tick with no frame queued makes no image
+    }
+    const auto next = camera->scheduleStart +
+                      std::chrono::duration_cast<Clock::duration>(
+                          std::chrono::duration<double>(camera->period * double(camera->ticksDone + 1)));
+    if (!waiting || next < due) due = next;
+    waiting = true;
+  }
+  if (made) return true;
+  if (waiting)
+    changed_.wait_until(lock, due);
+  else
     changed_.wait(lock);
-    return false;
-  }
-  if (ticksPassed > ticksDone_) {
-    ticksDone_ = ticksPassed;
-    for (auto &camera : cameras_)
-      if (!camera->queue.empty()) deliver(*camera);
-    return true;
-  }
-  const auto due = scheduleStart_ + std::chrono::duration_cast<Clock::duration>(
-                                        std::chrono::duration<double>(period_ * double(ticksDone_ + 1)));
-  changed_.wait_until(lock, due);
   return false;
 }
 
@@ -161,4 +165,4 @@ int32_t QCamSim::complete(Job &job) {
   return error;
 }
 
-} // namespace qcamsim
+} // namespace qcam_sim

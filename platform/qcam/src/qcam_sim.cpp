@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace qcamsim {
+namespace qcam_sim {
 namespace {
 
 constexpr uint32_t largestSide = 65535;
@@ -18,37 +18,16 @@ bool validBitDepth(uint32_t bits) { return bits == 8 || bits == 12 || bits == 16
 
 } // namespace
 
-QCamSim &QCamSim::instance() {
-  // Never destroyed: on Windows its thread must not be waited for while the
-  // DLL is being unloaded. On POSIX exitProcess stops it first.
-  static QCamSim *sim = [] {
-    QCamSim *created = new QCamSim();
-#if !defined(_WIN32)
-    std::atexit([] { QCamSim::instance().exitProcess(); });
-#endif
-    return created;
-  }();
-  return *sim;
-}
+QCamSim &QCamSim::instance() { return sim_common::processWide<QCamSim>(); }
 
 QCamSim::QCamSim()
-    : injector{"qcamGetSerialString", "qcamGetInfo", "qcamQueueBuffer", "qcamGrabImage", "frameCompletion"} {
+    : RecordedDriver{"qcamGetSerialString", "qcamGetInfo", "qcamQueueBuffer", "qcamGrabImage",
+                     "frameCompletion"} {
   applyEnvironment();
 }
 
-bool QCamSim::intercept(const camsim::CallText &call, const char *operation, int32_t &status) {
-  log.record(call);
-  return injector.take(operation, status);
-}
-
-Camera *QCamSim::find(int32_t handle) {
-  for (auto &camera : cameras_)
-    if (camera->handle == handle) return camera.get();
-  return nullptr;
-}
-
 void QCamSim::applyEnvironment() {
-  using namespace camsim;
+  using namespace sim_common;
   const long count = environmentInteger("QCAM_SIM_CAMERAS", 1, 0, 64);
   const auto sizes = environmentSizes("QCAM_SIM_SIZE", ImageSize{640, 480});
   long bits = environmentInteger("QCAM_SIM_BIT_DEPTH", 8, 8, 16);
@@ -56,9 +35,11 @@ void QCamSim::applyEnvironment() {
     std::fprintf(stderr, "QCAM_SIM_BIT_DEPTH: %ld is not 8, 12 or 16; using 8\n", bits);
     bits = 8;
   }
-  period_ = environmentNumber("QCAM_SIM_FRAME_PERIOD_MS", defaultPeriod * 1000, 0.001, 3600e3) / 1000;
+  const double period =
+      environmentNumber("QCAM_SIM_FRAME_PERIOD_MS", defaultPeriod * 1000, 0.001, 3600e3) / 1000;
+  const uint32_t firstNumber = environmentUnsigned32("QCAM_SIM_FIRST_IMAGE", 1);
+  const SceneMotion motion = environmentSceneMotion("QCAM_SIM_MOTION", "QCAM_SIM_SEED");
   freeRunning_ = environmentFreeRunning("QCAM_SIM_MODE", true);
-  restartSchedule();
   for (long i = 0; i < count; ++i) {
     const ImageSize size = sizeFor(sizes, size_t(i));
     const int32_t handle = firstEnvironmentHandle + int32_t(i);
@@ -67,14 +48,19 @@ void QCamSim::applyEnvironment() {
     auto camera = std::make_unique<Camera>();
     camera->handle = handle;
     camera->serial = serial;
-    camera->scene = std::make_shared<SyntheticScene>(size.width, size.height, uint32_t(bits));
+    camera->scene = std::make_shared<SyntheticScene>(size.width, size.height, uint32_t(bits), motion);
+    camera->period = period;
+    camera->nextImage = firstNumber;
     cameras_.push_back(std::move(camera));
   }
 }
 
-void QCamSim::restartSchedule() {
-  scheduleStart_ = Clock::now();
-  ticksDone_ = 0;
+void QCamSim::restartSchedules() {
+  const auto now = Clock::now();
+  for (auto &camera : cameras_) {
+    camera->scheduleStart = now;
+    camera->ticksDone = 0;
+  }
 }
 
 int32_t QCamSim::getSerialString(int32_t handle, char *buffer, uint32_t size) {
@@ -96,7 +82,7 @@ int32_t QCamSim::getInfo(int32_t handle, uint32_t key, uint32_t *value) {
   Lock lock(mutex_);
   const Camera *camera = find(handle);
   if (!camera) return QCAM_SIM_INVALID_HANDLE;
-  const camsim::SyntheticScene &scene = *camera->scene;
+  const sim_common::SyntheticScene &scene = *camera->scene;
   if (key <= QCAM_INFO_IMAGE_SIZE && camera->reported[key]) {
     *value = camera->reportedValue[key];
     return QCAM_STATUS_SUCCESS;
@@ -121,16 +107,13 @@ int32_t QCamSim::getInfo(int32_t handle, uint32_t key, uint32_t *value) {
 
 bool QCamSim::reset() {
   Lock lock(mutex_);
-  if (thread_.joinable() && thread_.get_id() == std::this_thread::get_id()) return false;
+  if (sim_common::isCallingThread(thread_)) return false;
   stopThread(lock);
   cameras_.clear();
   jobs_.clear();
   freeRunning_ = false;
-  period_ = defaultPeriod;
-  restartSchedule();
   completions_ = 0;
-  injector.clear();
-  log.clear();
+  forgetCalls();
   return true;
 }
 
@@ -147,7 +130,7 @@ int32_t QCamSim::addCamera(int32_t handle, const char *serial, uint32_t width, u
       !serial || std::strlen(serial) > longestSerial)
     return QCAM_SIM_INVALID_VALUE;
   // Built outside the lock: a large scene takes a moment.
-  auto scene = std::make_shared<camsim::SyntheticScene>(width, height, bitDepth);
+  auto scene = std::make_shared<sim_common::SyntheticScene>(width, height, bitDepth);
   Lock lock(mutex_);
   if (handle == 0 || find(handle)) return QCAM_SIM_INVALID_HANDLE;
   auto camera = std::make_unique<Camera>();
@@ -172,18 +155,67 @@ int32_t QCamSim::reportInfo(int32_t handle, uint32_t key, uint32_t value) {
 
 void QCamSim::setFreeRunning(bool freeRunning) {
   Lock lock(mutex_);
-  if (freeRunning && !freeRunning_) restartSchedule();
+  if (freeRunning && !freeRunning_) restartSchedules();
   freeRunning_ = freeRunning;
   changed_.notify_all();
 }
 
-int32_t QCamSim::setFramePeriod(double seconds) {
-  if (!(seconds > 0 && seconds <= 3600)) return QCAM_SIM_INVALID_VALUE;
+int32_t QCamSim::setFramePeriod(int32_t handle, double seconds) {
   Lock lock(mutex_);
-  period_ = seconds;
-  restartSchedule();
+  Camera *camera = find(handle);
+  if (!camera) return QCAM_SIM_INVALID_HANDLE;
+  if (!(seconds > 0 && seconds <= 3600)) return QCAM_SIM_INVALID_VALUE;
+  camera->period = seconds;
+  camera->scheduleStart = Clock::now();
+  camera->ticksDone = 0;
   changed_.notify_all();
   return QCAM_STATUS_SUCCESS;
+}
+
+int32_t QCamSim::setNextImageNumber(int32_t handle, uint32_t number) {
+  Lock lock(mutex_);
+  Camera *camera = find(handle);
+  if (!camera) return QCAM_SIM_INVALID_HANDLE;
+  camera->nextImage = number;
+  return QCAM_STATUS_SUCCESS;
+}
+
+// A new scene for the camera, its motion changed: frames already paired
+// with an image keep the scene they had.
+template <typename Change> int32_t QCamSim::changeScene(int32_t handle, Change change) {
+  Lock lock(mutex_);
+  const Camera *camera = find(handle);
+  if (!camera) return QCAM_SIM_INVALID_HANDLE;
+  const auto old = camera->scene;
+  lock.unlock();
+  // Built outside the lock: a large scene takes a moment.
+  sim_common::SceneMotion motion = old->motion();
+  change(motion);
+  auto scene =
+      std::make_shared<sim_common::SyntheticScene>(old->width(), old->height(), old->bitDepth(), motion);
+  lock.lock();
+  Camera *still = find(handle);
+  if (!still) return QCAM_SIM_INVALID_HANDLE;
+  still->scene = std::move(scene);
+  return QCAM_STATUS_SUCCESS;
+}
+
+int32_t QCamSim::setSceneMotion(int32_t handle, double rate) {
+  if (!sim_common::SceneMotion::validRate(rate)) {
+    Lock lock(mutex_);
+    return find(handle) ? QCAM_SIM_INVALID_VALUE : QCAM_SIM_INVALID_HANDLE;
+  }
+  return changeScene(handle, [rate](sim_common::SceneMotion &motion) { motion.rate = rate; });
+}
+
+int32_t QCamSim::setSceneSeed(int32_t handle, uint32_t seed) {
+  return changeScene(handle, [seed](sim_common::SceneMotion &motion) { motion.seed = seed; });
+}
+
+size_t QCamSim::cameraHandles(int32_t *handles, size_t capacity) {
+  Lock lock(mutex_);
+  for (size_t i = 0; i < cameras_.size() && i < capacity && handles; ++i) handles[i] = cameras_[i]->handle;
+  return cameras_.size();
 }
 
 int32_t QCamSim::getCounters(int32_t handle, QCamSimCounters *counters) {
@@ -215,4 +247,4 @@ bool QCamSim::waitUntilDrained(uint32_t timeoutMs) {
   });
 }
 
-} // namespace qcamsim
+} // namespace qcam_sim

@@ -8,9 +8,9 @@
 #ifndef CAMERA_PLATFORM_QCAM_SIM_H
 #define CAMERA_PLATFORM_QCAM_SIM_H
 
-#include "call_log.h"
 #include "qcam_sim_control.h"
-#include "status_injector.h"
+#include "driver_state.h"
+#include "recorded_driver.h"
 #include "synthetic_scene.h"
 
 #include <chrono>
@@ -23,7 +23,7 @@
 #include <thread>
 #include <vector>
 
-namespace qcamsim {
+namespace qcam_sim {
 
 struct QueuedFrame {
   QCamFrameRecord *frame;
@@ -33,11 +33,18 @@ struct QueuedFrame {
   uint32_t userData;
 };
 
+using Clock = std::chrono::steady_clock;
+
 struct Camera {
   int32_t handle;
   std::string serial;
-  std::shared_ptr<const camsim::SyntheticScene> scene; // shared with jobs being filled
-  uint32_t lastImage = 0;
+  std::shared_ptr<const sim_common::SyntheticScene> scene; // shared with jobs being filled
+  uint32_t nextImage = 1;                                  // counts modulo 2^32
+  // Free-running images are due on a grid of periods from scheduleStart;
+  // ticksDone of them have passed.
+  double period = 0.01;
+  Clock::time_point scheduleStart = Clock::now();
+  uint64_t ticksDone = 0;
   std::deque<QueuedFrame> queue;
   QCamSimCounters counters{};
   // Answers of qcamGetInfo that a test set, by key, in place of the scene's.
@@ -50,15 +57,12 @@ struct Job {
   int32_t handle;
   QueuedFrame frame;
   uint32_t image;
-  std::shared_ptr<const camsim::SyntheticScene> scene;
+  std::shared_ptr<const sim_common::SyntheticScene> scene;
 };
 
-class QCamSim {
+class QCamSim : public sim_common::RecordedDriver {
 public:
   static QCamSim &instance();
-
-  // Logs the call; true, with the status, when a test injected one for it.
-  bool intercept(const camsim::CallText &call, const char *operation, int32_t &status);
 
   int32_t getSerialString(int32_t handle, char *buffer, uint32_t size);
   int32_t getInfo(int32_t handle, uint32_t key, uint32_t *value);
@@ -70,7 +74,11 @@ public:
   bool configureFromEnvironment();
   int32_t addCamera(int32_t handle, const char *serial, uint32_t width, uint32_t height, uint32_t bitDepth);
   void setFreeRunning(bool freeRunning);
-  int32_t setFramePeriod(double seconds);
+  int32_t setFramePeriod(int32_t handle, double seconds);
+  int32_t setNextImageNumber(int32_t handle, uint32_t number);
+  int32_t setSceneMotion(int32_t handle, double rate);
+  int32_t setSceneSeed(int32_t handle, uint32_t seed);
+  size_t cameraHandles(int32_t *handles, size_t capacity);
   int32_t produceImages(int32_t handle, int32_t count);
   int32_t getCounters(int32_t handle, QCamSimCounters *counters);
   int32_t queuedFrames(int32_t handle);
@@ -78,22 +86,20 @@ public:
   bool waitForCompletions(uint64_t count, uint32_t timeoutMs);
   bool waitUntilDrained(uint32_t timeoutMs);
 
-  camsim::CallLog log;
-  camsim::StatusInjector injector;
-
 private:
-  using Clock = std::chrono::steady_clock;
   using Lock = std::unique_lock<std::mutex>;
 
+  friend QCamSim &sim_common::processWide<QCamSim>();
   QCamSim();
-  Camera *find(int32_t handle);
+  Camera *find(int32_t handle) { return sim_common::findCamera(cameras_, handle); }
   void applyEnvironment();
   void startThread();
   void stopThread(Lock &lock);
   void exitProcess();
   void run(uint64_t generation);
   bool freeRunningTick(Lock &lock);
-  void restartSchedule();
+  void restartSchedules();
+  template <typename Change> int32_t changeScene(int32_t handle, Change change);
   bool deliver(Camera &camera);
   int32_t complete(Job &job);
 
@@ -106,15 +112,12 @@ private:
   uint64_t threadGeneration_ = 0; // a thread runs while its generation is current
   bool exiting_ = false;
   bool freeRunning_ = false;
-  double period_ = 0.01;
-  Clock::time_point scheduleStart_;
-  uint64_t ticksDone_ = 0;
   uint64_t completions_ = 0;
 };
 
 // Fills the frame's buffer with the image; the error code (0 on success).
-int32_t fillFrame(const camsim::SyntheticScene &scene, uint32_t image, QCamFrameRecord &frame);
+int32_t fillFrame(const sim_common::SyntheticScene &scene, uint32_t image, QCamFrameRecord &frame);
 
-} // namespace qcamsim
+} // namespace qcam_sim
 
 #endif

@@ -7,8 +7,8 @@
 //
 // The log holds the latest 65536 lines, so a long free-running session does
 // not grow without bound; dropped() says how many older lines were let go.
-#ifndef CAMERA_SIM_CALL_LOG_H
-#define CAMERA_SIM_CALL_LOG_H
+#ifndef CAMERA_SIM_DRIVER_CALL_LOG_H
+#define CAMERA_SIM_DRIVER_CALL_LOG_H
 
 #include <cstddef>
 #include <cstdint>
@@ -16,17 +16,17 @@
 #include <mutex>
 #include <string>
 
-namespace camsim {
+namespace sim_common {
 
-// Builds one line: CallText("selectCamera").arg(101).text() is "selectCamera(101)".
-class CallText {
+// Builds one line: DriverCallText("selectCamera").arg(101).text() is "selectCamera(101)".
+class DriverCallText {
 public:
-  explicit CallText(const char *name);
-  CallText &arg(int32_t value);
-  CallText &arg(uint32_t value);
-  CallText &arg(float value);
-  CallText &arg(const void *pointer);
-  CallText &quoted(const char *text);
+  explicit DriverCallText(const char *name);
+  DriverCallText &arg(int32_t value);
+  DriverCallText &arg(uint32_t value);
+  DriverCallText &arg(float value);
+  DriverCallText &arg(const void *pointer);
+  DriverCallText &quoted(const char *text);
   std::string text() const { return line_ + ")"; }
 
 private:
@@ -35,11 +35,11 @@ private:
   bool first_ = true;
 };
 
-class CallLog {
+class DriverCallLog {
 public:
   static constexpr size_t capacity = 65536;
 
-  void record(const CallText &call);
+  void record(const DriverCallText &call);
   size_t count() const;
   // Copies line index (from 0) into buffer, zero-terminated and cut to size;
   // returns the line's full length, or -1 when there is no such line.
@@ -53,6 +53,6 @@ private:
   size_t dropped_ = 0;
 };
 
-} // namespace camsim
+} // namespace sim_common
 
 #endif

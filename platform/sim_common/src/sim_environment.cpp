@@ -6,7 +6,7 @@
 #include <sstream>
 #include <string>
 
-namespace camsim {
+namespace sim_common {
 namespace {
 
 constexpr uint32_t largestSide = 65535;
@@ -37,6 +37,18 @@ long environmentInteger(const char *name, long fallback, long minimum, long maxi
     return fallback;
   }
   return number;
+}
+
+uint32_t environmentUnsigned32(const char *name, uint32_t fallback) {
+  const char *value = std::getenv(name);
+  if (!value || !*value) return fallback;
+  char *end = nullptr;
+  const unsigned long long number = std::strtoull(value, &end, 10);
+  if (*end != '\0' || *value == '-' || number > UINT32_MAX) {
+    complain(name, value, "a whole number from 0 to 4294967295");
+    return fallback;
+  }
+  return uint32_t(number);
 }
 
 double environmentNumber(const char *name, double fallback, double minimum, double maximum) {
@@ -77,8 +89,15 @@ bool environmentFreeRunning(const char *name, bool fallback) {
   return fallback;
 }
 
+SceneMotion environmentSceneMotion(const char *rateName, const char *seedName) {
+  SceneMotion motion;
+  motion.rate = environmentNumber(rateName, SceneMotion::defaultRate, 0, SceneMotion::fastest);
+  motion.seed = environmentUnsigned32(seedName, SceneMotion::defaultSeed);
+  return motion;
+}
+
 ImageSize sizeFor(const std::vector<ImageSize> &sizes, size_t index) {
   return index < sizes.size() ? sizes[index] : sizes.back();
 }
 
-} // namespace camsim
+} // namespace sim_common

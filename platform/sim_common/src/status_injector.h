@@ -12,7 +12,7 @@
 #include <set>
 #include <string>
 
-namespace camsim {
+namespace sim_common {
 
 class StatusInjector {
 public:
@@ -37,6 +37,6 @@ private:
   std::map<std::string, Injection> injections_;
 };
 
-} // namespace camsim
+} // namespace sim_common
 
 #endif

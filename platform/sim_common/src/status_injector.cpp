@@ -1,6 +1,6 @@
 #include "status_injector.h"
 
-namespace camsim {
+namespace sim_common {
 
 StatusInjector::StatusInjector(std::initializer_list<const char *> operations)
     : operations_(operations.begin(), operations.end()) {}
@@ -26,4 +26,4 @@ bool StatusInjector::take(const char *operation, int32_t &status) {
   return true;
 }
 
-} // namespace camsim
+} // namespace sim_common

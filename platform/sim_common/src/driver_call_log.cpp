@@ -1,31 +1,31 @@
-#include "call_log.h"
+#include "driver_call_log.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 
-namespace camsim {
+namespace sim_common {
 
-CallText::CallText(const char *name) : line_(name) { line_ += '('; }
+DriverCallText::DriverCallText(const char *name) : line_(name) { line_ += '('; }
 
-void CallText::separate() {
+void DriverCallText::separate() {
   if (!first_) line_ += ", ";
   first_ = false;
 }
 
-CallText &CallText::arg(int32_t value) {
+DriverCallText &DriverCallText::arg(int32_t value) {
   separate();
   line_ += std::to_string(value);
   return *this;
 }
 
-CallText &CallText::arg(uint32_t value) {
+DriverCallText &DriverCallText::arg(uint32_t value) {
   separate();
   line_ += std::to_string(value);
   return *this;
 }
 
-CallText &CallText::arg(float value) {
+DriverCallText &DriverCallText::arg(float value) {
   separate();
   char text[32];
   std::snprintf(text, sizeof text, "%g", double(value));
@@ -33,13 +33,13 @@ CallText &CallText::arg(float value) {
   return *this;
 }
 
-CallText &CallText::arg(const void *pointer) {
+DriverCallText &DriverCallText::arg(const void *pointer) {
   separate();
   line_ += pointer ? "ptr" : "0";
   return *this;
 }
 
-CallText &CallText::quoted(const char *text) {
+DriverCallText &DriverCallText::quoted(const char *text) {
   separate();
   if (!text) {
     line_ += "0";
@@ -51,7 +51,7 @@ CallText &CallText::quoted(const char *text) {
   return *this;
 }
 
-void CallLog::record(const CallText &call) {
+void DriverCallLog::record(const DriverCallText &call) {
   std::string line = call.text();
   std::lock_guard<std::mutex> lock(mutex_);
   if (lines_.size() == capacity) {
@@ -61,12 +61,12 @@ void CallLog::record(const CallText &call) {
   lines_.push_back(std::move(line));
 }
 
-size_t CallLog::count() const {
+size_t DriverCallLog::count() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return lines_.size();
 }
 
-long CallLog::line(size_t index, char *buffer, size_t size) const {
+long DriverCallLog::line(size_t index, char *buffer, size_t size) const {
   std::lock_guard<std::mutex> lock(mutex_);
   if (index >= lines_.size()) return -1;
   const std::string &line = lines_[index];
@@ -78,15 +78,15 @@ long CallLog::line(size_t index, char *buffer, size_t size) const {
   return long(line.size());
 }
 
-size_t CallLog::dropped() const {
+size_t DriverCallLog::dropped() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return dropped_;
 }
 
-void CallLog::clear() {
+void DriverCallLog::clear() {
   std::lock_guard<std::mutex> lock(mutex_);
   lines_.clear();
   dropped_ = 0;
 }
 
-} // namespace camsim
+} // namespace sim_common
