@@ -40,14 +40,18 @@ set(CAMERA_BRIDGE_SOURCES ${CAMERA_BRIDGE_DIR}/AsyncMex.cpp ${CAMERA_BRIDGE_DIR}
 
 # camera_add_mex(NAME name SOURCES ... [HOST standin|matlab|octave]
 #                [DRIVER andor|qcam] [BRIDGE] [LIBRARIES target...] [INCLUDES dir...]
-#                [DESCRIPTION text])
+#                [DESCRIPTION text] [DESTINATION folder])
 #
 # Makes the MEX library <name> for HOST (default: the build's own host),
 # with the bridge's sources and the driver's binding when asked. The
 # stand-in and MATLAB builds make a target <name>; the Octave build makes
 # <name>.mex in CAMERA_OCTAVE_MEX_DIR through the target octave_<name>.
+# The MATLAB and Octave builds install it into DESTINATION, a folder of the
+# toolbox (default: its root; Octave installs only the table's libraries
+# there); the stand-in's are for the tests alone.
 function(camera_add_mex)
-  cmake_parse_arguments(M "BRIDGE" "NAME;HOST;DRIVER;DESCRIPTION" "SOURCES;LIBRARIES;INCLUDES" ${ARGN})
+  cmake_parse_arguments(M "BRIDGE" "NAME;HOST;DRIVER;DESCRIPTION;DESTINATION" "SOURCES;LIBRARIES;INCLUDES"
+                        ${ARGN})
   if(NOT M_HOST)
     set(M_HOST ${CAMERA_MEX_HOST})
   endif()
@@ -59,6 +63,11 @@ function(camera_add_mex)
   endif()
   if(M_HOST STREQUAL "octave")
     _camera_add_octave_mex("${M_NAME}" "${_sources}" "${_includes}" "${M_LIBRARIES}" "${M_DRIVER}")
+    if(M_DESTINATION)
+      install(FILES ${CAMERA_OCTAVE_MEX_DIR}/${M_NAME}.mex DESTINATION ${M_DESTINATION})
+    elseif(M_NAME IN_LIST CAMERA_MEX_NAMES)
+      install(FILES ${CAMERA_OCTAVE_MEX_DIR}/${M_NAME}.mex DESTINATION .)
+    endif()
     return()
   endif()
 
@@ -90,8 +99,12 @@ function(camera_add_mex)
       camera_link_runtime_statically(${M_NAME})
       camera_add_version_resource(${M_NAME} "${M_DESCRIPTION}")
     endif()
-    install(TARGETS ${M_NAME} LIBRARY DESTINATION . RUNTIME DESTINATION .)
-    set_property(GLOBAL APPEND PROPERTY CAMERA_SHIPPED_TARGETS ${M_NAME})
+    if(NOT M_DESTINATION)
+      set(M_DESTINATION .)
+    endif()
+    install(TARGETS ${M_NAME} LIBRARY DESTINATION ${M_DESTINATION} RUNTIME DESTINATION ${M_DESTINATION})
+    _camera_ship(${M_NAME} ${M_DESTINATION})
+    set_property(GLOBAL APPEND PROPERTY CAMERA_MATLAB_MEX_TARGETS ${M_NAME})
   else()
     message(FATAL_ERROR "camera_add_mex: unknown host \"${M_HOST}\" for ${M_NAME} (standin, matlab or octave)")
   endif()
@@ -103,6 +116,19 @@ function(camera_add_mex)
     VISIBILITY_INLINES_HIDDEN ON)
   # MATLAB errors end a call by unwinding through the library's frames.
   target_compile_options(${M_NAME} PRIVATE $<$<COMPILE_LANGUAGE:C>:-fexceptions>)
+endfunction()
+
+# tests/package finds every shipped binary in the zip and checks it: those
+# of the toolbox's root listed in CAMERA_SHIPPED_TARGETS, those of its
+# simulation folder in CAMERA_SIMULATION_TARGETS.
+function(_camera_ship target destination)
+  if(destination STREQUAL ".")
+    set_property(GLOBAL APPEND PROPERTY CAMERA_SHIPPED_TARGETS ${target})
+  elseif(destination STREQUAL CAMERA_SIMULATION_FOLDER)
+    set_property(GLOBAL APPEND PROPERTY CAMERA_SIMULATION_TARGETS ${target})
+  else()
+    message(FATAL_ERROR "${target}: the toolbox has no folder \"${destination}\" (. or ${CAMERA_SIMULATION_FOLDER})")
+  endif()
 endfunction()
 
 # camera_add_shipped_mex(HOST host): every library of the table, for that host.
@@ -153,7 +179,8 @@ function(_camera_add_octave_mex name sources includes libraries driver)
     file(GLOB _found ${_dir}/*.h)
     list(APPEND _headers ${_found})
   endforeach()
-  file(GLOB _platformHeaders ${PROJECT_SOURCE_DIR}/drivers/*.h ${PROJECT_SOURCE_DIR}/platform/win32/include/*.h)
+  file(GLOB _sharedHeaders ${PROJECT_SOURCE_DIR}/drivers/*.h ${PROJECT_SOURCE_DIR}/mex/common/*.h
+       ${PROJECT_SOURCE_DIR}/platform/win32/include/*.h)
   list(APPEND libraries win32)
   if(driver)
     list(APPEND libraries ${_camera_driver_library_${driver}})
@@ -167,13 +194,56 @@ function(_camera_add_octave_mex name sources includes libraries driver)
     COMMAND ${CMAKE_COMMAND} -E env "CXXFLAGS=-std=c++17 -O2 -g -Wall -Wextra"
             ${CAMERA_MKOCTFILE} --mex -o ${_output} ${_flags} ${sources} ${_links}
             -Wl,--version-script=${CAMERA_MEX_EXPORTS} -Wl,-Bsymbolic
-    DEPENDS ${sources} ${_headers} ${_platformHeaders} ${libraries} ${CAMERA_MEX_EXPORTS}
+    DEPENDS ${sources} ${_headers} ${_sharedHeaders} ${libraries} ${CAMERA_MEX_EXPORTS}
     WORKING_DIRECTORY ${_objects}
     COMMENT "mkoctfile --mex ${name}"
     VERBATIM)
   add_custom_target(octave_${name} ALL DEPENDS ${_output})
   add_dependencies(octave_mex octave_${name})
-  if(name IN_LIST CAMERA_MEX_NAMES)
-    install(FILES ${_output} DESTINATION .)
+endfunction()
+
+# The toolbox's simulation folder: the simulated drivers and camsim, their
+# control MEX, which a user loads ahead of any camera library
+# (useSimulatedCameras) so that every library binds to the simulated
+# drivers instead of the vendors'.
+set(CAMERA_SIMULATION_FOLDER simulation)
+# camsim's sources; their folder's one name.
+set(CAMERA_CAMSIM_DIR ${PROJECT_SOURCE_DIR}/octave/sim)
+
+# camera_add_camsim(HOST host): camsim for that host, installed into the
+# simulation folder. Its host commands read the Win32 stand-in's test
+# controls, which real Windows lacks: a Windows build has none.
+function(camera_add_camsim)
+  cmake_parse_arguments(C "" "HOST" "" ${ARGN})
+  if(NOT C_HOST)
+    set(C_HOST ${CAMERA_MEX_HOST})
   endif()
+  set(_sources camsim.cpp camsimArgs.cpp camsimAndor.cpp camsimQcam.cpp)
+  if(CAMERA_ON_WINDOWS)
+    list(APPEND _sources camsimHostWindows.cpp)
+  else()
+    list(APPEND _sources camsimHost.cpp)
+  endif()
+  list(TRANSFORM _sources PREPEND ${CAMERA_CAMSIM_DIR}/)
+  camera_add_mex(NAME camsim HOST ${C_HOST} SOURCES ${_sources}
+    INCLUDES ${PROJECT_SOURCE_DIR}/platform/andor/include ${PROJECT_SOURCE_DIR}/platform/qcam/include
+    LIBRARIES ATMCD32D QCamDriver
+    DESTINATION ${CAMERA_SIMULATION_FOLDER}
+    DESCRIPTION "camsim: simulated camera control of the Camera Bridge toolbox")
+  if(NOT C_HOST STREQUAL "octave" AND NOT CAMERA_ON_WINDOWS)
+    # An ELF camsim finds the simulated drivers beside it, as a Windows one does.
+    set_target_properties(camsim PROPERTIES INSTALL_RPATH "$ORIGIN")
+  endif()
+endfunction()
+
+# camera_ship_simulated_driver(<target> "<file description>"): a simulated
+# driver, shipped in the simulation folder as the vendor's DLL would be:
+# runtimes linked in, a version resource, no import library.
+function(camera_ship_simulated_driver target description)
+  camera_link_runtime_statically(${target})
+  camera_add_version_resource(${target} "${description}")
+  install(TARGETS ${target} RUNTIME DESTINATION ${CAMERA_SIMULATION_FOLDER}
+                            LIBRARY DESTINATION ${CAMERA_SIMULATION_FOLDER}
+                            ARCHIVE DESTINATION lib EXCLUDE_FROM_ALL COMPONENT development)
+  _camera_ship(${target} ${CAMERA_SIMULATION_FOLDER})
 endfunction()

@@ -3,8 +3,12 @@
 # first call for the API the file was built against. Anything more would be
 # private code other modules could bind to.
 #
+#   cmake -DLAYOUT=<file defining MEX_FILES> -DOBJDUMP=<objdump> -P check_mex_exports.cmake
 #   cmake -DMEX_FILES=a.mexw64;b.mexw64 -DOBJDUMP=<objdump> -P check_mex_exports.cmake
 cmake_minimum_required(VERSION 3.25)
+if(LAYOUT)
+  include(${LAYOUT})
+endif()
 if(NOT MEX_FILES OR NOT OBJDUMP)
   message(FATAL_ERROR "usage: cmake -DMEX_FILES=<MEX files> -DOBJDUMP=<objdump> -P ${CMAKE_CURRENT_LIST_FILE}")
 endif()

@@ -1,7 +1,8 @@
 # Reads the version resource of Windows binaries straight from the PE file,
-# as Explorer would, and checks it names the project's version.
+# as Explorer would, and checks it names the project's version; given the
+# shipped binaries too (SHIPPED_FILES), that none of them lacks one.
 #
-#   cmake -DLAYOUT=<file defining VERSIONED_FILES and VERSION> -P check_version_resource.cmake
+#   cmake -DLAYOUT=<file defining VERSIONED_FILES, VERSION and SHIPPED_FILES> -P check_version_resource.cmake
 #   cmake -DVERSIONED_FILES=a.dll;b.exe -DVERSION=1.2.3 -P check_version_resource.cmake
 #
 # Needs no Windows tool: the PE headers, the resource directory and the
@@ -280,6 +281,13 @@ list(JOIN VERSION_NUMBERS "." VERSION_NUMBERS)
 set(_problems)
 foreach(_f ${VERSIONED_FILES})
   _check_file("${_f}")
+endforeach()
+# Every binary the zip holds carries one.
+foreach(_f ${SHIPPED_FILES})
+  if(NOT _f IN_LIST VERSIONED_FILES)
+    get_filename_component(_name "${_f}" NAME)
+    list(APPEND _problems "${_name}: shipped without a version resource")
+  endif()
 endforeach()
 if(_problems)
   list(JOIN _problems "\n  " _problems)

@@ -1,0 +1,69 @@
+function useSimulatedCameras()
+%USESIMULATEDCAMERAS  Drive simulated cameras instead of real ones in this MATLAB session.
+%   USESIMULATEDCAMERAS adds the simulation folder beside this file to the
+%   path and loads its control function, CAMSIM, which loads the simulated
+%   Andor and QImaging drivers beside it (ATMCD32D and QCamDriver). From
+%   then on, in this MATLAB session, every camera function of the toolbox
+%   (watchDriverSignal, takeEarliest, submitBuffers, snapPicture) and the
+%   corvid adaptor (videoinput('corvid', ...)) drive the simulated cameras:
+%   Windows gives a library that asks for a driver the module of that name
+%   already loaded, whatever the vendor's installer put on the path.
+%
+%   Call it first: before any camera function or videoinput. A camera
+%   library loaded before it may have loaded the vendor's driver already,
+%   which then stays for the whole session; USESIMULATEDCAMERAS then
+%   refuses (see Errors) and changes nothing.
+%
+%   Calling it again does nothing more. There is no way back within the
+%   session: the simulated drivers stay loaded until MATLAB exits. To use
+%   real cameras again, restart MATLAB and do not call USESIMULATEDCAMERAS.
+%
+%   The simulators start with one camera each: Andor camera 100 (512 by
+%   512) and QImaging camera 200 (serial 'QSIM0200', 640 by 480, 8 bits),
+%   both making images by themselves. CAMSIM adds, sets up and drives
+%   cameras, makes a driver call fail on demand and reports what the
+%   drivers hold: help camsim.
+%
+%   In GNU Octave it works the same, with the toolbox built for Octave.
+%
+%   Errors
+%     useSimulatedCameras:driverLoaded  the simulated drivers could not be
+%         loaded, usually because a real ATMCD32D or QCamDriver is loaded in
+%         this session already: restart MATLAB and call useSimulatedCameras
+%         before any camera function or videoinput. The message names the
+%         folder and MATLAB's own reason.
+%     useSimulatedCameras:notInstalled  the simulation folder beside this
+%         file has no camsim for this MATLAB (mexext).
+%
+%   Example
+%     useSimulatedCameras
+%     cam = AndorCamera(100, 512, 512);   % the simulator's own camera
+%     camsim('andorStart', 100);
+%     watchDriverSignal(cam, @(camera, ~) disp(size(takeEarliest(camera, 16))));
+%     pause(1)                            % prints "512 512" at each image
+%     watchDriverSignal(cam); camsim('andorStop', 100);
+%
+%   See also CAMSIM, simulatedCamerasExample.
+
+folder = fullfile(fileparts(mfilename('fullpath')), 'simulation');
+control = fullfile(folder, ['camsim.' mexext]);
+if ~exist(control, 'file')
+  error('useSimulatedCameras:notInstalled', ...
+        'useSimulatedCameras: there is no %s: the toolbox''s simulation folder is missing or was built for another MATLAB.', ...
+        control);
+end
+onPath = any(strcmp(folder, strsplit(path, pathsep)));
+addpath(folder);
+try
+  camsim('andorCurrentCamera');
+catch err
+  if ~onPath
+    rmpath(folder);
+  end
+  error('useSimulatedCameras:driverLoaded', ...
+        ['useSimulatedCameras: the simulated camera drivers could not be loaded from %s (%s). ' ...
+         'A real camera driver (ATMCD32D or QCamDriver) is probably loaded in this session already, ' ...
+         'by a camera function or videoinput that ran before. Restart MATLAB and call useSimulatedCameras ' ...
+         'before any camera function or videoinput.'], folder, err.message);
+end
+end
