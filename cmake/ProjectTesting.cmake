@@ -19,13 +19,16 @@ endif()
 
 # camera_add_test(NAME name SOURCES ... LIBRARIES ... LABELS ... [THREADED] [WORKING_DIRECTORY dir])
 #
-# LABELS are among unit and integration; Windows builds add wine, and THREADED
-# marks a program whose threads ThreadSanitizer must check. One CTest test per
-# program: a wine64 start costs about a second, so tests are not split per case.
+# Every test sees tests/support. LABELS are among unit and integration;
+# Windows builds add wine, and THREADED marks a program whose threads
+# ThreadSanitizer must check. One CTest test per program: a wine64 start
+# costs about a second, so tests are not split per case.
 function(camera_add_test)
   cmake_parse_arguments(T "THREADED" "NAME;WORKING_DIRECTORY" "SOURCES;LIBRARIES;LABELS" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBRARIES} GTest::gtest GTest::gtest_main project_warnings)
+  # What the tests share: fixtures, scratch folders, thread counts.
+  target_include_directories(${T_NAME} PRIVATE ${PROJECT_SOURCE_DIR}/tests/support)
   if(CAMERA_THREADED_TESTS_ONLY AND NOT T_THREADED)
     return()
   endif()

@@ -1,5 +1,6 @@
 // acquire run as a user runs it, on two simulated cameras, its pictures read
 // back with libtiff and libpng.
+#include "process_temp_path.h"
 #include <gtest/gtest.h>
 #include <png.h>
 #include <tiffio.h>
@@ -35,7 +36,7 @@ std::string readText(const fs::path &file) {
 // The simulated driver leaves its state behind when the adaptor unloads it,
 // which the leak checker would count against acquire.
 Outcome runAcquire(const std::string &arguments, const std::string &environment = "") {
-  const fs::path folder = fs::path(::testing::TempDir()) / "acquire_run";
+  const fs::path folder = processTempPath("acquire_run");
   fs::create_directories(folder);
   const std::string command = "ASAN_OPTIONS=detect_leaks=0 ANDOR_SIM_CAMERAS=2 "
                               "ANDOR_SIM_SIZE=96x64,48x40 ANDOR_SIM_MODE=free " +
@@ -89,7 +90,7 @@ TEST(Acquire, ListsTheDevicesOfTheAdaptor) {
 }
 
 TEST(Acquire, WritesATiffOfKPagesOfTheDetectorSizeAndAPng) {
-  const fs::path out = fs::path(::testing::TempDir()) / "acquire_pictures";
+  const fs::path out = processTempPath("acquire_pictures");
   fs::remove_all(out);
   Outcome run = runAcquire("--device 1 --frames 7 --exposure 0.002 --out " + out.string());
   ASSERT_EQ(run.status, 0) << run.err;
@@ -135,7 +136,7 @@ TEST(Acquire, WritesATiffOfKPagesOfTheDetectorSizeAndAPng) {
 }
 
 TEST(Acquire, ARunAcrossTheImageNumbersWrapDropsNoFrame) {
-  const fs::path out = fs::path(::testing::TempDir()) / "acquire_wrap_pictures";
+  const fs::path out = processTempPath("acquire_wrap_pictures");
   fs::remove_all(out);
   Outcome run = runAcquire("--device 1 --frames 6 --exposure 0.002 --out " + out.string(),
                            "ANDOR_SIM_FIRST_IMAGE=4294967293");
@@ -148,11 +149,11 @@ TEST(Acquire, ARunAcrossTheImageNumbersWrapDropsNoFrame) {
 }
 
 TEST(Acquire, EveryErrorIsOneLineAndANonZeroExit) {
-  const fs::path file = fs::path(::testing::TempDir()) / "acquire_a_file";
+  const fs::path file = processTempPath("acquire_a_file");
   std::ofstream(file) << "not a folder";
   // A folder of its own, so pictures an earlier run left in the working
   // folder cannot be refused before the exposure is.
-  const fs::path empty = fs::path(::testing::TempDir()) / "acquire_empty_out";
+  const fs::path empty = processTempPath("acquire_empty_out");
   fs::remove_all(empty);
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"--device 2", "no device 2"},
@@ -176,7 +177,7 @@ TEST(Acquire, EveryErrorIsOneLineAndANonZeroExit) {
 // A camera whose every read fails, or that never starts, gives no frame: the
 // run says why and writes no picture.
 TEST(Acquire, ACameraThatGivesNoImageWritesNoFrameAndSaysWhy) {
-  const fs::path out = fs::path(::testing::TempDir()) / "acquire_nothing";
+  const fs::path out = processTempPath("acquire_nothing");
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"ANDOR_SIM_FAIL=getImages16", "made no frame of any"},
       {"ANDOR_SIM_FAIL=startAcquisition=20072", "startAcquisition returned status 20072"}};
@@ -196,7 +197,7 @@ TEST(Acquire, ACameraThatGivesNoImageWritesNoFrameAndSaysWhy) {
 // 0 for a run that did it all, 1 for one that failed or fell short, 2 for a
 // command line that cannot be run, as --help says.
 TEST(Acquire, ExitStatusesAreTheOnesHelpStates) {
-  const fs::path out = fs::path(::testing::TempDir()) / "acquire_statuses";
+  const fs::path out = processTempPath("acquire_statuses");
   fs::remove_all(out);
   const std::vector<std::pair<std::string, int>> cases = {
       {"--frames 0", 2},
@@ -220,7 +221,7 @@ TEST(Acquire, ExitStatusesAreTheOnesHelpStates) {
 
 // The pictures of an earlier run are kept unless --overwrite says otherwise.
 TEST(Acquire, AnEarlierRunsPicturesAreReplacedOnlyWithOverwrite) {
-  const fs::path out = fs::path(::testing::TempDir()) / "acquire_again";
+  const fs::path out = processTempPath("acquire_again");
   fs::remove_all(out);
   ASSERT_EQ(runAcquire("--frames 2 --exposure 0.002 --out " + out.string()).status, 0);
   const std::string before = readText(out / "frames.tif");
@@ -249,7 +250,7 @@ TEST(Acquire, TheProgressLineShowsOnATerminal) {
   const pid_t child = forkpty(&terminal, nullptr, nullptr, nullptr);
   ASSERT_GE(child, 0);
   if (child == 0) {
-    const std::string out = (fs::path(::testing::TempDir()) / "acquire_terminal").string();
+    const std::string out = (processTempPath("acquire_terminal")).string();
     fs::remove_all(out);
     setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
     setenv("ANDOR_SIM_CAMERAS", "1", 1);

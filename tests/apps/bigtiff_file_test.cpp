@@ -1,6 +1,7 @@
 // A TIFF past 4 GB, read back by libtiff. The file is sparse: the writer's
 // bytes go through a sink that leaves blocks of zeros as holes, so the pages
 // that are all black cost no disk, while the offsets past 4 GB are real.
+#include "process_temp_path.h"
 #include "tiff_writer.h"
 
 #include <gtest/gtest.h>
@@ -72,7 +73,7 @@ TEST(BigTiff, AFilePast4GBReadsBackPageByPageInLibtiff) {
   const std::uint32_t pages =
       std::uint32_t((TiffWriter::maxFileBytes) / TiffWriter::pageBytes(side, side, description) + 2);
   ASSERT_EQ(TiffWriter::formatFor(pages, side, side, description), TiffWriter::Format::big);
-  const std::string file = ::testing::TempDir() + "acquire_past_4gb.tif";
+  const std::string file = processTempPath("acquire_past_4gb.tif").string();
   {
     const std::vector<std::uint16_t> black(std::size_t(side) * side, 0);
     TiffWriter tiff(std::make_unique<SparseFile>(file), TiffWriter::Format::big);

@@ -3,6 +3,7 @@
 // run ends with a Failure that says how many of how many. In the same
 // process as corvid and the simulated driver, which makes images only when
 // the test says so.
+#include "process_temp_path.h"
 #include "acquisition.h"
 #include "andor_sim_control.h"
 #include "tiff_reader.h"
@@ -24,7 +25,7 @@ using Watched = WatchedFile<width, height>;
 } // namespace
 
 TEST(PartialRun, FramesBeforeATimeoutAreWrittenAndCounted) {
-  const fs::path out = fs::path(::testing::TempDir()) / "acquire_partial";
+  const fs::path out = processTempPath("acquire_partial");
   fs::remove_all(out);
   andorSimReset();
   andorSimSetFreeRunning(0);

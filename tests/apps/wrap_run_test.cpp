@@ -2,6 +2,7 @@
 // dropped, and writes every image, in order, stamps and all. In the same
 // process as corvid and the simulated driver, which makes each image once
 // the one before is in the file.
+#include "process_temp_path.h"
 #include "acquisition.h"
 #include "andor_sim_control.h"
 #include "tiff_reader.h"
@@ -33,7 +34,7 @@ std::string textOf(std::FILE *file) {
 } // namespace
 
 TEST(WrapRun, ARunAcrossTheWrapDropsNoFrame) {
-  const fs::path out = fs::path(::testing::TempDir()) / "acquire_wrap_run";
+  const fs::path out = processTempPath("acquire_wrap_run");
   fs::remove_all(out);
   ASSERT_EQ(andorSimReset(), 1);
   ASSERT_EQ(andorSimAddCamera(handle, width, height), ANDOR_STATUS_SUCCESS);

@@ -1,6 +1,7 @@
 // acquire's picture writers, read back by small readers of the formats'
 // own structure: TIFF pages, PNG chunks with their CRCs, the zlib stream's
 // stored blocks and Adler-32.
+#include "process_temp_path.h"
 #include "png_writer.h"
 #include "tiff_writer.h"
 #include "tiff_reader.h"
@@ -35,7 +36,7 @@ std::vector<TiffPage> readTiff(const std::vector<uint8_t> &b) {
   return file.pages;
 }
 
-std::string tempFile(const std::string &name) { return ::testing::TempDir() + "acquire_" + name; }
+std::string tempFile(const std::string &name) { return processTempPath("acquire_" + name).string(); }
 
 } // namespace
 

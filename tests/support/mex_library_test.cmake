@@ -12,7 +12,6 @@ function(camera_add_mex_library_test library)
     SOURCES ${T_SOURCES}
     LIBRARIES matlab_runtime ${T_LIBRARIES}
     LABELS integration ${_threaded})
-  target_include_directories(${library}_test PRIVATE ${PROJECT_SOURCE_DIR}/tests/support)
   add_dependencies(${library}_test ${library} ${T_DEPENDS})
   if(NOT CAMERA_ON_WINDOWS)
     target_compile_definitions(${library}_test PRIVATE MEX_DIR="$<TARGET_FILE_DIR:${library}>")

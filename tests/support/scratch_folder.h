@@ -5,6 +5,7 @@
 #define CAMERA_TESTS_SUPPORT_SCRATCH_FOLDER_H
 
 #include "matlab_session.h"
+#include "process_temp_path.h"
 
 #include <gtest/gtest.h>
 
@@ -13,18 +14,9 @@
 #include <string>
 #include <system_error>
 
-#ifdef _WIN32
-#include <process.h>
-#define CAMERA_TEST_PROCESS_ID _getpid
-#else
-#include <unistd.h>
-#define CAMERA_TEST_PROCESS_ID getpid
-#endif
-
 // Enter() makes a fresh folder named after the running test and this
 // process, and works in it; leave() goes back to where the test started and
-// removes the folder. Builds whose tests run at once (two Wine runs share a
-// prefix, so a temporary folder) never share a folder.
+// removes the folder.
 class ScratchFolder {
 public:
   void enter(const std::string &prefix) {
@@ -32,8 +24,7 @@ public:
     // Parameterised tests are named "Case/N": one folder, not two levels.
     std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
     std::replace(name.begin(), name.end(), '/', '-');
-    path_ = std::filesystem::temp_directory_path() /
-            (prefix + "-" + name + "-" + std::to_string(CAMERA_TEST_PROCESS_ID()));
+    path_ = processTempPath(prefix + "-" + name);
     std::filesystem::remove_all(path_);
     std::filesystem::create_directories(path_);
     std::filesystem::current_path(path_);
