@@ -208,7 +208,7 @@ endfunction()
 # drivers instead of the vendors'.
 set(CAMERA_SIMULATION_FOLDER simulation)
 # camsim's sources; their folder's one name.
-set(CAMERA_CAMSIM_DIR ${PROJECT_SOURCE_DIR}/octave/sim)
+set(CAMERA_CAMSIM_DIR ${PROJECT_SOURCE_DIR}/platform/camsim)
 
 # camera_add_camsim(HOST host): camsim for that host, installed into the
 # simulation folder. Its host commands read the Win32 stand-in's test

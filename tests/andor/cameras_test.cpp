@@ -222,4 +222,18 @@ TEST(AndorSimEnvironment, CamerasComeFromTheEnvironment) {
   andorSimReset();
 }
 
+#ifdef _WIN32
+// MATLAB's setenv changes the process's environment block, not the copy the
+// driver's C runtime took when it started.
+TEST(AndorSimEnvironment, AVariableSetOutsideTheCRuntimeIsSeen) {
+  ASSERT_TRUE(SetEnvironmentVariableA("ANDOR_SIM_CAMERAS", "2"));
+  andorSimConfigureFromEnvironment();
+  SetEnvironmentVariableA("ANDOR_SIM_CAMERAS", nullptr);
+  int32_t count = 0;
+  getCameraCount(&count);
+  EXPECT_EQ(count, 2);
+  andorSimReset();
+}
+#endif
+
 } // namespace

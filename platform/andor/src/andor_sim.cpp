@@ -27,9 +27,7 @@ double usedExposure(float seconds) {
 // ANDOR_SIM_NO_CAMERA unless given. An entry that does not parse or names no
 // operation is reported on stderr and left out.
 void injectFromEnvironment(sim_common::StatusInjector &injector) {
-  const char *value = std::getenv("ANDOR_SIM_FAIL");
-  if (!value || !*value) return;
-  std::string rest(value);
+  std::string rest = sim_common::environmentText("ANDOR_SIM_FAIL");
   while (!rest.empty()) {
     const size_t comma = rest.find(',');
     const std::string entry = rest.substr(0, comma);

@@ -1,5 +1,9 @@
 #include "sim_environment.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -27,9 +31,24 @@ bool parseSize(const std::string &text, ImageSize &size) {
 
 } // namespace
 
-long environmentInteger(const char *name, long fallback, long minimum, long maximum) {
+std::string environmentText(const char *name) {
+#ifdef _WIN32
+  const DWORD length = GetEnvironmentVariableA(name, nullptr, 0);
+  if (length == 0) return std::string();
+  std::string value(length, '\0');
+  const DWORD written = GetEnvironmentVariableA(name, &value[0], length);
+  value.resize(written < length ? written : 0);
+  return value;
+#else
   const char *value = std::getenv(name);
-  if (!value || !*value) return fallback;
+  return value != nullptr ? std::string(value) : std::string();
+#endif
+}
+
+long environmentInteger(const char *name, long fallback, long minimum, long maximum) {
+  const std::string text = environmentText(name);
+  const char *value = text.c_str();
+  if (!*value) return fallback;
   char *end = nullptr;
   const long number = std::strtol(value, &end, 10);
   if (*end != '\0' || number < minimum || number > maximum) {
@@ -40,8 +59,9 @@ long environmentInteger(const char *name, long fallback, long minimum, long maxi
 }
 
 uint32_t environmentUnsigned32(const char *name, uint32_t fallback) {
-  const char *value = std::getenv(name);
-  if (!value || !*value) return fallback;
+  const std::string text = environmentText(name);
+  const char *value = text.c_str();
+  if (!*value) return fallback;
   char *end = nullptr;
   const unsigned long long number = std::strtoull(value, &end, 10);
   if (*end != '\0' || *value == '-' || number > UINT32_MAX) {
@@ -52,8 +72,9 @@ uint32_t environmentUnsigned32(const char *name, uint32_t fallback) {
 }
 
 double environmentNumber(const char *name, double fallback, double minimum, double maximum) {
-  const char *value = std::getenv(name);
-  if (!value || !*value) return fallback;
+  const std::string text = environmentText(name);
+  const char *value = text.c_str();
+  if (!*value) return fallback;
   char *end = nullptr;
   const double number = std::strtod(value, &end);
   if (*end != '\0' || !(number >= minimum && number <= maximum)) {
@@ -64,8 +85,9 @@ double environmentNumber(const char *name, double fallback, double minimum, doub
 }
 
 std::vector<ImageSize> environmentSizes(const char *name, ImageSize fallback) {
-  const char *value = std::getenv(name);
-  if (!value || !*value) return {fallback};
+  const std::string text = environmentText(name);
+  const char *value = text.c_str();
+  if (!*value) return {fallback};
   std::vector<ImageSize> sizes;
   std::stringstream list(value);
   for (std::string item; std::getline(list, item, ',');) {
@@ -81,8 +103,9 @@ std::vector<ImageSize> environmentSizes(const char *name, ImageSize fallback) {
 }
 
 bool environmentFreeRunning(const char *name, bool fallback) {
-  const char *value = std::getenv(name);
-  if (!value || !*value) return fallback;
+  const std::string text = environmentText(name);
+  const char *value = text.c_str();
+  if (!*value) return fallback;
   if (std::strcmp(value, "free") == 0) return true;
   if (std::strcmp(value, "deterministic") == 0) return false;
   complain(name, value, "'free' or 'deterministic'");

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace sim_common {
@@ -17,6 +18,10 @@ struct ImageSize {
   uint32_t height;
 };
 
+// The variable's value, empty when it is not set. On Windows it is read from
+// the process's environment block: MATLAB's setenv changes that, not the
+// copy a C runtime takes when it starts, and MATLAB's runtime is not ours.
+std::string environmentText(const char *name);
 long environmentInteger(const char *name, long fallback, long minimum, long maximum);
 // 0 to 4294967295, whatever the width of long.
 uint32_t environmentUnsigned32(const char *name, uint32_t fallback);

@@ -92,6 +92,10 @@ void waitForImages(const CamsimCall &call) {
                                               static_cast<uint32_t>(integerArgument(call, 2))));
 }
 
+void callLog(const CamsimCall &call) { setCallLogOutput(call, andorSimCallLogCount(), andorSimCallLogLine); }
+
+void clearCallLog(const CamsimCall &) { andorSimClearCallLog(); }
+
 } // namespace
 
 const CamsimCommand andorCommands[] = {
@@ -112,5 +116,7 @@ const CamsimCommand andorCommands[] = {
     {"andorCamera", 1, 1, camera},
     {"andorCurrentCamera", 0, 0, currentCamera},
     {"andorWaitForImages", 3, 3, waitForImages},
+    {"andorCallLog", 0, 0, callLog},
+    {"andorClearCallLog", 0, 0, clearCallLog},
     {nullptr, 0, 0, nullptr},
 };

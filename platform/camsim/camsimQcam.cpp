@@ -117,6 +117,10 @@ void waitUntilDrained(const CamsimCall &call) {
   setScalarOutput(call, qcamSimWaitUntilDrained(static_cast<uint32_t>(integerArgument(call, 0))));
 }
 
+void callLog(const CamsimCall &call) { setCallLogOutput(call, qcamSimCallLogCount(), qcamSimCallLogLine); }
+
+void clearCallLog(const CamsimCall &) { qcamSimClearCallLog(); }
+
 } // namespace
 
 const CamsimCommand qcamCommands[] = {
@@ -134,5 +138,7 @@ const CamsimCommand qcamCommands[] = {
     {"qcamCamera", 1, 1, camera},
     {"qcamWaitForCompletions", 2, 2, waitForCompletions},
     {"qcamWaitUntilDrained", 1, 1, waitUntilDrained},
+    {"qcamCallLog", 0, 0, callLog},
+    {"qcamClearCallLog", 0, 0, clearCallLog},
     {nullptr, 0, 0, nullptr},
 };

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -57,3 +58,17 @@ void setOutput(const CamsimCall &call, mxArray *value) {
 }
 
 void setScalarOutput(const CamsimCall &call, double value) { setOutput(call, mxCreateDoubleScalar(value)); }
+
+void setCallLogOutput(const CamsimCall &call, size_t count, long (*line)(size_t, char *, size_t)) {
+  mxArray *lines = mxCreateCellMatrix(count, 1);
+  std::vector<char> text(256);
+  for (size_t i = 0; i < count; ++i) {
+    long length = line(i, text.data(), text.size());
+    if (length >= 0 && static_cast<size_t>(length) >= text.size()) {
+      text.resize(static_cast<size_t>(length) + 1);
+      length = line(i, text.data(), text.size());
+    }
+    mxSetCell(lines, i, mxCreateString(length >= 0 ? text.data() : ""));
+  }
+  setOutput(call, lines);
+}

@@ -1,10 +1,11 @@
 // The simulator control MEX (camsim): one command per row of a table, each
 // taking the MATLAB arguments after the command name.
-#ifndef CAMERA_OCTAVE_SIM_CAMSIMCOMMAND_H
-#define CAMERA_OCTAVE_SIM_CAMSIMCOMMAND_H
+#ifndef CAMERA_PLATFORM_CAMSIM_CAMSIMCOMMAND_H
+#define CAMERA_PLATFORM_CAMSIM_CAMSIMCOMMAND_H
 
 #include "mex.h"
 
+#include <stddef.h>
 #include <stdint.h>
 #include <string>
 
@@ -40,5 +41,8 @@ int whenArgument(const CamsimCall &call, int index);
 // The first output, when one is asked for or none: MATLAB's ans.
 void setOutput(const CamsimCall &call, mxArray *value);
 void setScalarOutput(const CamsimCall &call, double value);
+// A driver's call log, as a column cell array of its lines (oldest first):
+// count lines, each copied out by line (the drivers' ...CallLogLine).
+void setCallLogOutput(const CamsimCall &call, size_t count, long (*line)(size_t, char *, size_t));
 
 #endif

@@ -1,6 +1,8 @@
-// camsim(command, ...): drives the simulated Andor and QCam cameras and
-// reads the Win32 stand-in's records, from Octave. Not shipped: the tests
-// and the demo use it to play the camera hardware.
+// camsim(command, ...): drives the simulated Andor and QCam cameras (and,
+// where the Win32 stand-in is used, reads its records) from MATLAB or
+// Octave. Shipped in the toolbox's simulation folder: loading it loads the
+// simulated drivers beside it, which users then drive in place of cameras;
+// the tests and the demo play the camera hardware with it too.
 #include "camsimCommand.h"
 
 #include <string.h>
