@@ -231,8 +231,11 @@ function(camera_add_camsim)
     DESTINATION ${CAMERA_SIMULATION_FOLDER}
     DESCRIPTION "camsim: simulated camera control of the Camera Bridge toolbox")
   if(NOT C_HOST STREQUAL "octave" AND NOT CAMERA_ON_WINDOWS)
-    # An ELF camsim finds the simulated drivers beside it, as a Windows one does.
+    # An ELF camsim finds the simulated drivers beside it, as a Windows one
+    # does; and, as there, a driver of that name already loaded without the
+    # simulator's controls fails its load, not its first call.
     set_target_properties(camsim PROPERTIES INSTALL_RPATH "$ORIGIN")
+    target_link_options(camsim PRIVATE -Wl,-z,now)
   endif()
 endfunction()
 

@@ -1,6 +1,7 @@
 // The simulated Andor camera's scene: its spots move from image to image at
 // the camera's rate, or hold still at rate 0, and its images follow from the
 // seed and their numbers alone.
+#include "image_difference.h"
 #include "andor_test_support.h"
 
 #include <algorithm>
@@ -27,13 +28,6 @@ protected:
     return images;
   }
 };
-
-// The largest difference between two images, their stamps aside.
-int largestDifference(const std::vector<uint16_t> &a, const std::vector<uint16_t> &b) {
-  int largest = 0;
-  for (size_t i = 2; i < a.size(); ++i) largest = std::max(largest, std::abs(int(a[i]) - int(b[i])));
-  return largest;
-}
 
 TEST_F(AndorSceneTest, SpotsMoveBetweenConsecutiveImagesAndHoldStillAtRateZero) {
   EXPECT_EQ(andorSimSetSceneMotion(wide, -1), ANDOR_SIM_INVALID_P2);

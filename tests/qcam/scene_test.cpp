@@ -1,6 +1,7 @@
 // The simulated QCam camera's scene: its spots move from image to image at
 // the camera's rate, or hold still at rate 0, and its images follow from the
 // seed and their numbers alone.
+#include "image_difference.h"
 #include "qcam_test_support.h"
 
 #include <algorithm>
@@ -29,13 +30,6 @@ protected:
     return pixels;
   }
 };
-
-// The largest difference between two images, their stamps aside.
-int largestDifference(const std::vector<uint16_t> &a, const std::vector<uint16_t> &b) {
-  int largest = 0;
-  for (size_t i = 2; i < a.size(); ++i) largest = std::max(largest, std::abs(int(a[i]) - int(b[i])));
-  return largest;
-}
 
 TEST_F(QCamSceneTest, SpotsMoveBetweenConsecutiveImagesAndHoldStillAtRateZero) {
   EXPECT_EQ(qcamSimSetSceneMotion(scenic, 1001), QCAM_SIM_INVALID_VALUE);
