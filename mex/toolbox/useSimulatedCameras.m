@@ -6,8 +6,8 @@ function useSimulatedCameras()
 %   then on, in this MATLAB session, every camera function of the toolbox
 %   (watchDriverSignal, takeEarliest, submitBuffers, snapPicture) and the
 %   corvid adaptor (videoinput('corvid', ...)) drive the simulated cameras:
-%   Windows gives a library that asks for a driver the module of that name
-%   already loaded, whatever the vendor's installer put on the path.
+%   a library that asks for a driver gets the module of that name already
+%   loaded, whatever the vendors' installers put on the path.
 %
 %   Call it first: before any camera function or videoinput. A camera
 %   library loaded before it may have loaded the vendor's driver already,
@@ -54,12 +54,20 @@ if ~exist(control, 'file')
 end
 onPath = any(strcmp(folder, strsplit(path, pathsep)));
 addpath(folder);
+searchPath = getenv('PATH');
+if ispc && ~any(strcmpi(folder, strsplit(getenv('PATH'), pathsep)))
+  % camsim's drivers lie beside it; a process that loads MEX files without
+  % looking beside them first still finds them here, ahead of the PATH
+  % entries of the vendors' installers.
+  setenv('PATH', [folder pathsep getenv('PATH')]);
+end
 try
   camsim('andorCurrentCamera');
 catch err
   if ~onPath
     rmpath(folder);
   end
+  setenv('PATH', searchPath);
   error('useSimulatedCameras:driverLoaded', ...
         ['useSimulatedCameras: the simulated camera drivers could not be loaded from %s (%s). ' ...
          'A real camera driver (ATMCD32D or QCamDriver) is probably loaded in this session already, ' ...
