@@ -230,6 +230,10 @@ function(camera_add_camsim)
     LIBRARIES ATMCD32D QCamDriver
     DESTINATION ${CAMERA_SIMULATION_FOLDER}
     DESCRIPTION "camsim: simulated camera control of the Camera Bridge toolbox")
+  if(CAMERA_ON_WINDOWS)
+    target_compile_definitions(camsim PRIVATE CAMSIM_ANDOR_DRIVER="$<TARGET_FILE_NAME:ATMCD32D>"
+                                              CAMSIM_QCAM_DRIVER="$<TARGET_FILE_NAME:QCamDriver>")
+  endif()
   if(NOT C_HOST STREQUAL "octave" AND NOT CAMERA_ON_WINDOWS)
     # An ELF camsim finds the simulated drivers beside it, as a Windows one
     # does; and, as there, a driver of that name already loaded without the

@@ -1,10 +1,11 @@
 // A process whose Andor driver is the vendor's, loaded before the toolbox's
 // simulation folder was asked for (a camera function ran first): camsim
-// cannot load, since the driver of that module name lacks the simulator's
-// controls; the session goes on, and the toolbox's MEX files stay bound to
-// the vendor's driver. useSimulatedCameras turns the failed load into its
-// refusal. The toolbox was installed into SIMULATION_PREFIX before this
-// program runs; VENDOR_DRIVER is the stand-in for the vendor's driver.
+// refuses to run, since the driver of that module name lacks the
+// simulator's controls (Windows fails its load; Wine, which binds missing
+// imports to stubs, leaves it to camsim's own check); the session goes on,
+// and the toolbox's MEX files stay bound to the vendor's driver. useSimulatedCameras turns the failed load
+// into its refusal. The toolbox was installed into SIMULATION_PREFIX before this program runs; VENDOR_DRIVER
+// is the stand-in for the vendor's driver.
 #include "matlab_session.h"
 
 #include <gtest/gtest.h>

@@ -163,6 +163,10 @@
 %       WH_GETMESSAGE hooks installed.
 %
 %   Errors of every command
+%     camsim: the ATMCD32D.dll loaded in this MATLAB is not the simulated
+%         driver; restart MATLAB and call useSimulatedCameras before any
+%         camera function. (Or QCamDriver.dll: a camera library loaded the
+%         vendor's driver first.)
 %     camsim: the first argument must be a command name.
 %     camsim: unknown command 'NAME'.
 %     camsim: 'NAME' takes MIN to MAX arguments.
