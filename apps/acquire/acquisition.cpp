@@ -133,8 +133,10 @@ void acquireFrames(imaqkit::AdaptorLibrary &library, const Options &options, std
     recording.add(std::move(frame));
   progress.show(recording.frames(), true);
   progress.end();
-  const imaqkit::AcquisitionStats stats = vid->stats();
+  // After the close, which waits for the acquisition thread: a stop alone
+  // can leave the last frame delivered but not yet counted.
   vid->close();
+  const imaqkit::AcquisitionStats stats = vid->stats();
   recording.close();
 
   const std::uint32_t written = recording.frames();
