@@ -15,7 +15,9 @@ const mxArray *argument(const CamsimCall &call, int index) {
 
 double numberArgument(const CamsimCall &call, int index) {
   const mxArray *value = argument(call, index);
-  if ((!mxIsNumeric(value) && !mxIsLogical(value)) || mxGetNumberOfElements(value) != 1)
+  // A complex or sparse value is refused, not read by its real part.
+  if ((!mxIsNumeric(value) && !mxIsLogical(value)) || mxIsComplex(value) || mxIsSparse(value) ||
+      mxGetNumberOfElements(value) != 1)
     mexErrMsgIdAndTxt("camsim:arguments", "camsim: argument %d must be a number.", index + 2);
   return mxGetScalar(value);
 }
