@@ -19,9 +19,6 @@ struct CallbackData {
   AsyncMexObject *asyncMex; // this camera's own; null if it could not be made
 };
 
-// The 1-by-1 struct with the one field "frameData" handed to every callback.
-extern mxArray *frameEventData;
-
 extern FrameLedger frameLedger;
 
 // The completion routine given to qcamQueueBuffer, with the frame's ticket

@@ -63,6 +63,7 @@ uint32_t FrameLedger::frameGoesOut(FrameSet *set, int32_t index) {
   --freeTicketCount_;
   ticket->set = set;
   ticket->index = index;
+  ticket->errorCode.store(0, std::memory_order_relaxed);
   ticket->next = nullptr;
   ++set->framesOut;
   ++framesOut_;
@@ -123,13 +124,17 @@ void FrameLedger::settle() {
   }
 }
 
-FrameSet *FrameLedger::beginDispatch(uint32_t number, const void *record, mxArray **matrix) {
+void FrameLedger::frameCompleted(uint32_t number, int32_t errorCode) {
+  if (Ticket *ticket = ticketAt(number)) ticket->errorCode.store(errorCode, std::memory_order_release);
+}
+
+FrameSet *FrameLedger::beginDispatch(uint32_t number, const void *record, mxArray **frame) {
   ++dispatchDepth_;
-  *matrix = nullptr;
+  *frame = nullptr;
   Ticket *ticket = ticketAt(number);
   if (ticket == nullptr || ticket->set == nullptr || ticket->set->owner != record) return nullptr;
   FrameSet *set = ticket->set;
-  *matrix = frameMatrix(set, ticket->index);
+  *frame = frameEvent(set, ticket->index, ticket->errorCode.load(std::memory_order_acquire));
   ++set->holders;
   return set;
 }

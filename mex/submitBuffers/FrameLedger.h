@@ -57,15 +57,19 @@ public:
   // --- the driver's thread ---
 
   void completionBegins() { completionsRunning_.fetch_add(1); }
+  // Before the frame's event is posted: the code the driver completed it
+  // with, for its callback.
+  void frameCompleted(uint32_t ticket, int32_t errorCode);
   void completionEnds() { completionsRunning_.fetch_sub(1); }
   void frameBackUndispatched(uint32_t ticket);
 
   // --- the dispatch, MATLAB's thread ---
 
-  // The frame has come back: the matrix the driver wrote it into, or null
-  // for a ticket that is not out for this record. The frame counts as out,
-  // and its set stays, until endDispatch, whatever the callback does.
-  FrameSet *beginDispatch(uint32_t ticket, const void *record, mxArray **matrix);
+  // The frame has come back: its struct for the callback, its matrix the one
+  // the driver wrote into, or null for a ticket that is not out for this
+  // record. The frame counts as out, and its set stays, until endDispatch,
+  // whatever the callback does; endDispatch frees the frame.
+  FrameSet *beginDispatch(uint32_t ticket, const void *record, mxArray **frame);
   void endDispatch(uint32_t ticket, FrameSet *set);
   bool closing() const { return closing_; }
 
@@ -88,7 +92,8 @@ private:
     FrameSet *set; // null while free
     int32_t index;
     uint32_t number;
-    Ticket *next; // the free list, or the stack of frames back undispatched
+    std::atomic<int32_t> errorCode; // written by the driver's thread before its post
+    Ticket *next;                   // the free list, or the stack of frames back undispatched
   };
   // Tickets live in chunks that never move, so the driver's thread can find
   // one while MATLAB's thread adds chunks: chunk k holds firstChunkSize << k.

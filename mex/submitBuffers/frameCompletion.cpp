@@ -7,10 +7,11 @@ namespace {
 const size_t timeTextSize = 256;
 }
 
-void WINAPI frameDoneCallback(void *userPointer, uint32_t ticket, int32_t, uint32_t) {
+void WINAPI frameDoneCallback(void *userPointer, uint32_t ticket, int32_t errorCode, uint32_t) {
   frameLedger.completionBegins();
   char timeText[timeTextSize];
   appendCallLog("Entered QCam callback at time: %s\n", timeText);
+  frameLedger.frameCompleted(ticket, errorCode);
   // A frame whose event cannot reach MATLAB's thread has still come back:
   // its callback is lost, its matrix and the library's hold are not.
   if (!postAsyncMex(static_cast<AsyncMexObject *>(userPointer), ticket))
@@ -25,19 +26,17 @@ void dispatchCompletedFrame(uint32_t ticket, void *context) {
   }
   CallbackData *record = static_cast<CallbackData *>(context);
   mexPrintf("Reached Matlab Callback Wrapper\n");
-  mxArray *matrix;
-  FrameSet *set = frameLedger.beginDispatch(ticket, record, &matrix);
-  if (matrix != nullptr && record->callback != nullptr && frameEventData != nullptr) {
-    mxSetField(frameEventData, 0, "frameData", matrix);
+  mxArray *frame;
+  FrameSet *set = frameLedger.beginDispatch(ticket, record, &frame);
+  if (frame != nullptr && record->callback != nullptr) {
     // MATLAB gets its own copy of the function handle: the callback may call
     // submitBuffers for this camera again, which replaces the record's copy.
     mxArray *callback = mxDuplicateArray(record->callback);
-    mxArray *arguments[3] = {callback, record->cameraObject, frameEventData};
+    // The frame's own struct: MATLAB may keep it, or be handed the next
+    // frame inside this callback (drawnow), and neither changes it.
+    mxArray *arguments[3] = {callback, record->cameraObject, frame};
     mxArray *exception = mexCallMATLABWithTrap(0, nullptr, 3, arguments, "feval");
     mxDestroyArray(callback);
-    // The struct never keeps a matrix past its callback: the frame is
-    // freed as soon as the callback has returned.
-    mxSetField(frameEventData, 0, "frameData", nullptr);
     if (exception != nullptr) printCallbackError(exception);
   }
   frameLedger.endDispatch(ticket, set);

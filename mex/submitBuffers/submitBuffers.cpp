@@ -1,7 +1,8 @@
 // submitBuffers(camera, callbackFunc, numBufferedFrames): queues that many
 // frames on the QCam camera of the camera object; each frame the camera
 // fills is handed, uncopied, to callbackFunc(camera, s) in MATLAB's thread,
-// with s.frameData the frame's height-by-width uint16 matrix.
+// with s.frameData the frame's height-by-width uint16 matrix and s.errorCode
+// the driver's error code for it (0 for a good frame).
 #include "CallbackData.h"
 #include "callLog.h"
 #include "mex/common/qcamCamera.h"
@@ -10,7 +11,6 @@
 #include <stdint.h>
 #include <stdio.h>
 
-mxArray *frameEventData = nullptr;
 FrameLedger frameLedger;
 
 namespace {
@@ -22,8 +22,7 @@ const size_t timeTextSize = 256;
 CallbackData *callbackRecords[registryCapacity];
 int32_t callbackRecordCount = 0;
 char queueTimeText[timeTextSize]; // mexFunction's own; completions use theirs
-
-const char *const frameFieldNames[1] = {"frameData"};
+bool exitRoutineRegistered = false;
 
 int32_t readFrameCount(const mxArray *argument) {
   if (!mxIsNumeric(argument))
@@ -95,11 +94,7 @@ void releaseCallbackRecords(void) {
     callbackRecords[i] = nullptr;
   }
   callbackRecordCount = 0;
-  if (frameEventData != nullptr) {
-    mxSetField(frameEventData, 0, "frameData", nullptr);
-    mxDestroyArray(frameEventData);
-  }
-  frameEventData = nullptr;
+  exitRoutineRegistered = false;
 }
 
 int addressText(const void *address) { return static_cast<int>(reinterpret_cast<intptr_t>(address)); }
@@ -129,12 +124,10 @@ void mexFunction(int, mxArray *[], int nrhs, const mxArray *prhs[]) {
         "submitBuffers: frames are queued for 100 cameras already; clear submitBuffers to queue frames "
         "for another camera.");
 
-  if (frameEventData == nullptr) {
+  if (!exitRoutineRegistered) {
     frameLedger.rememberLibraryName();
     mexAtExit(releaseCallbackRecords);
-    mxArray *eventData = mxCreateStructMatrix(1, 1, 1, const_cast<const char **>(frameFieldNames));
-    mexMakeArrayPersistent(eventData);
-    frameEventData = eventData;
+    exitRoutineRegistered = true;
   }
   frameLedger.settle();
 
@@ -172,7 +165,7 @@ void mexFunction(int, mxArray *[], int nrhs, const mxArray *prhs[]) {
   mexPrintf("Frame Size -- Height: %d\t Width: %d\t BitDepth: %d\t SizeInBytes: %d\n",
             static_cast<int>(height), static_cast<int>(width), static_cast<int>(bitDepth),
             static_cast<int>(imageSize));
-  mexPrintf("CallbackData -- frameCellArray: %d\t frameArray: %d\n", addressText(&frames->cells),
+  mexPrintf("CallbackData -- frameCellArray: %d\t frameArray: %d\n", addressText(&frames->frames),
             addressText(&frames->records));
 
   frameLedger.queueingBegins(frames);

@@ -12,6 +12,7 @@ static int callCount = 0;
 static mxArray *kept = NULL;      /* persistent */
 static void *keptBlock = NULL;    /* persistent */
 static mxArray *forgotten = NULL; /* not made persistent: freed when its call ends */
+static mxArray *handed = NULL;    /* persistent: handed to a callback, then changed or destroyed */
 
 static void textOf(const mxArray *array, char *buffer, mwSize size) {
   if (mxGetString(array, buffer, size) != 0) mexErrMsgTxt("testmex: expected a text argument");
@@ -20,8 +21,27 @@ static void textOf(const mxArray *array, char *buffer, mwSize size) {
 static void dropKept(void) {
   if (kept != NULL) mxDestroyArray(kept);
   if (keptBlock != NULL) mxFree(keptBlock);
+  if (handed != NULL) mxDestroyArray(handed);
   kept = NULL;
   keptBlock = NULL;
+  handed = NULL;
+}
+
+/* A persistent struct {value: a 1-by-4 double matrix of 1 to 4}, handed to
+ * the callback prhs[1]; then, as a wrong library would, changed. */
+static void handToCallback(const mxArray *callback) {
+  const char *fields[] = {"value"};
+  mxArray *arguments[2];
+  mxArray *value = mxCreateDoubleMatrix(1, 4, mxREAL);
+  int e;
+  for (e = 0; e < 4; ++e) mxGetPr(value)[e] = e + 1;
+  if (handed != NULL) mxDestroyArray(handed);
+  handed = mxCreateStructMatrix(1, 1, 1, fields);
+  mxSetField(handed, 0, "value", value);
+  mexMakeArrayPersistent(handed);
+  arguments[0] = (mxArray *)callback;
+  arguments[1] = handed;
+  mexCallMATLAB(0, NULL, 2, arguments, "feval");
 }
 
 static void exitRoutine(void) {
@@ -283,6 +303,40 @@ void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[]) {
   } else if (strcmp(command, "cell") == 0) {
     requireInputs(nrhs, 3);
     plhs[0] = mxDuplicateArray(mxGetCell(prhs[1], (mwIndex)mxGetScalar(prhs[2])));
+  } else if (strcmp(command, "twoCells") == 0) {
+    /* Wrong: one array in two cells, freed twice with the cell array. */
+    mxArray *cell = mxCreateCellMatrix(2, 1);
+    mxArray *matrix = mxCreateDoubleMatrix(2, 2, mxREAL);
+    mxSetCell(cell, 0, matrix);
+    mxSetCell(cell, 1, matrix);
+    plhs[0] = cell;
+  } else if (strcmp(command, "persistInside") == 0) {
+    /* Wrong: a persistent array that its cell array frees at the call's end. */
+    mxArray *cell = mxCreateCellMatrix(1, 1);
+    mxSetCell(cell, 0, mxCreateDoubleMatrix(1, 1, mxREAL));
+    mexMakeArrayPersistent(mxGetCell(cell, 0));
+  } else if (strcmp(command, "destroyInside") == 0) {
+    /* Wrong: the cell array is left with a dangling element. */
+    mxArray *cell = mxCreateCellMatrix(1, 1);
+    mxSetCell(cell, 0, mxCreateDoubleMatrix(1, 1, mxREAL));
+    mxDestroyArray(mxGetCell(cell, 0));
+  } else if (strcmp(command, "writeInput") == 0) {
+    /* Wrong: the input is the caller's value, and whatever shares it. */
+    requireInputs(nrhs, 2);
+    mxGetPr(prhs[1])[0] = -1;
+  } else if (strcmp(command, "handAndSetField") == 0) {
+    requireInputs(nrhs, 2);
+    handToCallback(prhs[1]);
+    mxSetField(handed, 0, "value", mxCreateDoubleScalar(0));
+  } else if (strcmp(command, "handAndWrite") == 0) {
+    requireInputs(nrhs, 2);
+    handToCallback(prhs[1]);
+    mxGetPr(mxGetField(handed, 0, "value"))[0] = 0;
+  } else if (strcmp(command, "handAndDestroy") == 0) {
+    requireInputs(nrhs, 2);
+    handToCallback(prhs[1]);
+    mxDestroyArray(handed);
+    handed = NULL;
   } else if (strcmp(command, "allocate") == 0) {
     requireInputs(nrhs, 2);
     plhs[0] = mxCreateNumericMatrix((mwSize)mxGetScalar(prhs[1]), 1, mxUINT8_CLASS, mxREAL);

@@ -27,8 +27,8 @@ TEST_F(Test, ACompletedFrameReachesTheCallbackAsAStructOfItsMatrix) {
   EXPECT_EQ(calls.nargout, 0);
   EXPECT_EQ(calls.tags, std::vector<std::string>{"first"});
   EXPECT_EQ(calls.structElements, 1u);
-  EXPECT_EQ(calls.fields, 1);
-  EXPECT_EQ(calls.fieldName, "frameData");
+  EXPECT_EQ(calls.fieldNames, (std::vector<std::string>{"frameData", "errorCode"}));
+  EXPECT_EQ(calls.errorCodes, std::vector<double>{0}) << "a good frame";
   EXPECT_EQ(calls.frameClass, mxUINT16_CLASS);
   EXPECT_EQ(calls.rows, 6u);
   EXPECT_EQ(calls.columns, 8u);

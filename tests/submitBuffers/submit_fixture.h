@@ -17,7 +17,8 @@
 struct FrameCalls : RecordedCalls {
   size_t structElements = 0;
   int fields = -1;
-  std::string fieldName;
+  std::vector<std::string> fieldNames;
+  std::vector<double> errorCodes;
   mxClassID frameClass = mxUNKNOWN_CLASS;
   size_t rows = 0, columns = 0;
   std::vector<uint16_t> firstPixels; // the image number the driver stamps
@@ -28,7 +29,10 @@ struct FrameCalls : RecordedCalls {
     if (args.size() < 2 || !mxIsStruct(args[1])) return;
     structElements = mxGetNumberOfElements(args[1]);
     fields = mxGetNumberOfFields(args[1]);
-    fieldName = fields > 0 ? mxGetFieldNameByNumber(args[1], 0) : "";
+    fieldNames.clear();
+    for (int f = 0; f < fields; ++f) fieldNames.push_back(mxGetFieldNameByNumber(args[1], f));
+    const mxArray *code = mxGetField(args[1], 0, "errorCode");
+    errorCodes.push_back(code != nullptr && mxIsDouble(code) ? mxGetScalar(code) : -1.0);
     const mxArray *frame = mxGetField(args[1], 0, "frameData");
     if (frame == nullptr) return;
     frameClass = mxGetClassID(frame);

@@ -14,10 +14,20 @@
  * - An array returned as an output passes to the caller. That includes an
  *   array that was made persistent: the library keeps a pointer to an array
  *   it no longer owns, which the caller frees when it drops the value.
+ * - MATLAB shares arrays: a function called through feval gets shared
+ *   copies of its inputs, a MEX function gets the caller's values, and what
+ *   MATLAB code keeps shares them (Session::share). A library may destroy
+ *   its reference (the copies stay whole), never change an array a copy
+ *   shares: a change through the API, or to the elements (found by a
+ *   checksum, of the whole of small arrays and of samples of large ones),
+ *   is a fault.
+ * - An array is in at most one container (cell, field, property) at a time,
+ *   is destroyed with it and never alone, and only an array outside any
+ *   container is made persistent.
  * - Misuse that MATLAB would punish with a crash (destroying an input,
  *   setting an input into a container, reading a cell past its end, freeing
- *   a block twice, calling the API off the main thread) stops the process
- *   with a message on stderr naming the call. */
+ *   a block twice, calling the API off the main thread, the rules above)
+ *   stops the process with a message on stderr naming the call. */
 #ifndef CAMERA_PLATFORM_MATLAB_SESSION_H
 #define CAMERA_PLATFORM_MATLAB_SESSION_H
 
@@ -76,11 +86,12 @@ private:
   friend struct ValueAccess;
 };
 
-/* A MATLAB function played by C++: it receives the arguments (owned by the
- * caller; copy what must outlive the call with Session::copy) and the number
- * of outputs asked for, and returns the outputs. It may raise a MATLAB error
- * with raiseError, pump the message loop, or call MEX functions through the
- * session. */
+/* A MATLAB function played by C++: it receives the arguments and the number
+ * of outputs asked for, and returns the outputs. As in MATLAB, the arguments
+ * are shared copies of the caller's arrays, gone when the call returns; it
+ * keeps one as MATLAB code would with Session::share (or takes a deep copy
+ * with Session::copy). It may raise a MATLAB error with raiseError, pump the
+ * message loop, or call MEX functions through the session. */
 using Function = std::function<std::vector<Value>(const std::vector<const mxArray *> &args, int nargout)>;
 
 /* Raises a MATLAB error from a played function (like MATLAB's error()). */
@@ -176,6 +187,12 @@ public:
   Value object(const std::string &className, const std::vector<std::pair<std::string, Value>> &properties);
   Value functionHandle(Function function, const std::string &name = "callback");
   Value copy(const mxArray *array); /* a deep copy held by the host */
+  /* What MATLAB code holds when it keeps a value (last = s, a cell, a
+   * variable): a shared copy, over the same elements, whose fields are shared
+   * copies too. While it lives, the library must not change the array (its
+   * fields, cells or elements: a fault), but may destroy it: the copy stays
+   * whole. */
+  Value share(const mxArray *array);
   /* A named MATLAB function, callable through mexCallMATLAB. */
   void defineFunction(const std::string &name, Function function);
 

@@ -194,6 +194,8 @@ mxArray *duplicate(const mxArray *source) {
 
 void destroy(mxArray *array) {
   State &s = state();
+  // The last moment to catch a change that a shared copy would carry on.
+  if (array->shared && array->shared->records > 1) verifySharedStorage(*array->shared);
   s.arrays.erase(array);
   for (mxArray *element : array->slots) {
     if (element == nullptr) continue;
@@ -209,6 +211,7 @@ void destroy(mxArray *array) {
 }
 
 void freeStorage(mxArray *array) {
+  if (leaveSharedStorage(array)) return; // another record still presents it
   std::free(array->data);
   std::free(array->imagData);
   std::free(array->ir);
@@ -223,6 +226,11 @@ void placeIntoContainer(mxArray *value, const char *api) {
   if (value->hostRefs > 0 || value->inputRefs > 0)
     fault("%s was given an array the MEX function does not own (an input, or a "
           "workspace value)",
+          api);
+  // Each container frees its contents: a second one would free it again.
+  if (value->containers > 0)
+    fault("%s was given an array that is already inside a container (a cell, a field or a "
+          "property): an array is in at most one at a time",
           api);
   ++value->containers;
 }

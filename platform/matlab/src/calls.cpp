@@ -77,12 +77,30 @@ void requireAssigned(const std::vector<mxArray *> &plhs, int nlhs, const std::st
             "One or more output arguments not assigned during call to \"" + name + "\".");
 }
 
+// Shared copies held for as long as a call runs: MATLAB code's view of the
+// caller's arrays.
+struct SharedViews {
+  explicit SharedViews(const std::vector<const mxArray *> &arrays) {
+    for (const mxArray *array : arrays) {
+      mxArray *copy = shareCopy(array);
+      ++copy->hostRefs;
+      held.push_back(wrapHost(copy));
+      views.push_back(copy);
+    }
+  }
+  std::vector<Value> held;
+  std::vector<const mxArray *> views;
+};
+
 } // namespace
 
 std::vector<Value> invokeMex(Library &library, const std::vector<const mxArray *> &inputs, int nlhs) {
   if (nlhs < 0) nlhs = 0;
   for (const mxArray *input : inputs) requireLive(input, "a MEX call (one of its inputs)");
   InputMarks marks(inputs);
+  // Inputs are the caller's values, shared by whatever else holds them in
+  // MATLAB: a MEX function that changed one would change those too.
+  SharedViews callers(inputs);
   ActiveCall active(library);
   std::vector<mxArray *> plhs(static_cast<size_t>(nlhs > 0 ? nlhs : 1), nullptr);
   std::vector<const mxArray *> prhs(inputs);
@@ -94,6 +112,7 @@ std::vector<Value> invokeMex(Library &library, const std::vector<const mxArray *
     for (size_t i = 0; i < plhs.size(); ++i)
       if (plhs[i] != nullptr) outputs.push_back(wrapHost(claimOutput(plhs[i], static_cast<int>(i))));
   });
+  verifySharedStorage();
   return outputs;
 }
 
@@ -134,9 +153,13 @@ void callFunction(const std::string &name, int nlhs, mxArray *plhs[], int nrhs, 
     }
   }
   if (function) {
-    InputMarks marks(args);
-    inCallFrame(CallFrameKind::Function, nullptr, [&] { outputs = (*function)(args, nlhs); });
+    // MATLAB code gets shared copies of its inputs, and may keep them: the
+    // caller may destroy its own arrays, never change them.
+    SharedViews callee(args);
+    InputMarks marks(callee.views);
+    inCallFrame(CallFrameKind::Function, nullptr, [&] { outputs = (*function)(callee.views, nlhs); });
   }
+  verifySharedStorage();
   if (nlhs > 0 && outputs.size() < static_cast<size_t>(nlhs))
     raise("MATLAB:unassignedOutputs",
           "One or more output arguments not assigned during call to \"" + functionName + "\".");

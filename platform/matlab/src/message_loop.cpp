@@ -13,6 +13,8 @@ bool takeOne() {
   if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) return false;
   TranslateMessage(&msg);
   DispatchMessageA(&msg);
+  // A dispatch may have changed what MATLAB code still holds.
+  detail::verifySharedStorage();
   return true;
 }
 

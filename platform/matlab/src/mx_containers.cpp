@@ -46,7 +46,9 @@ mxArray *&fieldSlot(mxArray *pa, mwIndex i, int field) {
   return pa->slots[i * pa->fields.size() + static_cast<size_t>(field)];
 }
 
-void replaceSlot(mxArray *&slot, mxArray *value, const char *api) {
+void replaceSlot(const mxArray *container, mxArray *&slot, mxArray *value, const char *api) {
+  requireUnshared(container, api);
+  if (value == slot) return; // already there: nothing changes
   placeIntoContainer(value, api);
   displaceFromContainer(slot);
   slot = value;
@@ -71,7 +73,7 @@ MX_API void mxSetCell_730(mxArray *pa, mwIndex i, mxArray *value) {
   requireMainThread("mxSetCell");
   if (pa->classId != mxCELL_CLASS) fault("mxSetCell was given an array that is not a cell");
   requireIndex(pa, i, "mxSetCell");
-  replaceSlot(pa->slots[i], value, "mxSetCell");
+  replaceSlot(pa, pa->slots[i], value, "mxSetCell");
 }
 
 MX_API int mxGetNumberOfFields(const mxArray *pa) {
@@ -95,6 +97,7 @@ MX_API int mxAddField(mxArray *pa, const char *name) {
   if (pa->classId != mxSTRUCT_CLASS || name == nullptr || *name == '\0') return -1;
   int existing = fieldNumber(pa, name);
   if (existing >= 0) return existing;
+  requireUnshared(pa, "mxAddField");
   size_t count = numberOfElements(pa);
   size_t fields = pa->fields.size();
   std::vector<mxArray *> slots(count * (fields + 1), nullptr);
@@ -129,7 +132,7 @@ MX_API void mxSetFieldByNumber_730(mxArray *pa, mwIndex i, int n, mxArray *value
   requireIndex(pa, i, "mxSetFieldByNumber");
   if (n < 0 || static_cast<size_t>(n) >= pa->fields.size())
     fault("mxSetFieldByNumber: the struct has no field number %d", n);
-  replaceSlot(fieldSlot(pa, i, n), value, "mxSetFieldByNumber");
+  replaceSlot(pa, fieldSlot(pa, i, n), value, "mxSetFieldByNumber");
 }
 
 MX_API void mxSetField_730(mxArray *pa, mwIndex i, const char *name, mxArray *value) {
@@ -139,7 +142,7 @@ MX_API void mxSetField_730(mxArray *pa, mwIndex i, const char *name, mxArray *va
   int n = fieldNumber(pa, name);
   // Setting a field that does not exist would lose the value unseen.
   if (n < 0) fault("mxSetField: the struct has no field \"%s\"", name ? name : "(null)");
-  replaceSlot(fieldSlot(pa, i, n), value, "mxSetField");
+  replaceSlot(pa, fieldSlot(pa, i, n), value, "mxSetField");
 }
 
 MX_API mxArray *mxGetProperty_730(const mxArray *pa, mwIndex i, const char *name) {
@@ -156,6 +159,7 @@ MX_API void mxSetProperty_730(mxArray *pa, mwIndex i, const char *name, const mx
     fault("mxSetProperty was given something other than an object, a property name and "
           "a value");
   requireLive(value, "mxSetProperty");
+  requireUnshared(pa, "mxSetProperty");
   for (size_t p = 0; p < pa->fields.size(); ++p) {
     if (pa->fields[p] != name) continue;
     mxArray *copy = duplicate(value);

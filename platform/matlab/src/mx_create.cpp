@@ -110,8 +110,11 @@ MX_API void mxDestroyArray(mxArray *pa) {
   if (pa->hostRefs > 0 || pa->inputRefs > 0)
     fault("mxDestroyArray was given an array the MEX function does not own (an input, "
           "or a workspace value)");
-  // An array destroyed while inside a container leaves the container with a
-  // dangling element, as in MATLAB; destroying the container later is caught.
+  // MATLAB would leave the container with a dangling element, freed again
+  // with the container.
+  if (pa->containers > 0)
+    fault("mxDestroyArray was given an array inside a container (a cell, a field or a "
+          "property): it is destroyed with its container, never alone");
   destroy(pa);
 }
 

@@ -94,6 +94,11 @@ MX_API void mexMakeArrayPersistent(mxArray *pa) {
   if (pa->hostRefs > 0 || pa->inputRefs > 0)
     fault("mexMakeArrayPersistent was given an array the MEX function does not own (an "
           "input, or a workspace value)");
+  // Its container decides its lifetime; MATLAB makes persistent only arrays
+  // that stand alone.
+  if (pa->containers > 0)
+    fault("mexMakeArrayPersistent was given an array inside a container (a cell, a field "
+          "or a property): make the container persistent instead");
   pa->persistent = true;
   pa->library = currentLibrary();
 }

@@ -66,6 +66,18 @@ struct MatlabError {
   std::string message;
 };
 
+// The storage of one MATLAB value that several array records present: an
+// array a library handed to MATLAB code and the shared copies that code
+// holds of it (its arguments, what it kept). Freed with the last record.
+struct SharedStorage {
+  int records = 0;
+  const void *data = nullptr, *imagData = nullptr;
+  size_t dataBytes = 0;
+  const mwIndex *ir = nullptr, *jc = nullptr;
+  size_t irBytes = 0, jcBytes = 0;
+  uint64_t checksum = 0; // of the elements when the second record came
+};
+
 struct State {
   bool sessionOpen = false;
   Session *session = nullptr;
@@ -73,6 +85,7 @@ struct State {
   unsigned long mainThreadId = 0;
 
   std::unordered_set<mxArray *> arrays;
+  std::unordered_set<SharedStorage *> sharedStorage; // those with two records or more
   std::unordered_map<void *, Block> blocks;
   std::vector<std::unique_ptr<CallFrame>> callFrames;
   std::vector<std::unique_ptr<Library>> libraries; // cleared ones stay, for accounting
@@ -142,6 +155,19 @@ void releaseHost(mxArray *array, uint64_t serial);
 bool isRoot(const mxArray *array);
 void measure(const mxArray *array, MemoryCount &count, std::unordered_set<const mxArray *> &seen);
 
+// Shared copies (sharing.cpp)
+// What MATLAB code gets of an array: a record of its own over the same
+// storage, its elements shared the same way, held by the host.
+mxArray *shareCopy(const mxArray *array);
+// Faults when the array's value is also seen through a shared copy: the
+// library would change what MATLAB code holds.
+void requireUnshared(const mxArray *array, const char *api);
+// Faults when the elements of a shared value changed since it was shared.
+void verifySharedStorage();
+void verifySharedStorage(const SharedStorage &storage);
+// Gives up the record's part of its storage; true if other records keep it.
+bool leaveSharedStorage(mxArray *array);
+
 // Blocks (mx_memory.cpp)
 void *allocateBlock(size_t bytes, bool zero);
 void freeBlock(void *block);
@@ -204,4 +230,5 @@ struct mxArray_tag {
   int hostRefs = 0;   // Values and workspace entries
   int inputRefs = 0;  // calls in progress that received it as an input
   bool persistent = false;
+  std::shared_ptr<mexhost::detail::SharedStorage> shared; // null until first shared
 };

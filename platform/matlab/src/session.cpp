@@ -293,6 +293,12 @@ Value Session::copy(const mxArray *array) {
   return hold(duplicate(array));
 }
 
+Value Session::share(const mxArray *array) {
+  requireMainThread("Session::share");
+  requireLive(array, "Session::share");
+  return hold(shareCopy(array));
+}
+
 void Session::defineFunction(const std::string &name, Function function) {
   state().functions[name] = std::make_shared<const Function>(std::move(function));
 }
@@ -355,6 +361,7 @@ SessionReport Session::close() {
   requireMainThread("Session::close");
   State &s = state();
   if (!s.callFrames.empty()) fault("Session::close called while a MEX call is in progress");
+  verifySharedStorage();
   for (size_t i = 0; i < s.libraries.size(); ++i)
     if (s.libraries[i]->loaded) report.cleared.push_back(clearLibrary(*s.libraries[i], true));
   report.libraries = memoryByLibrary();
