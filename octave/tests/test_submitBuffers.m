@@ -44,7 +44,8 @@ for k = 1:3
   checkEqual(call.arguments{1}.cameraHandle, int32(200), 'frame %d: of this camera', k);
   data = call.arguments{2};
   checkEqual(size(data), [1 1], 'frame %d: a 1-by-1 struct', k);
-  checkEqual(fieldnames(data), {'frameData'}, 'frame %d: whose one field is frameData', k);
+  checkEqual(fieldnames(data), {'frameData'; 'errorCode'}, 'frame %d: whose fields are frameData and errorCode', k);
+  checkEqual(data.errorCode, 0, 'frame %d: a good frame', k);
   checkEqual(class(data.frameData), 'uint16', 'frame %d: uint16 pixels', k);
   checkEqual(size(data.frameData), [12 16], 'frame %d: height x width', k);
   checkEqual(stamp(data.frameData), k, 'frame %d: holds image %d', k, k);
