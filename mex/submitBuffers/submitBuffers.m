@@ -9,8 +9,22 @@
 %       CALLBACKFUNC(CAMERA, S)
 %
 %   where S.frameData is the frame: the very matrix the camera wrote into,
-%   not a copy. Every frame the camera fills reaches a callback once, also a
-%   frame the driver completes with an error.
+%   not a copy, and S.errorCode is 0 for a good frame. Every frame reaches a
+%   callback once, also a frame the driver completes with an error: then
+%   S.errorCode is the driver's error code (CAMERASTATUS(S.errorCode,
+%   'qcam') names it) and S.frameData is no image of the camera's. Skip such
+%   a frame, and in a stream queue the next one as usual:
+%
+%       if s.errorCode ~= 0
+%         status = cameraStatus(s.errorCode, 'qcam');
+%         warning('frame not filled: %s', status.meaning);
+%       end
+%
+%   S is the callback's own: nothing changes it once the callback has it.
+%   The callback may keep it (last = s, frames{end+1} = s) and it stays
+%   that frame's. A callback that calls drawnow or pause runs the callbacks
+%   of frames waiting then inside itself, and its own S is still its frame
+%   afterwards.
 %
 %   Inputs
 %     CAMERA             an object whose cameraHandle property is an int32
@@ -23,9 +37,9 @@
 %
 %   A callback may queue more frames: SUBMITBUFFERS(CAMERA, CALLBACKFUNC, 1)
 %   from inside CALLBACKFUNC keeps a stream going with a fixed number of
-%   frames out. A frame's matrix is freed as soon as the frame is back and
-%   its callback has returned, so a stream keeps only the frames out,
-%   however long it runs. Each camera has one callback, the latest given:
+%   frames out. The library lets go of a frame as soon as the frame is back
+%   and its callback has returned (what the callback kept of S stays), so a
+%   stream keeps only the frames out, however long it runs. Each camera has one callback, the latest given:
 %   frames of an earlier call that complete after a later call go to the
 %   later call's CALLBACKFUNC. CAMERA in the callback is the object of the
 %   camera's first call since the library was loaded. Frames can be queued

@@ -115,3 +115,19 @@ start(qcam);
 evalc('moving = qcamStreamExample(qcam, 100, 3, 0.2);');
 stop(qcam);
 checkEqual(size(moving, 3), 100, 'a stream of 0.5 s with a timeout of 0.2 s gets every frame');
+
+% A frame the camera fails to fill is no picture: its page stays zero, a
+% warning says why, and the stream goes on.
+camsim('qcamReset');
+qcam = SimulatedQCamCamera(200, 'QSIM0200', 32, 24, 16);
+camsim('qcamSetFramePeriod', 0.005);
+camsim('qcamInjectStatus', 'frameCompletion', 20, 'once');
+start(qcam);
+lastwarn('');
+evalc('frames = qcamStreamExample(qcam, 5, 2);');
+stop(qcam);
+[message, identifier] = lastwarn();
+checkEqual(identifier, 'qcamStreamExample:frameFailed', 'qcamStreamExample warns of a frame not filled');
+check(~isempty(strfind(message, 'frame 1 was not filled (20)')), 'naming the frame and the code: %s', message);
+checkEqual(squeeze(max(max(frames, [], 1), [], 2))' > 0, [false true true true true], ...
+           'the failed frame''s page stays zero, the other four are pictures');

@@ -5,7 +5,9 @@ function pictures = qcamStreamExample(camera, frameCount, framesOut, timeoutSeco
 %   frame and queues the next one, so that 4 frames stay out until
 %   FRAMECOUNT have been queued; it returns once every frame is back.
 %   PICTURES is HEIGHT-by-WIDTH-by-FRAMECOUNT uint16: each image as the
-%   camera saw it, in the order the frames came back.
+%   camera saw it, in the order the frames came back. A frame the camera did
+%   not fill (its errorCode is not 0) is no picture: its page stays zero,
+%   a warning names the driver's error, and the stream goes on.
 %
 %   PICTURES = QCAMSTREAMEXAMPLE(CAMERA, FRAMECOUNT, FRAMESOUT,
 %   TIMEOUTSECONDS) keeps FRAMESOUT frames out (default 4) and gives up
@@ -60,14 +62,19 @@ fprintf('qcamStreamExample: %d frames received, %d out at a time, in %.2f s\n', 
 
   function onFrame(source, s)
     received = received + 1;
-    % The frame's matrix is freed once this returns: keep a picture of it.
     % The camera writes each row into the storage of one matrix column.
     frame = s.frameData;
     [height, width] = size(frame);
     if received == 1
       pictures = zeros(height, width, frameCount, 'uint16');
     end
-    pictures(:, :, received) = reshape(frame(:), width, height)';
+    if s.errorCode == 0
+      pictures(:, :, received) = reshape(frame(:), width, height)';
+    else
+      status = cameraStatus(s.errorCode, 'qcam');
+      warning('qcamStreamExample:frameFailed', 'qcamStreamExample: frame %d was not filled (%d): %s', ...
+              received, s.errorCode, status.meaning);
+    end
     if queued < frameCount
       queued = queued + 1;
       submitBuffers(source, @onFrame, 1);
