@@ -7,8 +7,10 @@ set -euo pipefail
 
 demo_packages=(cmake ninja-build g++ pkg-config libgtest-dev googletest libtiff-dev libpng-dev
   octave liboctave-dev)
+# llvm-14 gives llvm-dlltool, which writes the import libraries in
+# Microsoft's format that a 32-bit MATLAB root holds.
 all_packages=("${demo_packages[@]}" libbenchmark-dev
-  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine64 clang libclang-rt-14-dev clang-format)
+  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine64 clang libclang-rt-14-dev clang-format llvm-14)
 
 case "${1:-all}" in
   demo) wanted=("${demo_packages[@]}") ;;
