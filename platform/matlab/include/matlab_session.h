@@ -234,6 +234,14 @@ public:
   /* The next count mexPutVariable calls fail (return 1) and change nothing,
    * as when MATLAB cannot store the variable. */
   void refuseNextPutVariables(int count);
+  /* Whether the session models MATLAB's sharing in full (on by default):
+   * played functions and MEX functions get their inputs as shared copies,
+   * and changes to the elements of shared arrays are looked for. Off, they
+   * get the caller's arrays themselves and nothing is checksummed, which
+   * costs the libraries nothing: benchmarks time the libraries, not the
+   * stand-in's checks. Session::share, and the rules of the API (changing a
+   * shared array, an array in two containers), hold either way. */
+  void setSharingChecks(bool check);
 
 private:
   bool closed_ = false;

@@ -100,7 +100,7 @@ std::vector<Value> invokeMex(Library &library, const std::vector<const mxArray *
   InputMarks marks(inputs);
   // Inputs are the caller's values, shared by whatever else holds them in
   // MATLAB: a MEX function that changed one would change those too.
-  SharedViews callers(inputs);
+  SharedViews callers(state().checkSharing ? inputs : std::vector<const mxArray *>());
   ActiveCall active(library);
   std::vector<mxArray *> plhs(static_cast<size_t>(nlhs > 0 ? nlhs : 1), nullptr);
   std::vector<const mxArray *> prhs(inputs);
@@ -155,9 +155,10 @@ void callFunction(const std::string &name, int nlhs, mxArray *plhs[], int nrhs, 
   if (function) {
     // MATLAB code gets shared copies of its inputs, and may keep them: the
     // caller may destroy its own arrays, never change them.
-    SharedViews callee(args);
-    InputMarks marks(callee.views);
-    inCallFrame(CallFrameKind::Function, nullptr, [&] { outputs = (*function)(callee.views, nlhs); });
+    SharedViews callee(s.checkSharing ? args : std::vector<const mxArray *>());
+    const std::vector<const mxArray *> &calleeArgs = s.checkSharing ? callee.views : args;
+    InputMarks marks(calleeArgs);
+    inCallFrame(CallFrameKind::Function, nullptr, [&] { outputs = (*function)(calleeArgs, nlhs); });
   }
   verifySharedStorage();
   if (nlhs > 0 && outputs.size() < static_cast<size_t>(nlhs))

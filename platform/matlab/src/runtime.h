@@ -76,6 +76,7 @@ struct SharedStorage {
   const mwIndex *ir = nullptr, *jc = nullptr;
   size_t irBytes = 0, jcBytes = 0;
   uint64_t checksum = 0; // of the elements when the second record came
+  bool checked = false;  // whether checksum was taken
 };
 
 struct State {
@@ -101,6 +102,7 @@ struct State {
   bool echo = false;
   std::function<void(const std::string &)> printHook;
 
+  bool checkSharing = true;
   size_t allocationLimit = 0;
   int putVariableRefusals = 0;
   uint64_t nextSerial = 1;

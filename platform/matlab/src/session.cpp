@@ -127,6 +127,7 @@ Session::Session() {
   s.warnings.clear();
   s.allocationLimit = 0;
   s.putVariableRefusals = 0;
+  s.checkSharing = true;
   s.echo = std::getenv("MEXHOST_ECHO") != nullptr;
   // MATLAB's main thread has a message queue from the start, so threads can
   // post to it before its first idle loop.
@@ -354,6 +355,8 @@ std::vector<LibraryMemory> Session::memory() const { return memoryByLibrary(); }
 void Session::setAllocationLimit(size_t bytes) { state().allocationLimit = bytes; }
 
 void Session::refuseNextPutVariables(int count) { state().putVariableRefusals = count; }
+
+void Session::setSharingChecks(bool check) { state().checkSharing = check; }
 
 SessionReport Session::close() {
   SessionReport report;
