@@ -25,6 +25,31 @@ TEST_F(Test, CallsTheCallbackWithTheCameraObjectAndAnEmptyStruct) {
   EXPECT_EQ(log, expected);
 }
 
+// What a callback keeps of its arguments (MATLAB shares them) stays whole
+// through later events, the clear of its registration and of the library.
+TEST_F(Test, ArgumentsACallbackKeptStayWhole) {
+  std::vector<mexhost::Value> kept;
+  const mexhost::Value keeping = session.functionHandle([&](const std::vector<const mxArray *> &args, int) {
+    for (const mxArray *arg : args) kept.push_back(session.share(arg));
+    return std::vector<mexhost::Value>{};
+  });
+  mustWatch({camera(3, "kept"), keeping});
+  for (size_t events = 1; events <= 3; ++events) {
+    andorSimProduceImages(3, 1);
+    ASSERT_TRUE(session.runUntil([&] { return kept.size() >= 2 * events; }, std::chrono::seconds(5)));
+  }
+  mustWatch({camera(3)});
+  EXPECT_TRUE(session.clear("watchDriverSignal").cleared);
+  ASSERT_EQ(kept.size(), 6u);
+  for (size_t i = 0; i < kept.size(); i += 2) {
+    char tag[16] = "";
+    mxGetString(mxGetProperty(kept[i].get(), 0, "tag"), tag, sizeof tag);
+    EXPECT_STREQ(tag, "kept") << "event " << i / 2;
+    EXPECT_EQ(kept[i + 1].classId(), mxSTRUCT_CLASS);
+    EXPECT_EQ(kept[i + 1].elements(), 0u);
+  }
+}
+
 TEST_F(Test, ClearStopsCallsAndReRegisterReusesTheRecord) {
   CallbackCalls first, second;
   mustWatch({camera(3, "first"), recorder(first)});
