@@ -114,8 +114,11 @@ function(camera_add_mex)
     C_VISIBILITY_PRESET hidden
     CXX_VISIBILITY_PRESET hidden
     VISIBILITY_INLINES_HIDDEN ON)
-  # MATLAB errors end a call by unwinding through the library's frames.
-  target_compile_options(${M_NAME} PRIVATE $<$<COMPILE_LANGUAGE:C>:-fexceptions>)
+  # MATLAB errors end a call by unwinding through the library's frames
+  # (the flag is GCC's and Clang's; Visual C++ has none).
+  if(NOT MSVC)
+    target_compile_options(${M_NAME} PRIVATE $<$<COMPILE_LANGUAGE:C>:-fexceptions>)
+  endif()
 endfunction()
 
 # tests/package finds every shipped binary in the zip and checks it: those

@@ -26,7 +26,11 @@ endif()
 
 # Warnings for our own targets; third-party code (GoogleTest) does not get them.
 add_library(project_warnings INTERFACE)
-target_compile_options(project_warnings INTERFACE -Wall -Wextra)
+if(MSVC)
+  target_compile_options(project_warnings INTERFACE /W4)
+else()
+  target_compile_options(project_warnings INTERFACE -Wall -Wextra)
+endif()
 
 if(CAMERA_SANITIZE)
   list(JOIN CAMERA_SANITIZE "," _camera_sanitizers)
@@ -45,7 +49,7 @@ if(NOT CAMERA_ON_WINDOWS)
                    $<$<STREQUAL:$<TARGET_PROPERTY:TYPE>,MODULE_LIBRARY>:-Wl,-Bsymbolic>)
 endif()
 
-if(CAMERA_ON_WINDOWS)
+if(CAMERA_ON_WINDOWS AND MINGW)
   # The MinGW runtime DLLs go next to our programs so wine64 (and Windows)
   # finds them without a PATH change.
   get_filename_component(_camera_gcc_dir ${CMAKE_CXX_COMPILER} DIRECTORY)

@@ -32,13 +32,26 @@ endfunction()
 # target imports the driver <dll name>.dll by ordinal.
 function(camera_driver_import_library target name dll)
   camera_driver_def(${name} ${dll} _def)
-  if(NOT CMAKE_DLLTOOL)
-    string(REGEX REPLACE "g\\+\\+(-posix)?$" "dlltool" _guess ${CMAKE_CXX_COMPILER})
-    find_program(CMAKE_DLLTOOL NAMES ${_guess} dlltool REQUIRED)
+  if(MSVC)
+    # Visual C++'s librarian makes the import library from the same .def,
+    # whose LIBRARY line names the DLL.
+    if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+      set(_machine x64)
+    else()
+      set(_machine x86)
+    endif()
+    set(_library ${CMAKE_ARCHIVE_OUTPUT_DIRECTORY}/${name}_ordinals.lib)
+    set(_command ${CMAKE_AR} /nologo /def:${_def} /machine:${_machine} /out:${_library})
+  else()
+    if(NOT CMAKE_DLLTOOL)
+      string(REGEX REPLACE "g\\+\\+(-posix)?$" "dlltool" _guess ${CMAKE_CXX_COMPILER})
+      find_program(CMAKE_DLLTOOL NAMES ${_guess} dlltool REQUIRED)
+    endif()
+    set(_library ${CMAKE_ARCHIVE_OUTPUT_DIRECTORY}/lib${name}_ordinals.a)
+    set(_command ${CMAKE_DLLTOOL} --input-def ${_def} --output-lib ${_library} --dllname ${dll}.dll)
   endif()
-  set(_library ${CMAKE_ARCHIVE_OUTPUT_DIRECTORY}/lib${name}_ordinals.a)
   add_custom_command(OUTPUT ${_library}
-    COMMAND ${CMAKE_DLLTOOL} --input-def ${_def} --output-lib ${_library} --dllname ${dll}.dll
+    COMMAND ${_command}
     DEPENDS ${_def}
     COMMENT "Import library of ${dll}.dll by ordinal"
     VERBATIM)
