@@ -31,7 +31,7 @@ WIN32_STANDIN_API size_t win32HookCount(void);          /* hooks installed and n
 WIN32_STANDIN_API int win32WaitForRunningThreads(size_t count, DWORD timeoutMs);
 
 /* Failure injection: the next `times` calls of the named function (for
- * instance "SetWindowsHookExA", "CreateEventA", "CreateThread",
+ * instance "SetWindowsHookExA", "CreateEventA", "CreateMutexA", "CreateThread",
  * "DuplicateHandle", "RegisterWindowMessageA", "FormatMessageA",
  * "WaitForMultipleObjects", which WaitForSingleObject goes through, and
  * "PostThreadMessage" for both its forms)
@@ -63,8 +63,9 @@ WIN32_STANDIN_API void win32ReleaseHeldWaits(void);
 WIN32_STANDIN_API void win32ReuseHandleValues(int reuse);
 
 /* Signals the object as abandoned, as a mutex whose owner ended without
- * releasing it is: the next wait that it satisfies (any-of waits) returns
- * WAIT_ABANDONED_0 plus its index. FALSE for an invalid handle. */
+ * releasing it is: the next wait that it satisfies returns WAIT_ABANDONED_0
+ * plus its index. A mutex's owner loses it, as if it had ended. FALSE for an
+ * invalid handle. */
 WIN32_STANDIN_API BOOL win32AbandonObject(HANDLE handle);
 
 /* Length of a thread's message queue, or -1 if it has none. */

@@ -118,6 +118,8 @@ typedef INT_PTR(WINAPI *FARPROC)(void);
 #define ERROR_NOT_ENOUGH_MEMORY 8L
 #define ERROR_INVALID_PARAMETER 87L
 #define ERROR_MOD_NOT_FOUND 126L
+#define ERROR_ALREADY_EXISTS 183L
+#define ERROR_NOT_OWNER 288L
 #define ERROR_MR_MID_NOT_FOUND 317L
 #define ERROR_INVALID_HOOK_HANDLE 1404L
 #define ERROR_INVALID_FILTER_PROC 1427L
@@ -184,11 +186,17 @@ WIN32_STANDIN_API BOOL WINAPI CloseHandle(HANDLE object);
 WIN32_STANDIN_API void WINAPI Sleep(DWORD milliseconds);
 WIN32_STANDIN_API DWORD WINAPI GetTickCount(void);
 
-/* Events and waits */
+/* Events, mutexes and waits */
 WIN32_STANDIN_API HANDLE WINAPI CreateEventA(LPSECURITY_ATTRIBUTES attributes, BOOL manualReset,
                                              BOOL initialState, LPCSTR name);
 WIN32_STANDIN_API BOOL WINAPI SetEvent(HANDLE event);
 WIN32_STANDIN_API BOOL WINAPI ResetEvent(HANDLE event);
+/* Mutexes. A name is the process's (there is no other process here) and is
+ * compared case-sensitively; it is free again once the last handle of its
+ * mutex is closed. */
+WIN32_STANDIN_API HANDLE WINAPI CreateMutexA(LPSECURITY_ATTRIBUTES attributes, BOOL initialOwner,
+                                             LPCSTR name);
+WIN32_STANDIN_API BOOL WINAPI ReleaseMutex(HANDLE mutex);
 WIN32_STANDIN_API DWORD WINAPI WaitForSingleObject(HANDLE object, DWORD milliseconds);
 WIN32_STANDIN_API DWORD WINAPI WaitForMultipleObjects(DWORD count, const HANDLE *objects, BOOL waitAll,
                                                       DWORD milliseconds);

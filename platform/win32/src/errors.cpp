@@ -28,6 +28,10 @@ const char *systemText(DWORD error) {
     return "The request is not supported.\r\n";
   case 87:
     return "The parameter is incorrect.\r\n";
+  case 183:
+    return "Cannot create a file when that file already exists.\r\n";
+  case 288:
+    return "Attempt to release mutex not owned by caller.\r\n";
   case 1400:
     return "Invalid window handle.\r\n";
   case 1404:

@@ -63,6 +63,13 @@ void endThread(Lock &, ThreadState &thread, DWORD exitCode) {
     s.hooksById.erase(reinterpret_cast<std::uintptr_t>(hook->id));
   }
   thread.hooks.clear();
+  // A mutex its owner never released is abandoned, so a waiter is not
+  // blocked for ever and learns that what it guards may be inconsistent.
+  std::vector<std::weak_ptr<MutexObject>> owned;
+  owned.swap(thread.owned);
+  for (const auto &entry : owned)
+    if (std::shared_ptr<MutexObject> mutex = entry.lock())
+      if (mutex->ownerId == thread.id) mutex->disown(true);
   thread.object->exitCode = exitCode;
   thread.object->signal();
   s.threads.erase(thread.id);

@@ -27,21 +27,40 @@ struct Waiter {
   std::condition_variable wake;
 };
 
-// A waitable kernel object: an event or a thread.
+struct ThreadState;
+
+// A waitable kernel object: an event, a thread or a mutex. The caller of
+// every member holds the lock.
 struct Object {
   virtual ~Object() = default;
   bool signalled = false;
   bool autoReset = false;
-  bool abandoned = false; // a test's stand-in for an abandoned mutex
+  bool abandoned = false; // the next wait it satisfies reports WAIT_ABANDONED
   std::vector<Waiter *> waiters;
 
-  void signal();   // caller holds the lock
-  void consume() { // a satisfied wait takes an auto-reset signal
+  void signal();
+  // Whether a wait by this thread would be satisfied now.
+  virtual bool readyFor(const ThreadState &) const { return signalled; }
+  // A satisfied wait takes an auto-reset signal.
+  virtual void consume(ThreadState &) {
     if (autoReset) signalled = false;
   }
 };
 
 struct EventObject : Object {};
+
+// Signalled while no thread owns it; a satisfied wait makes the waiter its
+// owner, and its owner may wait again, counting.
+struct MutexObject : Object, std::enable_shared_from_this<MutexObject> {
+  DWORD ownerId = 0; // thread ids start far above 0
+  ULONG count = 0;
+
+  bool readyFor(const ThreadState &thread) const override;
+  void consume(ThreadState &thread) override;
+  // Gives up ownership entirely, leaving it signalled (and abandoned, when
+  // said so) for the next waiter; the owner's record is the caller's to mend.
+  void disown(bool abandon);
+};
 
 struct ThreadObject : Object {
   DWORD id = 0;
@@ -67,6 +86,9 @@ struct ThreadState {
   int quitCode = 0;
   std::vector<Waiter *> queueWaiters;
   std::vector<std::shared_ptr<Hook>> hooks; // in order of installation
+  // Mutexes it owns; one that lost its last handle meanwhile is gone, and no
+  // longer anyone's to abandon.
+  std::vector<std::weak_ptr<MutexObject>> owned;
   // CreateThread's suspended start
   bool suspended = false;
   std::condition_variable resumed;
@@ -83,6 +105,9 @@ struct State {
   std::uintptr_t nextHook = 0x10000;
   std::unordered_map<std::uintptr_t, std::shared_ptr<Hook>> hooksById;
   std::map<std::string, UINT> registeredMessages; // keys in upper case
+  // Named mutexes by their case-sensitive names; a name whose mutex has
+  // lost its last reference is free again.
+  std::map<std::string, std::weak_ptr<MutexObject>> namedMutexes;
   UINT nextRegisteredMessage = 0xC000;
   size_t runningCreatedThreads = 0;
   std::condition_variable threadEnded;
@@ -113,8 +138,11 @@ State &state();
 std::shared_ptr<ThreadState> currentThread(Lock &held);
 // A new thread's state for CreateThread; caller holds the lock.
 std::shared_ptr<ThreadState> registerThread(Lock &held);
-// Marks a thread ended: signals its object, drops its queue and hooks.
+// Marks a thread ended: signals its object, drops its queue and hooks, and
+// abandons the mutexes it still owns.
 void endThread(Lock &held, ThreadState &thread, DWORD exitCode);
+// Abandons a mutex as if its owner had ended; caller holds the lock.
+void abandonMutex(Lock &held, MutexObject &mutex);
 
 HANDLE insertHandle(Lock &held, std::shared_ptr<Object> object);
 // Drops a handle from the table; false (last error set) when it was none.

@@ -70,6 +70,10 @@ BOOL win32AbandonObject(HANDLE handle) {
   Lock held(state().mutex);
   std::shared_ptr<Object> object = lookupHandle(held, handle);
   if (!object) return FALSE;
+  if (auto mutex = std::dynamic_pointer_cast<MutexObject>(object)) {
+    abandonMutex(held, *mutex); // its owner loses it, as if it had ended
+    return TRUE;
+  }
   object->abandoned = true;
   object->signal();
   return TRUE;

@@ -6,9 +6,9 @@
 namespace win32 {
 
 namespace {
-bool anyReady(const std::vector<std::shared_ptr<Object>> &objects, size_t &index) {
+bool anyReady(const std::vector<std::shared_ptr<Object>> &objects, const ThreadState &thread, size_t &index) {
   for (size_t i = 0; i < objects.size(); ++i) {
-    if (objects[i]->signalled) {
+    if (objects[i]->readyFor(thread)) {
       index = i;
       return true;
     }
@@ -16,9 +16,23 @@ bool anyReady(const std::vector<std::shared_ptr<Object>> &objects, size_t &index
   return false;
 }
 
-bool allReady(const std::vector<std::shared_ptr<Object>> &objects) {
+bool allReady(const std::vector<std::shared_ptr<Object>> &objects, const ThreadState &thread) {
   return std::all_of(objects.begin(), objects.end(),
-                     [](const std::shared_ptr<Object> &o) { return o->signalled; });
+                     [&](const std::shared_ptr<Object> &o) { return o->readyFor(thread); });
+}
+
+// The first abandoned entry of those a wait takes, which it then clears: an
+// abandonment is reported once.
+bool takeAbandoned(const std::vector<std::shared_ptr<Object>> &objects, size_t first, size_t last,
+                   size_t &index) {
+  bool found = false;
+  for (size_t i = first; i <= last; ++i) {
+    if (!objects[i]->abandoned) continue;
+    objects[i]->abandoned = false;
+    if (!found) index = i;
+    found = true;
+  }
+  return found;
 }
 
 bool queueReady(const ThreadState *thread, bool anyInput) {
@@ -39,21 +53,23 @@ DWORD waitFor(Lock &held, const std::vector<std::shared_ptr<Object>> &objects, b
   for (const auto &object : objects) object->waiters.push_back(&waiter);
   if (queueOf) queueOf->queueWaiters.push_back(&waiter);
   state().holdChanged.notify_all(); // for tests that wait for a blocked waiter
+  // Who waits matters: a mutex is ready for its owner, and a satisfied wait
+  // makes the waiter its owner.
+  ThreadState &self = *currentThread(held);
   DWORD result = WAIT_TIMEOUT;
   for (;;) {
     size_t index = 0;
-    if (waitAll ? (!objects.empty() && allReady(objects)) : anyReady(objects, index)) {
+    if (waitAll ? (!objects.empty() && allReady(objects, self)) : anyReady(objects, self, index)) {
       // Only what satisfied the wait is consumed: the lowest signalled entry,
       // or, for wait-all, every entry at once.
       if (waitAll)
-        for (const auto &object : objects) object->consume();
+        for (const auto &object : objects) object->consume(self);
       else
-        objects[index]->consume();
-      result = WAIT_OBJECT_0 + static_cast<DWORD>(waitAll ? 0 : index);
-      if (!waitAll && objects[index]->abandoned) {
-        objects[index]->abandoned = false;
-        result = WAIT_ABANDONED_0 + static_cast<DWORD>(index);
-      }
+        objects[index]->consume(self);
+      result = WAIT_OBJECT_0 + static_cast<DWORD>(index);
+      size_t abandonedIndex = 0;
+      if (takeAbandoned(objects, waitAll ? 0 : index, waitAll ? objects.size() - 1 : index, abandonedIndex))
+        result = WAIT_ABANDONED_0 + static_cast<DWORD>(abandonedIndex);
       break;
     }
     if (queueReady(queueOf, anyInput)) {
