@@ -63,128 +63,239 @@ std::string seconds(double value) {
   return text;
 }
 
+// One camera of the run: its device object, its pictures, and how its
+// acquisition went.
+struct Camera {
+  std::int32_t id = 0;
+  std::string name;
+  std::string prefix; // "camera <id>: " on every line of a run of several
+  std::string tiffFile, pngFile;
+  std::unique_ptr<imaqkit::VideoInput> vid;
+  std::int32_t width = 0, height = 0;
+  double patience = 0;
+  std::unique_ptr<Recording> recording;
+
+  bool running = false, timedOut = false;
+  Clock::time_point started, lastFrame;
+  double wall = 0;
+  imaqkit::AcquisitionStats stats;
+  std::string failure;  // why the run fell short; empty when it did not
+  bool figures = false; // the end-of-run figures are there to print
+  Stretch stretch;
+};
+
+void takeFrames(Camera &camera, std::vector<imaqkit::Frame> frames) {
+  for (imaqkit::Frame &frame : frames) camera.recording->add(std::move(frame));
+  if (!frames.empty()) camera.lastFrame = Clock::now();
+}
+
+// The camera's run is over: stop it, keep what it still holds, and write
+// its preview while the other cameras go on.
+void finish(Camera &camera, std::uint32_t planned) {
+  camera.running = false;
+  camera.wall = secondsSince(camera.started);
+  try {
+    camera.vid->stop();
+    // A frame handed over between the last look and the stop is data as well.
+    takeFrames(camera, camera.vid->getFrames(planned - camera.recording->frames()));
+  } catch (const std::exception &error) {
+    if (camera.failure.empty()) camera.failure = error.what();
+  }
+  // After the close, which waits for the acquisition thread: a stop alone
+  // can leave the last frame delivered but not yet counted.
+  try {
+    camera.vid->close();
+  } catch (const std::exception &error) {
+    if (camera.failure.empty()) camera.failure = error.what();
+  }
+  camera.stats = camera.vid->stats();
+  try {
+    camera.recording->close();
+  } catch (const std::exception &error) {
+    if (camera.failure.empty()) camera.failure = error.what();
+  }
+  const std::uint32_t written = camera.recording->frames();
+  if (written == 0) {
+    std::error_code ignored;
+    fs::remove(camera.tiffFile, ignored);
+  }
+  // A run that broke (a write that failed, a camera that would not start)
+  // says so alone; its pages so far stay in the file.
+  if (!camera.failure.empty()) return;
+  if (written == 0) {
+    // Images read without a frame are the driver failing its reads.
+    const std::uint64_t images = camera.stats.imagesCounted;
+    const std::string what = images == 0
+                                 ? "the camera sent no image"
+                                 : "the adaptor read " + std::to_string(images) +
+                                       (images == 1 ? " image" : " images") + " and made no frame of any";
+    camera.failure = (camera.timedOut ? "no frame came within " + seconds(camera.patience) + " s"
+                                      : std::string("the acquisition ended without a frame")) +
+                     ": " + what;
+    return;
+  }
+
+  try {
+    Recording &recording = *camera.recording;
+    const std::uint16_t *last = recording.lastPixels();
+    const std::size_t count = std::size_t(recording.lastWidth()) * std::size_t(recording.lastHeight());
+    camera.stretch = stretchOf(last, count);
+    const std::vector<std::uint8_t> preview = toEightBits(last, count, camera.stretch);
+    writePng(camera.pngFile, preview.data(), std::uint32_t(recording.lastWidth()),
+             std::uint32_t(recording.lastHeight()));
+  } catch (const std::exception &error) {
+    camera.failure = error.what();
+    return;
+  }
+  camera.figures = true;
+  if (camera.timedOut)
+    camera.failure = "no frame came within " + seconds(camera.patience) + " s: " + framesOf(written, planned);
+  else if (written < planned)
+    camera.failure = "the acquisition ended early: " + framesOf(written, planned);
+}
+
+void printFigures(const Camera &camera, std::uint32_t planned, std::FILE *out) {
+  const Recording &recording = *camera.recording;
+  const std::uint32_t written = recording.frames();
+  const char *prefix = camera.prefix.c_str();
+  const TimestampSpread spread = spreadOf(recording.stamps());
+  const imaqkit::AcquisitionStats &stats = camera.stats;
+  std::fprintf(out, "%sframes acquired: %u of %u\n", prefix, static_cast<unsigned>(written),
+               static_cast<unsigned>(planned));
+  std::fprintf(out, "%sframes per second: %.2f (from the timestamps; %.2f by the wall clock)\n", prefix,
+               spread.framesPerSecond, camera.wall > 0 ? double(written) / camera.wall : 0.0);
+  std::fprintf(out, "%sframes dropped: %llu (images read by the adaptor: %llu)\n", prefix,
+               static_cast<unsigned long long>(stats.framesWanted -
+                                               std::min(stats.framesWanted, stats.framesDelivered)),
+               static_cast<unsigned long long>(stats.imagesCounted));
+  std::fprintf(out,
+               "%stimestamps: first to last %.6f s; interval mean %.3f ms, min %.3f ms, max %.3f ms, "
+               "std dev %.3f ms\n",
+               prefix, spread.span, spread.meanInterval * 1e3, spread.minInterval * 1e3,
+               spread.maxInterval * 1e3, spread.stddevInterval * 1e3);
+  std::fprintf(out, "%swrote %s (%u pages of %d x %d, 16-bit%s)\n", prefix, camera.tiffFile.c_str(), written,
+               static_cast<int>(camera.width), static_cast<int>(camera.height),
+               recording.tiff().format() == TiffWriter::Format::big ? ", BigTIFF" : "");
+  std::fprintf(out, "%swrote %s (last frame, %u..%u stretched to 0..255)\n", prefix, camera.pngFile.c_str(),
+               unsigned(camera.stretch.low), unsigned(camera.stretch.high));
+}
+
 } // namespace
 
 void acquireFrames(imaqkit::AdaptorLibrary &library, const Options &options, std::FILE *out,
                    std::FILE *progressStream, const SinkMaker &makeSink) {
   const std::vector<imaqkit::DeviceInfo> devices = library.enumerate();
-  const auto device = std::find_if(devices.begin(), devices.end(),
-                                   [&](const imaqkit::DeviceInfo &d) { return d.id == options.device; });
-  if (device == devices.end())
-    throw Failure("no device " + std::to_string(options.device) + ": " + describeDevices(devices));
-  const fs::path folder = prepareFolder(options.out);
-  const std::string tiffFile = (folder / "frames.tif").string();
-  const std::string pngFile = (folder / "preview.png").string();
-  claimFiles({tiffFile, pngFile}, options.overwrite);
-
-  std::unique_ptr<imaqkit::VideoInput> vid = library.createVideoInput(options.device);
-  const std::int32_t width = vid->imageWidth(), height = vid->imageHeight();
-  if (width <= 0 || height <= 0)
-    throw Failure("device " + std::to_string(options.device) + " reports no image size");
-  // The frame count is known before the first frame, and so is whether the
-  // file can stay a classic TIFF.
-  const TiffWriter::Format format = TiffWriter::formatFor(
-      options.frames, std::uint32_t(width), std::uint32_t(height), Recording::longestDescription());
-
-  try {
-    if (options.exposure) vid->set("Exposure", *options.exposure);
-    vid->set("FramesPerTrigger", double(options.frames));
-  } catch (const imaqkit::Error &error) {
-    throw Failure(error.what());
+  const bool several = options.devices.size() > 1;
+  std::vector<Camera> cameras(options.devices.size());
+  // Every refusal comes before any camera starts: a run of several does all
+  // it was asked or none of it.
+  for (std::size_t i = 0; i < cameras.size(); ++i) {
+    Camera &camera = cameras[i];
+    camera.id = options.devices[i];
+    const auto device = std::find_if(devices.begin(), devices.end(),
+                                     [&](const imaqkit::DeviceInfo &d) { return d.id == camera.id; });
+    if (device == devices.end())
+      throw Failure("no device " + std::to_string(camera.id) + ": " + describeDevices(devices));
+    camera.name = device->name;
+    if (several) camera.prefix = "camera " + std::to_string(camera.id) + ": ";
   }
-  const double exposure = vid->number("Exposure");
-  const double patience = options.timeout.value_or(10.0 + 2.0 * exposure);
-
-  std::unique_ptr<ByteSink> sink;
-  try {
-    sink = makeSink ? makeSink(tiffFile) : std::make_unique<FileSink>(tiffFile);
-  } catch (const std::runtime_error &error) {
-    throw Failure(error.what());
+  for (Camera &camera : cameras) {
+    const fs::path folder = prepareFolder(
+        several ? (fs::path(options.out) / ("camera" + std::to_string(camera.id))).string() : options.out);
+    camera.tiffFile = (folder / "frames.tif").string();
+    camera.pngFile = (folder / "preview.png").string();
+    claimFiles({camera.tiffFile, camera.pngFile}, options.overwrite);
   }
-  Recording recording(std::move(sink), format, options.frames);
 
-  std::fprintf(out, "device %d (%s): %d x %d pixels, exposure %g s, %u frames\n",
-               static_cast<int>(options.device), device->name.c_str(), static_cast<int>(width),
-               static_cast<int>(height), exposure, options.frames);
+  for (Camera &camera : cameras) {
+    camera.vid = library.createVideoInput(camera.id);
+    camera.width = camera.vid->imageWidth();
+    camera.height = camera.vid->imageHeight();
+    if (camera.width <= 0 || camera.height <= 0)
+      throw Failure("device " + std::to_string(camera.id) + " reports no image size");
+    // The frame count is known before the first frame, and so is whether the
+    // file can stay a classic TIFF.
+    const TiffWriter::Format format =
+        TiffWriter::formatFor(options.frames, std::uint32_t(camera.width), std::uint32_t(camera.height),
+                              Recording::longestDescription());
+    try {
+      if (options.exposure) camera.vid->set("Exposure", *options.exposure);
+      camera.vid->set("FramesPerTrigger", double(options.frames));
+    } catch (const imaqkit::Error &error) {
+      throw Failure(camera.prefix + error.what());
+    }
+    const double exposure = camera.vid->number("Exposure");
+    camera.patience = options.timeout.value_or(10.0 + 2.0 * exposure);
+
+    std::unique_ptr<ByteSink> sink;
+    try {
+      sink = makeSink ? makeSink(camera.tiffFile) : std::make_unique<FileSink>(camera.tiffFile);
+    } catch (const std::runtime_error &error) {
+      throw Failure(error.what());
+    }
+    camera.recording = std::make_unique<Recording>(std::move(sink), format, options.frames);
+    std::fprintf(out, "device %d (%s): %d x %d pixels, exposure %g s, %u frames\n",
+                 static_cast<int>(camera.id), camera.name.c_str(), static_cast<int>(camera.width),
+                 static_cast<int>(camera.height), exposure, options.frames);
+  }
   std::fflush(out);
 
-  Progress progress(progressStream, options.frames);
-  bool timedOut = false;
-  const Clock::time_point started = Clock::now();
-  Clock::time_point lastFrame = started;
-  vid->start();
-  progress.show(0, true);
-  while (recording.frames() < options.frames) {
-    vid->waitForFrames(1, std::chrono::milliseconds(100));
-    std::vector<imaqkit::Frame> frames = vid->getFrames();
-    for (imaqkit::Frame &frame : frames) recording.add(std::move(frame));
-    if (!frames.empty()) lastFrame = Clock::now();
-    progress.show(recording.frames());
-    if (!vid->isRunning() && vid->framesAvailable() == 0) break;
-    if (secondsSince(lastFrame) > patience) {
-      timedOut = true;
-      break;
+  std::vector<std::int32_t> ids;
+  for (const Camera &camera : cameras) ids.push_back(camera.id);
+  Progress progress(progressStream, options.frames, several ? ids : std::vector<std::int32_t>{});
+  auto counts = [&] {
+    std::vector<std::uint32_t> frames;
+    for (const Camera &camera : cameras) frames.push_back(camera.recording->frames());
+    return frames;
+  };
+
+  std::size_t running = 0;
+  for (Camera &camera : cameras) {
+    camera.started = camera.lastFrame = Clock::now();
+    try {
+      camera.vid->start();
+      camera.running = true;
+      ++running;
+    } catch (const std::exception &error) {
+      camera.failure = error.what();
+      finish(camera, options.frames);
     }
   }
-  const double wall = secondsSince(started);
-  vid->stop();
-  // A frame handed over between the last look and the stop is data as well.
-  for (imaqkit::Frame &frame : vid->getFrames(options.frames - recording.frames()))
-    recording.add(std::move(frame));
-  progress.show(recording.frames(), true);
-  progress.end();
-  // After the close, which waits for the acquisition thread: a stop alone
-  // can leave the last frame delivered but not yet counted.
-  vid->close();
-  const imaqkit::AcquisitionStats stats = vid->stats();
-  recording.close();
-
-  const std::uint32_t written = recording.frames();
-  if (written == 0) {
-    std::error_code ignored;
-    fs::remove(tiffFile, ignored);
-    // Images read without a frame are the driver failing its reads.
-    const std::string images = stats.imagesCounted == 0
-                                   ? "the camera sent no image"
-                                   : "the adaptor read " + std::to_string(stats.imagesCounted) +
-                                         (stats.imagesCounted == 1 ? " image" : " images") +
-                                         " and made no frame of any";
-    throw Failure((timedOut ? "no frame came within " + seconds(patience) + " s"
-                            : std::string("the acquisition ended without a frame")) +
-                  ": " + images);
+  progress.show(counts(), true);
+  while (running > 0) {
+    // One thread waits on every camera in turn, as a toolbox user's loop
+    // does: a camera with frames buffered answers at once, and one without
+    // holds up the others by its share of the tenth of a second.
+    const auto share = std::chrono::milliseconds(std::max<std::size_t>(1, 100 / running));
+    for (Camera &camera : cameras) {
+      if (!camera.running) continue;
+      try {
+        camera.vid->waitForFrames(1, share);
+        takeFrames(camera, camera.vid->getFrames());
+        if (camera.recording->frames() < options.frames) {
+          if (camera.vid->isRunning() || camera.vid->framesAvailable() > 0) {
+            if (secondsSince(camera.lastFrame) <= camera.patience) continue;
+            camera.timedOut = true;
+          }
+        }
+      } catch (const std::exception &error) {
+        camera.failure = error.what();
+      }
+      finish(camera, options.frames);
+      --running;
+    }
+    progress.show(counts());
   }
+  progress.show(counts(), true);
+  progress.end();
 
-  const TimestampSpread spread = spreadOf(recording.stamps());
-  std::fprintf(out, "frames acquired: %u of %u\n", static_cast<unsigned>(written), options.frames);
-  std::fprintf(out, "frames per second: %.2f (from the timestamps; %.2f by the wall clock)\n",
-               spread.framesPerSecond, wall > 0 ? double(written) / wall : 0.0);
-  std::fprintf(out, "frames dropped: %llu (images read by the adaptor: %llu)\n",
-               static_cast<unsigned long long>(stats.framesWanted -
-                                               std::min(stats.framesWanted, stats.framesDelivered)),
-               static_cast<unsigned long long>(stats.imagesCounted));
-  std::fprintf(out,
-               "timestamps: first to last %.6f s; interval mean %.3f ms, min %.3f ms, max %.3f ms, "
-               "std dev %.3f ms\n",
-               spread.span, spread.meanInterval * 1e3, spread.minInterval * 1e3, spread.maxInterval * 1e3,
-               spread.stddevInterval * 1e3);
-
-  const std::uint16_t *last = recording.lastPixels();
-  const std::size_t count = std::size_t(recording.lastWidth()) * std::size_t(recording.lastHeight());
-  const Stretch stretch = stretchOf(last, count);
-  const std::vector<std::uint8_t> preview = toEightBits(last, count, stretch);
-  writePng(pngFile, preview.data(), std::uint32_t(recording.lastWidth()),
-           std::uint32_t(recording.lastHeight()));
-  std::fprintf(out, "wrote %s (%u pages of %d x %d, 16-bit%s)\n", tiffFile.c_str(), written,
-               static_cast<int>(width), static_cast<int>(height),
-               recording.tiff().format() == TiffWriter::Format::big ? ", BigTIFF" : "");
-  std::fprintf(out, "wrote %s (last frame, %u..%u stretched to 0..255)\n", pngFile.c_str(),
-               unsigned(stretch.low), unsigned(stretch.high));
+  std::vector<std::string> failures;
+  for (const Camera &camera : cameras) {
+    if (camera.figures) printFigures(camera, options.frames, out);
+    if (!camera.failure.empty()) failures.push_back(camera.prefix + camera.failure);
+  }
   std::fflush(out);
-
-  if (timedOut)
-    throw Failure("no frame came within " + seconds(patience) + " s: " + framesOf(written, options.frames));
-  if (written < options.frames)
-    throw Failure("the acquisition ended early: " + framesOf(written, options.frames));
+  if (!failures.empty()) throw Failure(std::move(failures));
 }
 
 } // namespace acquire

@@ -1,6 +1,7 @@
 // acquire: a user of the image acquisition toolbox, on the command line.
-// Lists the devices of the corvid adaptor, or acquires frames from one into
-// a 16-bit TIFF and an 8-bit preview PNG. See --help.
+// Lists the devices of the corvid adaptor, or acquires frames from one or
+// several at once, each into a 16-bit TIFF and an 8-bit preview PNG. See
+// --help.
 #include "acquisition.h"
 #include "imaqkit_engine.h"
 #include "listing.h"
@@ -72,6 +73,13 @@ int main(int argc, char **argv) {
     else
       acquire::acquireFrames(library, options, stdout,
                              acquire::Progress::isTerminal(stderr) ? stderr : nullptr);
+  } catch (const acquire::Failure &failure) {
+    // One line for each camera that fell short.
+    std::fflush(stdout);
+    printWarnings(options.verbose);
+    for (const std::string &message : failure.messages())
+      std::fprintf(stderr, "acquire: %s\n", message.c_str());
+    return acquire::exitRunFailed;
   } catch (const std::exception &error) {
     std::fflush(stdout);
     printWarnings(options.verbose);

@@ -28,6 +28,25 @@ double seconds(const std::string &option, const std::string &text) {
   return value;
 }
 
+// Several cameras at once, each id once: a camera cannot be opened twice,
+// and its folder would be written by two runs.
+std::vector<std::int32_t> deviceList(const std::string &option, const std::string &text) {
+  std::vector<std::int32_t> devices;
+  std::size_t begin = 0;
+  for (;;) {
+    const std::size_t comma = text.find(',', begin);
+    const std::string id = text.substr(begin, comma == std::string::npos ? std::string::npos : comma - begin);
+    if (id.empty() && text.find(',') != std::string::npos)
+      throw UsageError(option + " wants device ids separated by single commas, not \"" + text + "\"");
+    const auto device = std::int32_t(wholeNumber(option, id, 0, std::numeric_limits<std::int32_t>::max()));
+    for (std::int32_t earlier : devices)
+      if (earlier == device) throw UsageError(option + " names device " + id + " twice, in \"" + text + "\"");
+    devices.push_back(device);
+    if (comma == std::string::npos) return devices;
+    begin = comma + 1;
+  }
+}
+
 } // namespace
 
 Options parseOptions(const std::vector<std::string> &args) {
@@ -71,8 +90,7 @@ Options parseOptions(const std::vector<std::string> &args) {
       noValue();
       options.overwrite = true;
     } else if (name == "--device") {
-      options.device =
-          std::int32_t(wholeNumber(name, takeValue(), 0, std::numeric_limits<std::int32_t>::max()));
+      options.devices = deviceList(name, takeValue());
     } else if (name == "--frames") {
       options.frames = std::uint32_t(wholeNumber(name, takeValue(), 1, 1000000));
     } else if (name == "--exposure") {
@@ -98,16 +116,21 @@ std::string versionText() { return std::string("acquire ") + ACQUIRE_VERSION; }
 std::string usageText() {
   return R"(Usage: acquire --list [--adaptor FILE] [--verbose]
        acquire --help | --version
-       acquire [--device N] [--frames K] [--exposure S] [--out DIR]
+       acquire [--device N[,N...]] [--frames K] [--exposure S] [--out DIR]
                [--overwrite] [--timeout S] [--adaptor FILE] [--verbose]
 
 Plays a user of the image acquisition toolbox over the corvid adaptor (Andor
-cameras): lists the devices, or opens one and acquires 16-bit frames.
+cameras): lists the devices, or opens one or several and acquires 16-bit
+frames.
 
   --list          print the devices the adaptor reports (with the camera
                   index and driver handle of each), their formats, video
                   sources and properties, and exit
-  --device N      the device to open, an id from --list (default 0)
+  --device N      the device to open, an id from --list (default 0); a
+                  comma-separated list of ids (--device 0,1), each once,
+                  acquires from those cameras at the same time, each on a
+                  device object of its own and into a folder of its own,
+                  DIR/cameraN (N the device id), instead of DIR
   --frames K      frames to acquire, 1 to 1000000 (default 10)
   --exposure S    exposure time in seconds, set on the device before the
                   acquisition (its property range applies; default: the
@@ -117,8 +140,9 @@ cameras): lists the devices, or opens one and acquires 16-bit frames.
                   as a page of a 16-bit TIFF (a BigTIFF when the frames pass
                   4 GB), each page as its frame comes, and DIR/preview.png,
                   the last frame contrast-stretched to 8 bits
-  --overwrite     replace frames.tif and preview.png when DIR has them
-                  (without it acquire refuses to start)
+  --overwrite     replace frames.tif and preview.png when DIR (or a
+                  camera's folder) has them (without it acquire refuses to
+                  start, before any camera does)
   --timeout S     give up when no frame has come for S seconds (default:
                   10 s more than twice the exposure); the frames acquired
                   until then are written
@@ -131,10 +155,11 @@ cameras): lists the devices, or opens one and acquires 16-bit frames.
 A value that starts with "--" is given as --out=--odd-name.
 
 While it runs, a progress line on a terminal shows the frames acquired so
-far (none when standard error goes to a file or a pipe). At the end
-it prints the frames acquired, frames per second (from the frames'
-timestamps), frames dropped (wanted by the toolbox but never delivered) and
-the spread of the intervals between timestamps.
+far, by every camera (none when standard error goes to a file or a pipe).
+At the end it prints the frames acquired, frames per second (from the
+frames' timestamps), frames dropped (wanted by the toolbox but never
+delivered) and the spread of the intervals between timestamps; with
+several cameras, each of these lines starts with "camera N:".
 
 With the simulated Andor driver, its environment sets the cameras:
 ANDOR_SIM_CAMERAS (count), ANDOR_SIM_SIZE (WIDTHxHEIGHT, or a comma list),
@@ -143,8 +168,10 @@ ANDOR_SIM_MODE (free or deterministic), ANDOR_SIM_FRAME_PERIOD_MS.
 Exit status: 0 when all K frames were acquired and written; 1 when the run
 failed or stopped short (a timeout, a camera that stopped, an error; the
 frames acquired until then are written, and the last line says how many of
-K); 2 when the command line is wrong. Every error is one line on standard
-error.
+K); 2 when the command line is wrong. With several cameras there is one
+status for all: 0 only when every camera's run acquired and wrote all K
+frames, and otherwise 1, with a line naming each camera that fell short.
+Every error is one line on standard error.
 )";
 }
 

@@ -18,8 +18,8 @@ public:
 
 struct Options {
   enum class Action { acquire, list, help, version } action = Action::acquire;
-  std::string adaptor; // empty: the corvid library next to the program
-  std::int32_t device = 0;
+  std::string adaptor;                  // empty: the corvid library next to the program
+  std::vector<std::int32_t> devices{0}; // in the order given; no id twice
   std::uint32_t frames = 10;
   std::optional<double> exposure; // seconds; unset: the device's own
   std::string out = ".";

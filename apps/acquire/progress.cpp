@@ -9,13 +9,25 @@
 
 namespace acquire {
 
-void Progress::show(std::uint32_t frames, bool force) {
-  if (stream_ == nullptr || (frames == frames_ && frames != 0) ||
-      (!force && Clock::now() - shown_ < std::chrono::milliseconds(100)))
+void Progress::show(const std::vector<std::uint32_t> &frames, bool force) {
+  if (stream_ == nullptr || frames.empty()) return;
+  std::uint64_t sum = 0;
+  for (std::uint32_t count : frames) sum += count;
+  if ((frames == frames_ && sum != 0) || (!force && Clock::now() - shown_ < std::chrono::milliseconds(100)))
     return;
   shown_ = Clock::now();
   frames_ = frames;
-  std::fprintf(stream_, "\racquiring: %u/%u frames (%3.0f%%)", frames, total_, 100.0 * frames / total_);
+  const double percent = 100.0 * double(sum) / (double(total_) * double(frames.size()));
+  if (cameras_.size() != frames.size()) {
+    std::fprintf(stream_, "\racquiring: %u/%u frames (%3.0f%%)", static_cast<unsigned>(frames[0]),
+                 static_cast<unsigned>(total_), percent);
+  } else {
+    std::fprintf(stream_, "\racquiring:");
+    for (std::size_t i = 0; i < frames.size(); ++i)
+      std::fprintf(stream_, "%s camera %d %u/%u", i == 0 ? "" : ",", static_cast<int>(cameras_[i]),
+                   static_cast<unsigned>(frames[i]), static_cast<unsigned>(total_));
+    std::fprintf(stream_, " frames (%3.0f%%)", percent);
+  }
   std::fflush(stream_);
 }
 

@@ -16,7 +16,10 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <ostream>
+#include <utility>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -62,6 +65,51 @@ std::vector<uint32_t> pageStamps(const fs::path &file) {
   } while (TIFFReadDirectory(tiff));
   TIFFClose(tiff);
   return stamps;
+}
+
+struct PageShape {
+  uint32_t width = 0, height = 0, stamp = 0;
+  bool operator==(const PageShape &other) const {
+    return width == other.width && height == other.height && stamp == other.stamp;
+  }
+};
+
+std::ostream &operator<<(std::ostream &out, const PageShape &page) {
+  return out << page.width << "x" << page.height << " #" << page.stamp;
+}
+
+// Each page's size and image number: a camera's own frames have its size
+// and follow one another.
+std::vector<PageShape> pageShapes(const fs::path &file) {
+  std::vector<PageShape> pages;
+  TIFF *tiff = TIFFOpen(file.c_str(), "r");
+  if (!tiff) return pages;
+  do {
+    PageShape page;
+    TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &page.width);
+    TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &page.height);
+    std::vector<uint16_t> row(TIFFScanlineSize(tiff) / 2);
+    if (row.size() < 2 || TIFFReadScanline(tiff, row.data(), 0, 0) != 1) break;
+    page.stamp = row[0] | uint32_t(row[1]) << 16;
+    pages.push_back(page);
+  } while (TIFFReadDirectory(tiff));
+  TIFFClose(tiff);
+  return pages;
+}
+
+std::vector<PageShape> consecutivePages(uint32_t width, uint32_t height, uint32_t count) {
+  std::vector<PageShape> pages;
+  for (uint32_t i = 1; i <= count; ++i) pages.push_back({width, height, i});
+  return pages;
+}
+
+std::pair<uint32_t, uint32_t> pngSize(const fs::path &file) {
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  if (png_image_begin_read_from_file(&image, file.c_str()) == 0) return {0, 0};
+  const std::pair<uint32_t, uint32_t> size{image.width, image.height};
+  png_image_free(&image);
+  return size;
 }
 
 size_t lines(const std::string &text) {
@@ -272,4 +320,118 @@ TEST(Acquire, TheProgressLineShowsOnATerminal) {
   ASSERT_EQ(waitpid(child, &status, 0), child);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << seen;
   EXPECT_NE(seen.find("\racquiring: 3/3 frames (100%)"), std::string::npos) << seen;
+}
+
+// Two cameras of different sizes at once, each on its own device object:
+// each folder holds only its own camera's frames, every one of them, in
+// order, and the figures name the camera they are of.
+TEST(Acquire, SeveralCamerasWriteAFolderEachOfTheirOwnFrames) {
+  const fs::path out = processTempPath("acquire_two_cameras");
+  fs::remove_all(out);
+  Outcome run = runAcquire("--device 0,1 --frames 6 --exposure 0.002 --out " + out.string());
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(pageShapes(out / "camera0" / "frames.tif"), consecutivePages(96, 64, 6));
+  EXPECT_EQ(pageShapes(out / "camera1" / "frames.tif"), consecutivePages(48, 40, 6));
+  EXPECT_EQ(pngSize(out / "camera0" / "preview.png"), std::make_pair(96u, 64u));
+  EXPECT_EQ(pngSize(out / "camera1" / "preview.png"), std::make_pair(48u, 40u));
+  EXPECT_FALSE(fs::exists(out / "frames.tif")) << "several cameras write into folders of their own";
+  EXPECT_FALSE(fs::exists(out / "preview.png"));
+
+  for (const char *expected : {"device 0 (testing): 96 x 64 pixels", "device 1 (testing): 48 x 40 pixels",
+                               "camera 0: frames acquired: 6 of 6\n", "camera 1: frames acquired: 6 of 6\n",
+                               "camera 0: frames per second: ", "camera 1: frames per second: ",
+                               "camera 0: frames dropped: 0 ", "camera 1: frames dropped: 0 ",
+                               "camera 0: timestamps: first to last", "camera 1: timestamps: first to last"})
+    EXPECT_NE(run.out.find(expected), std::string::npos) << expected << " in:\n" << run.out;
+  EXPECT_NE(run.out.find("camera 0: wrote " + (out / "camera0" / "frames.tif").string() +
+                         " (6 pages of 96 x 64, 16-bit)\n"),
+            std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("camera 1: wrote " + (out / "camera1" / "frames.tif").string() +
+                         " (6 pages of 48 x 40, 16-bit)\n"),
+            std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("camera 1: wrote " + (out / "camera1" / "preview.png").string()), std::string::npos)
+      << run.out;
+  // Every figure of a run of several says whose it is.
+  for (size_t at = 0, end; (end = run.out.find('\n', at)) != std::string::npos; at = end + 1) {
+    const std::string line = run.out.substr(at, end - at);
+    EXPECT_TRUE(line.rfind("camera ", 0) == 0 || line.rfind("device ", 0) == 0) << line;
+  }
+  fs::remove_all(out);
+}
+
+// A list acquire cannot run is refused before any camera starts: a bad list
+// as a command line (2), a device that is not there or a camera's earlier
+// pictures as a run (1), each in one line.
+TEST(Acquire, ASeveralCameraRunIsRefusedWholeBeforeAnyCameraStarts) {
+  const fs::path out = processTempPath("acquire_refused_cameras");
+  fs::remove_all(out);
+  const std::vector<std::tuple<std::string, int, std::string>> cases = {
+      {"0,,1", 2, "acquire: --device wants device ids separated by single commas, not \"0,,1\""},
+      {"0,x", 2, "acquire: --device wants a whole number from 0 to 2147483647, not \"x\""},
+      {"1,0,1", 2, "acquire: --device names device 1 twice"},
+      {"0,", 2, "single commas"},
+      {"0,7", 1, "acquire: no device 7: the adaptor reports devices 0, 1"}};
+  for (const auto &[list, status, expected] : cases) {
+    Outcome run = runAcquire("--device " + list + " --frames 2 --exposure 0.002 --out " + out.string());
+    EXPECT_EQ(run.status, status) << list << ": " << run.err;
+    EXPECT_EQ(lines(run.err), 1u) << list << ": " << run.err;
+    EXPECT_NE(run.err.find(expected), std::string::npos) << list << ": " << run.err;
+    EXPECT_EQ(run.out, "") << list;
+    EXPECT_FALSE(fs::exists(out)) << list << ": nothing made for a run refused";
+  }
+
+  // An earlier run's pictures in one camera's folder keep every camera from
+  // starting, and stay as they were.
+  fs::create_directories(out / "camera1");
+  std::ofstream(out / "camera1" / "frames.tif") << "an earlier run";
+  Outcome refused = runAcquire("--device 0,1 --frames 2 --exposure 0.002 --out " + out.string());
+  EXPECT_EQ(refused.status, 1) << refused.err;
+  EXPECT_EQ(lines(refused.err), 1u) << refused.err;
+  EXPECT_NE(refused.err.find((out / "camera1" / "frames.tif").string() +
+                             " exists already (--overwrite replaces it)"),
+            std::string::npos)
+      << refused.err;
+  EXPECT_EQ(refused.out.find("frames acquired"), std::string::npos) << refused.out;
+  EXPECT_FALSE(fs::exists(out / "camera0" / "frames.tif"));
+  EXPECT_EQ(readText(out / "camera1" / "frames.tif"), "an earlier run");
+
+  Outcome replaced = runAcquire("--device 0,1 --frames 2 --exposure 0.002 --overwrite --out " + out.string());
+  EXPECT_EQ(replaced.status, 0) << replaced.err;
+  EXPECT_EQ(pageShapes(out / "camera1" / "frames.tif").size(), 2u);
+  fs::remove_all(out);
+}
+
+// One status for all the cameras: cameras that all fall short fail the run,
+// with a line for each that names it.
+TEST(Acquire, EveryCameraThatFallsShortHasItsLineAndTheRunFails) {
+  const fs::path out = processTempPath("acquire_cameras_failing");
+  fs::remove_all(out);
+  Outcome run = runAcquire("--device 1,0 --frames 3 --exposure 0.002 --timeout 1 --out " + out.string(),
+                           "ANDOR_SIM_FAIL=getImages16");
+  EXPECT_EQ(run.status, 1) << run.err;
+  const size_t first = run.err.find("acquire: camera 1: no frame came within 1 s: the adaptor read ");
+  const size_t second = run.err.find("acquire: camera 0: no frame came within 1 s: the adaptor read ");
+  EXPECT_NE(first, std::string::npos) << run.err;
+  EXPECT_NE(second, std::string::npos) << run.err;
+  EXPECT_LT(first, second) << "in the order the cameras were given: " << run.err;
+  EXPECT_FALSE(fs::exists(out / "camera0" / "frames.tif"));
+  EXPECT_FALSE(fs::exists(out / "camera1" / "frames.tif"));
+  fs::remove_all(out);
+}
+
+// One camera, named alone, writes into DIR itself, with the figures as
+// they have always read.
+TEST(Acquire, OneCameraOfAListWritesIntoTheFolderItself) {
+  const fs::path out = processTempPath("acquire_one_of_a_list");
+  fs::remove_all(out);
+  Outcome run = runAcquire("--device=1 --frames 3 --exposure 0.002 --out " + out.string());
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(pageShapes(out / "frames.tif"), consecutivePages(48, 40, 3));
+  EXPECT_TRUE(fs::is_regular_file(out / "preview.png"));
+  EXPECT_FALSE(fs::exists(out / "camera1"));
+  EXPECT_EQ(run.out.find("camera "), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("\nframes acquired: 3 of 3\n"), std::string::npos) << run.out;
+  fs::remove_all(out);
 }

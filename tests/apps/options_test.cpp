@@ -1,6 +1,8 @@
-// acquire's command line, its preview stretch and its timestamp statistics.
+// acquire's command line, its progress line, its preview stretch and its
+// timestamp statistics.
 #include "options.h"
 #include "preview.h"
+#include "progress.h"
 #include "timing.h"
 
 #include <gtest/gtest.h>
@@ -17,14 +19,14 @@ using Args = std::vector<std::string>;
 TEST(Options, DefaultsAndEveryOption) {
   Options defaults = parseOptions({});
   EXPECT_EQ(defaults.action, Options::Action::acquire);
-  EXPECT_EQ(defaults.device, 0);
+  EXPECT_EQ(defaults.devices, std::vector<std::int32_t>{0});
   EXPECT_EQ(defaults.frames, 10u);
   EXPECT_FALSE(defaults.exposure);
   EXPECT_EQ(defaults.out, ".");
 
   Options options = parseOptions({"--device", "1", "--frames=100", "--exposure", "0.02", "--out", "pictures",
                                   "--timeout", "3", "--adaptor", "x.so", "--verbose"});
-  EXPECT_EQ(options.device, 1);
+  EXPECT_EQ(options.devices, std::vector<std::int32_t>{1});
   EXPECT_EQ(options.frames, 100u);
   EXPECT_EQ(*options.exposure, 0.02);
   EXPECT_EQ(options.out, "pictures");
@@ -75,6 +77,32 @@ TEST(Options, EveryBadLineIsOneLineOfError) {
   }
 }
 
+// Several cameras are a comma-separated list, kept in the order given; a
+// list with a hole, a word or an id twice names what is wrong in one line.
+TEST(Options, DeviceListsAreWholeIdsEachOnce) {
+  EXPECT_EQ(parseOptions({"--device", "0,1"}).devices, (std::vector<std::int32_t>{0, 1}));
+  EXPECT_EQ(parseOptions({"--device=3,0,2147483647"}).devices, (std::vector<std::int32_t>{3, 0, 2147483647}));
+  EXPECT_EQ(parseOptions({"--device", "1", "--device", "2,0"}).devices, (std::vector<std::int32_t>{2, 0}))
+      << "the last --device wins, as with every other option";
+  const std::vector<std::pair<std::string, std::string>> bad = {
+      {"0,,1", "single commas"},      {",0", "single commas"},
+      {"0,", "single commas"},        {",", "single commas"},
+      {"0,x", "not \"x\""},           {"0,-1", "not \"-1\""},
+      {"0,1.5", "not \"1.5\""},       {"0,1,0", "names device 0 twice"},
+      {"7,7", "names device 7 twice"}};
+  for (const auto &[list, expected] : bad) {
+    try {
+      parseOptions({"--device", list});
+      ADD_FAILURE() << "accepted: " << list;
+    } catch (const UsageError &error) {
+      const std::string message = error.what();
+      EXPECT_EQ(message.rfind("--device ", 0), 0u) << message;
+      EXPECT_NE(message.find(expected), std::string::npos) << list << ": " << message;
+      EXPECT_EQ(message.find('\n'), std::string::npos) << message;
+    }
+  }
+}
+
 // A value left out takes no option for it: the option after it is named as
 // what is missing, not read as a bad value. A value that starts with "--"
 // can still be given with "=".
@@ -114,6 +142,41 @@ TEST(Options, HelpNamesEveryOption) {
        {"--list", "--device", "--frames", "--exposure", "--out", "--timeout", "--adaptor", "--verbose",
         "--help", "--version", "--overwrite", "frames.tif", "preview.png"})
     EXPECT_NE(help.find(option), std::string::npos) << option;
+}
+
+namespace {
+
+std::string shown(acquire::Progress &progress, std::FILE *stream) {
+  progress.end();
+  std::rewind(stream);
+  std::string text;
+  for (int c; (c = std::fgetc(stream)) != EOF;) text += char(c);
+  return text;
+}
+
+} // namespace
+
+// One camera's line is as it always was; several cameras' counts share the
+// line, each named, and the percentage is of every frame of the run.
+TEST(Progress, TheLineCountsEveryCamerasFrames) {
+  std::FILE *one = std::tmpfile();
+  ASSERT_NE(one, nullptr);
+  acquire::Progress single(one, 10);
+  single.show(3, true);
+  EXPECT_EQ(shown(single, one), "\racquiring: 3/10 frames ( 30%)\n");
+  std::fclose(one);
+
+  std::FILE *two = std::tmpfile();
+  ASSERT_NE(two, nullptr);
+  acquire::Progress several(two, 10, {1, 0});
+  several.show({0, 0}, true);
+  several.show({4, 2}, true);
+  several.show({4, 2}, true); // nothing new: not drawn again
+  several.show({10, 10}, true);
+  EXPECT_EQ(shown(several, two), "\racquiring: camera 1 0/10, camera 0 0/10 frames (  0%)"
+                                 "\racquiring: camera 1 4/10, camera 0 2/10 frames ( 30%)"
+                                 "\racquiring: camera 1 10/10, camera 0 10/10 frames (100%)\n");
+  std::fclose(two);
 }
 
 TEST(Preview, StretchIgnoresAFewExtremePixelsAndMapsToEightBits) {
