@@ -2,6 +2,7 @@
  * questions about its images, and commands the acquisition thread. */
 #include "corvidAdaptor.h"
 #include "corvidListeners.h"
+#include "drivers/andor_camera_lock.h"
 
 #include <cstdlib>
 
@@ -31,11 +32,13 @@ void attach(IPropertySet *set, const char *name, IPropPostSetListener *listener)
 
 } // namespace
 
+std::atomic<int> corvidAdaptor::openDevices{0};
+
 corvidAdaptor::corvidAdaptor(IEngine *engine, IDeviceEntry *device)
     : IAdaptor(engine), cameraHandle(0), keepRunning(false), exposureTime(0.01f), propertySet(nullptr),
       threadHandle(nullptr), threadId(0) {
   getCameraHandle(device->deviceNumber(), &cameraHandle);
-  selectCamera(cameraHandle);
+  { AndorCameraSelection selected(cameraHandle); }
   exposureTime = 0.01f;
   propertySet = manager->currentEngine()->propertySet();
   attach(propertySet, "SelectedSourceName", new corvidSourceListener(this));
@@ -59,6 +62,8 @@ corvidAdaptor::corvidAdaptor(IEngine *engine, IDeviceEntry *device)
  * are left to the thread, which frees them as it ends, and the toolbox is
  * told. */
 corvidAdaptor::~corvidAdaptor() {
+  if (countedOpen) --openDevices;
+  countedOpen = false;
   if (retireThread()) return;
   adaptorWarn("corvid:threadLost",
               "The acquisition thread of camera %d is left waiting in the driver; the device "
@@ -108,14 +113,18 @@ void corvidAdaptor::threadEnded(corvidAdaptor *adaptor) {
   }
 }
 
+/* The detector of this object's camera, whichever camera another user of
+ * the driver selected last. */
 std::int32_t corvidAdaptor::imageWidth() {
   std::int32_t width = 0, height = 0;
+  AndorCameraSelection selected(cameraHandle);
   getDetectorSize(&width, &height);
   return width;
 }
 
 std::int32_t corvidAdaptor::imageHeight() {
   std::int32_t width = 0, height = 0;
+  AndorCameraSelection selected(cameraHandle);
   getDetectorSize(&width, &height);
   return height;
 }
@@ -139,12 +148,16 @@ bool corvidAdaptor::openCamera() {
   // A post fails until the thread has made its queue at its first
   // GetMessageW; once this one is in, no later start request is lost.
   while (!PostThreadMessageW(threadId, CORVID_MSG_PROBE, 0, 0)) Sleep(1);
+  countedOpen = true;
+  ++openDevices;
   return true;
 }
 
 bool corvidAdaptor::closeCamera() {
   if (!manager->deviceIsOpen()) return true;
   keepRunning = false;
+  if (countedOpen) --openDevices;
+  countedOpen = false;
   if (threadHandle != nullptr) {
     PostThreadMessageW(threadId, CORVID_MSG_QUIT, 0, 0);
     // The toolbox's thread is held for a bounded time only. A thread still
@@ -172,16 +185,17 @@ bool corvidAdaptor::endCapture() { return true; }
  * false, and ends at WM_QUIT; only a wait for an image that never comes can
  * hold it longer. Aborting the camera's acquisition should release that
  * wait, but the driver does not promise it, and the toolbox's thread must
- * not hang on it. The camera is selected first because the current camera
- * is the whole process's: this leaves it selected for every other user of
- * the driver. */
+ * not hang on it. The camera is selected first, under the process's lock,
+ * because the current camera is the whole process's. */
 bool corvidAdaptor::retireThread() {
   if (threadHandle == nullptr) return true;
   keepRunning = false;
   PostThreadMessageW(threadId, CORVID_MSG_QUIT, 0, 0);
   if (WaitForSingleObject(threadHandle, CORVID_CLOSE_WAIT_MS) == WAIT_TIMEOUT) {
-    selectCamera(cameraHandle);
-    abortAcquisition();
+    {
+      AndorCameraSelection selected(cameraHandle);
+      abortAcquisition();
+    }
     if (WaitForSingleObject(threadHandle, CORVID_RELEASE_WAIT_MS) == WAIT_TIMEOUT) {
       adaptorWarn("corvid:threadStuck",
                   "The acquisition thread of camera %d did not end within %u ms of "

@@ -1,6 +1,7 @@
 #include "corvidListeners.h"
 
 #include "corvidAdaptor.h"
+#include "drivers/andor_camera_lock.h"
 
 #include <cstring>
 
@@ -34,6 +35,7 @@ void corvidPropListener::propertyWasSet(IPropertyRecord *record, const void *new
   const char *name = record->propertyName();
   if (std::strcmp(name, "Exposure") == 0) {
     adaptor->exposureTime = static_cast<float>(lastReal);
+    AndorCameraSelection selected(adaptor->cameraHandle);
     const std::int32_t set = setExposureTime(adaptor->exposureTime.load());
     // The camera may round the exposure; keep the one it will really use.
     // A camera that refused it (still acquiring just after a stop) reports

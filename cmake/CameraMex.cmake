@@ -37,6 +37,7 @@ set(CAMERA_MEX_EXPORTS ${CMAKE_CURRENT_LIST_DIR}/mex_exports.map)
 set(CAMERA_OCTAVE_MEX_DIR ${PROJECT_BINARY_DIR}/octave/mex)
 set(CAMERA_BRIDGE_DIR ${PROJECT_SOURCE_DIR}/asyncmex)
 set(CAMERA_BRIDGE_SOURCES ${CAMERA_BRIDGE_DIR}/AsyncMex.cpp ${CAMERA_BRIDGE_DIR}/MatlabCallbackError.cpp)
+set(CAMERA_ANDOR_CAMERA_LOCK_SOURCE ${PROJECT_SOURCE_DIR}/drivers/andor_camera_lock.cpp)
 
 # camera_add_mex(NAME name SOURCES ... [HOST standin|matlab|octave]
 #                [DRIVER andor|qcam] [BRIDGE] [LIBRARIES target...] [INCLUDES dir...]
@@ -60,6 +61,10 @@ function(camera_add_mex)
   if(M_BRIDGE)
     list(APPEND _sources ${CAMERA_BRIDGE_SOURCES})
     list(APPEND _includes ${CAMERA_BRIDGE_DIR})
+  endif()
+  # Every library that calls the Andor driver shares its current camera, under one lock.
+  if(M_DRIVER STREQUAL "andor")
+    list(APPEND _sources ${CAMERA_ANDOR_CAMERA_LOCK_SOURCE})
   endif()
   if(M_HOST STREQUAL "octave")
     _camera_add_octave_mex("${M_NAME}" "${_sources}" "${_includes}" "${M_LIBRARIES}" "${M_DRIVER}")

@@ -6,6 +6,7 @@
 // int16 (bit depth 16) or int32 (bit depth 32) pixels, into a new array of
 // camera.expectedM-by-camera.expectedN, n-by-1 or m-by-n, or into the global
 // variable of that name. Whichever camera was selected last is read.
+#include "drivers/andor_camera_lock.h"
 #include "drivers/andor_driver.h"
 #include "mex.h"
 #include "mex/common/driverStatusError.h"
@@ -70,9 +71,16 @@ void readOutputSize(const mxArray *camera, const mxArray *size, int32_t &rows, i
 }
 
 // Takes the oldest unread image from the driver into data, or ends the call.
+// The current camera is read as whoever selected it last left it (in a
+// watchDriverSignal callback, the camera whose event it is), under the
+// process's lock, so that no other library switches cameras mid-read.
 void takeOldestImage(int32_t bitDepth, void *data, uint32_t pixels) {
-  const int32_t status = bitDepth == 16 ? readOldestImage16(static_cast<uint16_t *>(data), pixels)
-                                        : readOldestImage32(static_cast<uint32_t *>(data), pixels);
+  int32_t status;
+  {
+    AndorCameraSelection locked = AndorCameraSelection::currentCamera();
+    status = bitDepth == 16 ? readOldestImage16(static_cast<uint16_t *>(data), pixels)
+                            : readOldestImage32(static_cast<uint32_t *>(data), pixels);
+  }
   failOnDriverStatus("takeEarliest", status, ANDOR_STATUS_SUCCESS);
 }
 

@@ -2,6 +2,7 @@
 #include "CameraEventRecord.h"
 
 #include "MatlabCallbackError.h"
+#include "drivers/andor_camera_lock.h"
 #include "drivers/andor_driver.h"
 
 DWORD WINAPI eventWatcherThread(LPVOID parameter) {
@@ -31,7 +32,7 @@ DWORD WINAPI eventWatcherThread(LPVOID parameter) {
   // that was stopped leaves that to the clear that stopped it: it may end
   // late, when the camera has been given a new registration's event.
   if (!stopped) {
-    selectCamera(record->cameraHandle);
+    AndorCameraSelection selected(record->cameraHandle);
     setDriverEvent(nullptr);
   }
   // The events stay open: whoever clears the record closes them once this
@@ -50,6 +51,9 @@ void dispatchCameraEvent(uint32_t, void *context) {
   pinAsyncMexLibrary();
   mxArray *arguments[3] = {mxDuplicateArray(record->callback), mxDuplicateArray(record->cameraObject),
                            mxDuplicateArray(emptyEventData)};
+  // The callback finds its camera current, so that takeEarliest there reads
+  // the camera whose event this is. The lock is not held while MATLAB runs.
+  { AndorCameraSelection selected(record->cameraHandle); }
   mxArray *exception = mexCallMATLABWithTrap(0, nullptr, 3, arguments, "feval");
   for (mxArray *argument : arguments) mxDestroyArray(argument);
   if (exception != nullptr) printCallbackError(exception);

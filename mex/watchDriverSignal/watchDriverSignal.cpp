@@ -3,6 +3,7 @@
 // watchDriverSignal(camera) or watchDriverSignal(camera, []) clears it.
 #include "CameraEventRecord.h"
 
+#include "drivers/andor_camera_lock.h"
 #include "drivers/andor_driver.h"
 
 #include <cmath>
@@ -100,8 +101,10 @@ CameraEventRecord *clearEventRecord(CameraEventRecord *record, bool libraryGoing
       if (libraryGoing) WaitForSingleObject(record->watcherThread, INFINITE);
     }
   }
-  selectCamera(record->cameraHandle);
-  setDriverEvent(nullptr);
+  {
+    AndorCameraSelection selected(record->cameraHandle);
+    setDriverEvent(nullptr);
+  }
   if (record->callback != nullptr) mxDestroyArray(record->callback);
   record->callback = nullptr;
   if (!watcherEnded(record)) {
@@ -204,8 +207,10 @@ void mexFunction(int, mxArray *[], int nrhs, const mxArray *prhs[]) {
   record->stopEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
   record->dataEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
   record->watcherThread = CreateThread(nullptr, 0, eventWatcherThread, record, 0, &record->watcherThreadId);
-  selectCamera(cameraHandle);
-  setDriverEvent(record->dataEvent);
+  {
+    AndorCameraSelection selected(cameraHandle);
+    setDriverEvent(record->dataEvent);
+  }
 
   if (isNew) eventRecords[eventRecordCount++] = record;
 }

@@ -12,7 +12,10 @@ using std::vector;
 
 namespace {
 
-const vector<string> oneImage = {"waitForAcquisition()",
+// Each sequence that acts on the current camera selects it first.
+const vector<string> oneImage = {"selectCamera(100)",
+                                 "waitForAcquisition()",
+                                 "selectCamera(100)",
                                  "getNewImageRange(ptr, ptr)",
                                  "getImages16(1, 1, ptr, 3072, ptr, ptr)",
                                  "kit frameWanted=true",
@@ -23,8 +26,8 @@ const vector<string> oneImage = {"waitForAcquisition()",
                                  "kit currentEngine",
                                  "kit deliverFrame",
                                  "kit countFrame"};
-const vector<string> runEnd = {"kit acquisitionContinues=false", "driverSetting219(1, 0, 0, 0, 0)",
-                               "abortAcquisition()"};
+const vector<string> runEnd = {"kit acquisitionContinues=false", "selectCamera(100)",
+                               "driverSetting219(1, 0, 0, 0, 0)", "abortAcquisition()"};
 
 } // namespace
 
@@ -230,6 +233,7 @@ TEST_F(Corvid, ABufferThatCannotBeAllocatedEndsTheRunWithAWarning) {
   vector<string> camera = driverOnly(trace_.lines());
   vector<string> expected = runSetUp(65535, 32767, "0.01");
   expected.pop_back(); // no startAcquisition
+  expected.insert(expected.begin(), "selectCamera(7)");
   expected.push_back("driverSetting219(1, 0, 0, 0, 0)");
   EXPECT_EQ(camera, expected);
   EXPECT_EQ(warningTexts("corvid:outOfMemory").size(), 1u);
@@ -302,10 +306,12 @@ TEST_F(Corvid, ACameraThatWillNotStartEndsTheRunWithAWarningAndTheNextStartAcqui
   vid->close(); // the thread has ended: its calls are all in
   imaqkit::observeWarnings(nullptr);
 
+  // The warning waits until the run has given the camera back to others.
   vector<string> expected = runSetUp(64, 48, "0.01");
+  expected.push_back("driverSetting219(1, 0, 0, 0, 0)");
   expected.push_back("warn corvid:startAcquisition The camera did not start (startAcquisition "
                      "returned status 20072); the acquisition reads no image.");
-  expected.push_back("driverSetting219(1, 0, 0, 0, 0)");
+  expected.push_back("selectCamera(100)");
   expected.push_back("driverSetting123(4)");
   vector<string> runs = driverOnly(from(trace_.lines(), "driverSetting123(4)"));
   ASSERT_GE(runs.size(), expected.size());
@@ -353,7 +359,8 @@ TEST_F(Corvid, AClosedDeviceEndsItsRunAfterTheNextImage) {
   ASSERT_EQ(WaitForSingleObject(adaptor->threadHandle, patienceMs), WAIT_OBJECT_0)
       << "the run went on after the close";
   vector<string> camera = driverOnly(trace_.lines());
-  EXPECT_EQ(camera, (vector<string>{"getNewImageRange(ptr, ptr)", "getImages16(2, 2, ptr, 3072, ptr, ptr)",
+  EXPECT_EQ(camera, (vector<string>{"selectCamera(100)", "getNewImageRange(ptr, ptr)",
+                                    "getImages16(2, 2, ptr, 3072, ptr, ptr)", "selectCamera(100)",
                                     "driverSetting219(1, 0, 0, 0, 0)", "abortAcquisition()"}));
   vid->answerAcquisitionContinues(std::nullopt);
 }

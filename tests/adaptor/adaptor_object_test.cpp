@@ -85,7 +85,8 @@ TEST_F(Corvid, OpeningTwiceStartsOneThread) {
   vid->open();
   // The thread asks the detector size as it starts, and its queue exists
   // once openCamera returns.
-  EXPECT_EQ(driverCalls(), (vector<string>{"getDetectorSize(ptr, ptr)", "getDetectorSize(ptr, ptr)"}));
+  EXPECT_EQ(driverCalls(), (vector<string>{"selectCamera(100)", "getDetectorSize(ptr, ptr)",
+                                           "selectCamera(100)", "getDetectorSize(ptr, ptr)"}));
   EXPECT_EQ(threadcount::running(), threads_ + 1);
   const DWORD first = adaptor->threadId;
   ThreadWatch thread(*adaptor);
@@ -169,28 +170,42 @@ TEST_F(Corvid, EndCaptureLeavesTheRunToItsNextTest) {
   shoot(wide);
   ASSERT_TRUE(vid->waitForCall("acquisitionContinues=false", 1, patience));
   vid->close();
-  EXPECT_EQ(driverCalls(),
-            (vector<string>{"getNewImageRange(ptr, ptr)", "getImages16(2, 2, ptr, 3072, ptr, ptr)",
-                            "driverSetting219(1, 0, 0, 0, 0)", "abortAcquisition()"}));
+  EXPECT_EQ(driverCalls(), (vector<string>{"selectCamera(100)", "getNewImageRange(ptr, ptr)",
+                                           "getImages16(2, 2, ptr, 3072, ptr, ptr)", "selectCamera(100)",
+                                           "driverSetting219(1, 0, 0, 0, 0)", "abortAcquisition()"}));
 }
 
-TEST_F(Corvid, TwoObjectsShareTheCameraSelectedLast) {
+// The driver's current camera is the whole process's: each object selects
+// its own camera for every sequence of calls, whichever was selected last.
+TEST_F(Corvid, EachObjectActsOnItsOwnCamera) {
   andorSimClearCallLog();
   auto first = open(0);
   auto second = open(1);
   EXPECT_EQ(driverCalls(), (vector<string>{"getCameraHandle(0, ptr)", "selectCamera(100)",
                                            "getCameraHandle(1, ptr)", "selectCamera(101)"}));
-  EXPECT_EQ(andorSimCurrentCamera(), narrow);
-  EXPECT_EQ(first->imageWidth(), 32) << "the first object's calls go to the camera selected last";
+  EXPECT_EQ(first->imageWidth(), 64)
+      << "the first object's detector, though the second's camera was selected last";
+  EXPECT_EQ(second->imageWidth(), 32);
 
   first->set("FramesPerTrigger", 1);
   first->start();
-  shoot(narrow);
+  shoot(wide);
   ASSERT_TRUE(first->waitForFrames(1, patience));
   vector<imaqkit::Frame> frames = first->getFrames();
-  EXPECT_EQ(frames[0].width, 32);
-  EXPECT_EQ(frames[0].height, 16);
+  EXPECT_EQ(frames[0].width, 64);
+  EXPECT_EQ(frames[0].height, 48);
   EXPECT_EQ(second->framesAvailable(), 0u);
+  // A run again after the other object ran, and made its camera current.
+  second->set("FramesPerTrigger", 1);
+  second->start();
+  shootAtEvent(narrow);
+  ASSERT_TRUE(second->waitForFrames(1, patience));
+  EXPECT_EQ(second->getFrames()[0].width, 32);
+  ASSERT_TRUE(second->waitForCall("acquisitionContinues=false", 1, patience));
+  first->start();
+  shootAtEvent(wide);
+  ASSERT_TRUE(first->waitForFrames(1, patience));
+  EXPECT_EQ(first->getFrames()[0].width, 64);
   first.reset();
   EXPECT_EQ(imaqkit::test::liveManagers(), 1) << "each object owns its manager";
 }

@@ -140,6 +140,13 @@ protected:
     ASSERT_EQ(andorSimProduceImages(camera, 1), 1);
   }
 
+  // With several devices open a run waits on its camera's driver event,
+  // not in the driver: once the camera has the event, an image wakes it.
+  static void shootAtEvent(int32_t camera, int32_t images = 1) {
+    ASSERT_EQ(andorSimWaitForDriverEvent(camera, patienceMs), 1) << "no run gave the camera an event";
+    ASSERT_EQ(andorSimProduceImages(camera, images), images);
+  }
+
   static std::vector<std::string> warningTexts(const std::string &id) {
     std::vector<std::string> texts;
     for (const imaqkit::AdaptorWarning &warning : imaqkit::warnings())

@@ -52,9 +52,9 @@ TEST_F(CorvidLifetime, DestroyingTheObjectAfterAClosePastItsBoundWaitsForTheThre
   vector<string> log = trace_.lines();
   // Released from its wait, the thread finishes its image and its run.
   EXPECT_EQ(driverOnly(log),
-            (vector<string>{"selectCamera(100)", "abortAcquisition()", "getNewImageRange(ptr, ptr)",
-                            "getImages16(0, 0, ptr, 3072, ptr, ptr)", "driverSetting219(1, 0, 0, 0, 0)",
-                            "abortAcquisition()"}));
+            (vector<string>{"selectCamera(100)", "abortAcquisition()", "selectCamera(100)",
+                            "getNewImageRange(ptr, ptr)", "getImages16(0, 0, ptr, 3072, ptr, ptr)",
+                            "selectCamera(100)", "driverSetting219(1, 0, 0, 0, 0)", "abortAcquisition()"}));
   EXPECT_EQ(count(log, "kit countFrame"), 1);
   EXPECT_EQ(count(log, "kit acquisitionContinues=false"), 1);
 }

@@ -34,8 +34,8 @@ TEST_F(Corvid, TheAdaptorKeepsTheExposureTheDriverReports) {
   auto vid = open(0);
   andorSimClearCallLog();
   vid->set("Exposure", 0.123456); // the camera counts 10 us ticks
-  EXPECT_EQ(driverCalls(),
-            (vector<string>{"setExposureTime(0.123456)", "getAcquisitionTimings(ptr, ptr, ptr)"}));
+  EXPECT_EQ(driverCalls(), (vector<string>{"selectCamera(100)", "setExposureTime(0.123456)",
+                                           "getAcquisitionTimings(ptr, ptr, ptr)"}));
   EXPECT_EQ(adaptorExposure(*vid), 0.12346f);
   EXPECT_EQ(warningTexts("corvidPropListener:debug").back(),
             "In Property listener. PropertyID: Exposure 0.123460\n");
@@ -124,7 +124,7 @@ TEST_F(Corvid, AnExposureNotificationWithoutAValueResendsTheExposureInForce) {
   corvidPropListener fresh(adaptor);
   andorSimClearCallLog();
   fresh.propertyWasSet(&exposure, nullptr);
-  EXPECT_EQ(driverCalls().front(), "setExposureTime(0.01)") << "a defined exposure, never garbage";
+  EXPECT_EQ(driverCalls().at(1), "setExposureTime(0.01)") << "a defined exposure, never garbage";
   EXPECT_EQ(adaptor->exposureTime.load(), 0.01f);
 
   const double value = 0.75;
@@ -132,7 +132,7 @@ TEST_F(Corvid, AnExposureNotificationWithoutAValueResendsTheExposureInForce) {
   listener.propertyWasSet(&exposure, &value);
   andorSimClearCallLog();
   listener.propertyWasSet(&exposure, nullptr);
-  EXPECT_EQ(driverCalls().front(), "setExposureTime(0.75)") << "the last value given";
+  EXPECT_EQ(driverCalls().at(1), "setExposureTime(0.75)") << "the last value given";
 }
 
 TEST_F(Corvid, OnlyThePropertyNamedExactlyExposureReachesTheCamera) {
@@ -164,7 +164,8 @@ TEST_F(Corvid, OnlyThePropertyNamedExactlyExposureReachesTheCamera) {
   // The kind-2 value given under another name is what Exposure sends next.
   Record exposure("Exposure", IMAQ_STORAGE_DOUBLE);
   listener.propertyWasSet(&exposure, nullptr);
-  EXPECT_EQ(driverCalls().front(), "setExposureTime(3)");
+  EXPECT_EQ(driverCalls(), (vector<string>{"selectCamera(100)", "setExposureTime(3)",
+                                           "getAcquisitionTimings(ptr, ptr, ptr)"}));
 }
 
 TEST_F(Corvid, ASourceNotificationWithoutAValueDoesNothing) {

@@ -21,7 +21,8 @@ TEST_F(Test, CallsTheCallbackWithTheCameraObjectAndAnEmptyStruct) {
   EXPECT_EQ(calls.secondColumns, 0u);
   EXPECT_EQ(calls.secondFields, 0);
   const std::vector<std::string> log = callLog();
-  const std::vector<std::string> expected = {"selectCamera(3)", "setDriverEvent(ptr)"};
+  // The callback runs with its camera selected.
+  const std::vector<std::string> expected = {"selectCamera(3)", "setDriverEvent(ptr)", "selectCamera(3)"};
   EXPECT_EQ(log, expected);
 }
 

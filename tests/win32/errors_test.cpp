@@ -85,10 +85,14 @@ TEST(StandInControls, InjectedFailuresLookLikeWindowsFailures) {
   EXPECT_NE(event, nullptr) << "only the next call fails";
 
   win32FailNextCalls("WaitForMultipleObjects", ERROR_INVALID_HANDLE, -1);
-  EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_FAILED);
+  EXPECT_EQ(WaitForMultipleObjects(1, &event, FALSE, 0), WAIT_FAILED);
+  EXPECT_EQ(WaitForMultipleObjects(1, &event, FALSE, 0), WAIT_FAILED);
+  EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_TIMEOUT) << "each form fails on its own name";
+  win32FailNextCalls("WaitForSingleObject", ERROR_INVALID_HANDLE, 1);
   EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_FAILED);
   win32ClearFailures();
   EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_TIMEOUT);
+  EXPECT_EQ(WaitForMultipleObjects(1, &event, FALSE, 0), WAIT_TIMEOUT);
   CloseHandle(event);
 }
 

@@ -214,6 +214,8 @@ ANDOR_SIM_API int andorSimDriverInitialized(void);
 ANDOR_SIM_API int andorSimWaitForImages(int32_t handle, uint64_t count, uint32_t timeoutMs);
 /* until at least count threads are blocked in waitForAcquisition */
 ANDOR_SIM_API int andorSimWaitForWaiters(int32_t count, uint32_t timeoutMs);
+/* until the camera acquires with a driver event: its next image sets it */
+ANDOR_SIM_API int andorSimWaitForDriverEvent(int32_t handle, uint32_t timeoutMs);
 
 #ifdef __cplusplus
 }

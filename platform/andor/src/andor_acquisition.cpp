@@ -267,4 +267,12 @@ bool AndorSim::waitForWaiters(int32_t count, uint32_t timeoutMs) {
   return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return waiters_ >= count; });
 }
 
+bool AndorSim::waitForDriverEvent(int32_t handle, uint32_t timeoutMs) {
+  Lock lock(mutex_);
+  return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
+    const Camera *camera = find(handle);
+    return camera != nullptr && camera->event != nullptr && camera->acquiring;
+  });
+}
+
 } // namespace andor_sim

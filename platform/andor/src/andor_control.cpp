@@ -69,4 +69,8 @@ int andorSimWaitForWaiters(int32_t count, uint32_t timeoutMs) {
   return sim().waitForWaiters(count, timeoutMs) ? 1 : 0;
 }
 
+int andorSimWaitForDriverEvent(int32_t handle, uint32_t timeoutMs) {
+  return sim().waitForDriverEvent(handle, timeoutMs) ? 1 : 0;
+}
+
 } // extern "C"

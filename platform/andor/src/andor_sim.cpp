@@ -217,6 +217,7 @@ int32_t AndorSim::setDriverEvent(HANDLE event) {
   // Set under the lock that produceImage holds while it signals: once this
   // returns, no thread of the driver still holds the earlier event.
   camera->event = event;
+  changed_.notify_all();
   return ANDOR_STATUS_SUCCESS;
 }
 

@@ -112,6 +112,7 @@ public:
   bool initialized();
   bool waitForImages(int32_t handle, uint64_t count, uint32_t timeoutMs);
   bool waitForWaiters(int32_t count, uint32_t timeoutMs);
+  bool waitForDriverEvent(int32_t handle, uint32_t timeoutMs);
 
 private:
   friend AndorSim &sim_common::processWide<AndorSim>();

@@ -33,7 +33,7 @@ WIN32_STANDIN_API int win32WaitForRunningThreads(size_t count, DWORD timeoutMs);
 /* Failure injection: the next `times` calls of the named function (for
  * instance "SetWindowsHookExA", "CreateEventA", "CreateMutexA", "CreateThread",
  * "DuplicateHandle", "RegisterWindowMessageA", "FormatMessageA",
- * "WaitForMultipleObjects", which WaitForSingleObject goes through, and
+ * "WaitForMultipleObjects", "WaitForSingleObject" (each form on its own), and
  * "PostThreadMessage" for both its forms)
  * fail as Windows reports a failure, with the given last error. A negative
  * count fails every call until win32ClearFailures. */

@@ -147,21 +147,29 @@ BOOL WINAPI ResetEvent(HANDLE handle) {
   return TRUE;
 }
 
-DWORD WINAPI WaitForMultipleObjects(DWORD count, const HANDLE *handles, BOOL waitAll, DWORD milliseconds) {
+namespace {
+// Each form fails on its own name: a test can fail a watcher's wait on
+// several objects without failing every lock taken beside it.
+DWORD waitForObjects(const char *api, DWORD count, const HANDLE *handles, BOOL waitAll, DWORD milliseconds) {
   if (count == 0) {
     fail(ERROR_INVALID_PARAMETER);
     return WAIT_FAILED;
   }
   Lock held(state().mutex);
-  if (injectedFailure(held, "WaitForMultipleObjects")) return WAIT_FAILED;
+  if (injectedFailure(held, api)) return WAIT_FAILED;
   std::vector<std::shared_ptr<Object>> objects;
   if (!resolve(held, count, handles, objects)) return WAIT_FAILED;
   holdIfAsked(held, objects, handles, count);
   return waitFor(held, objects, waitAll != FALSE, milliseconds, nullptr, false);
 }
+} // namespace
+
+DWORD WINAPI WaitForMultipleObjects(DWORD count, const HANDLE *handles, BOOL waitAll, DWORD milliseconds) {
+  return waitForObjects("WaitForMultipleObjects", count, handles, waitAll, milliseconds);
+}
 
 DWORD WINAPI WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
-  return WaitForMultipleObjects(1, &handle, FALSE, milliseconds);
+  return waitForObjects("WaitForSingleObject", 1, &handle, FALSE, milliseconds);
 }
 
 DWORD WINAPI MsgWaitForMultipleObjectsEx(DWORD count, const HANDLE *handles, DWORD milliseconds,
