@@ -222,3 +222,48 @@ TEST_F(Test, TwoBridgeLibrariesInOneSessionEachGetTheirEvents) {
 }
 
 } // namespace
+
+namespace {
+
+// Two cameras watched at once, each callback reading its image with
+// takeEarliest, which reads the driver's current camera: the dispatch of a
+// camera's event makes that camera current, whatever was selected last.
+TEST_F(WatchDriverSignalTest, EachCallbackReadsItsOwnCamerasImageWithTakeEarliest) {
+  selectCamera(101);
+  abortAcquisition();
+  ASSERT_EQ(andorSimSetFirstImageNumber(101, 500000), ANDOR_STATUS_SUCCESS);
+  startAcquisition();
+  std::vector<std::pair<int32_t, uint32_t>> reads; // camera of the callback, image number read
+  auto reader = [&](int32_t handle) {
+    return session.functionHandle([&, handle](const std::vector<const mxArray *> &args, int) {
+      const mexhost::Value size = session.numbers(mxDOUBLE_CLASS, 1, 2, {8, 16});
+      const mexhost::Value depth = session.number(16);
+      mexhost::CallResult image = session.call("takeEarliest", {args[0], depth.get(), size.get()}, 1);
+      EXPECT_TRUE(image.ok) << image.errorMessage;
+      if (image.ok) {
+        const uint16_t *pixels = static_cast<const uint16_t *>(mxGetData(image.outputs[0].get()));
+        reads.emplace_back(handle, pixels[0] | (uint32_t(pixels[1]) << 16));
+      }
+      return std::vector<mexhost::Value>{};
+    });
+  };
+  mustWatch({camera(3), reader(3)});
+  mustWatch({camera(101), reader(101)});
+  for (int round = 0; round < 3; ++round) {
+    andorSimProduceImages(3, 1);
+    andorSimProduceImages(101, 1);
+    // The other camera was selected last: the registration, or the driver
+    // calls of this test.
+    selectCamera(round % 2 == 0 ? 101 : 3);
+    ASSERT_TRUE(
+        session.runUntil([&] { return reads.size() >= size_t(2 * (round + 1)); }, std::chrono::seconds(5)));
+  }
+  std::vector<uint32_t> three, other;
+  for (const auto &[handle, number] : reads) (handle == 3 ? three : other).push_back(number);
+  EXPECT_EQ(three, (std::vector<uint32_t>{1, 2, 3}));
+  EXPECT_EQ(other, (std::vector<uint32_t>{500000, 500001, 500002}));
+  mustWatch({camera(3)});
+  mustWatch({camera(101)});
+}
+
+} // namespace
