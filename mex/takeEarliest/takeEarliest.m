@@ -17,8 +17,10 @@
 %   int16 or uint16 for BITDEPTH 16, int32 or uint32 for 32.
 %
 %   The driver reads the current camera, the one selected last by anyone
-%   in the process (WATCHDRIVERSIGNAL selects its camera), not necessarily
-%   CAMERA: CAMERA only gives the size of the new array.
+%   in the process, not necessarily CAMERA: CAMERA only gives the size of
+%   the new array. To read a given camera, read it in that camera's own
+%   WATCHDRIVERSIGNAL callback: each callback runs with its camera selected.
+%       watchDriverSignal(cam, @(camera, ~) disp(max(max(takeEarliest(camera, 16)))));
 %
 %   Inputs
 %     CAMERA      an object with numeric expectedM and expectedN properties

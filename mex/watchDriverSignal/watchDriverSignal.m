@@ -33,6 +33,9 @@
 %
 %   Registering and clearing both select CAMERA as the driver's current
 %   camera, which is the camera TAKEEARLIEST reads, for the whole process.
+%   Each call of CALLBACK runs with its CAMERA selected, so TAKEEARLIEST in
+%   the callback reads the camera whose event it is, also with several
+%   cameras watched (see docs/several-andor-cameras.md of the project).
 %
 %   An error in CALLBACK does not stop the watching: it is printed as
 %       ERROR in event callback of AndorCamera object: <message>
