@@ -119,6 +119,11 @@ def rows(f):
     out.append(("corvid 64×64: fixed cost per frame (µs), frames/s", f"{fmt(t and t * 1e6)} µs, {fmt(fps)} /s",
                 f"3 memcpy: {fmt(f.value(small, 'three_memcpy_us'))} µs",
                 "", "≥ 20,000 /s", verdict(fps, 20000, at_most=False)))
+    two = "corvid/two_cameras"
+    alone, beside = f.value(two, "alone_fps"), f.value(two, "beside_fps")
+    r = f.value(two, "ratio")
+    out.append(("corvid two 64×64 cameras at 1,000 images/s each, at once: frames/s of the slower",
+                fmt(beside), f"one alone: {fmt(alone)} /s", fmt(r), "≥ 0.95", verdict(r, 0.95, at_most=False)))
     med, p99 = f.value("watchDriverSignal/event_to_callback", "median_us"), f.value(
         "watchDriverSignal/event_to_callback", "p99_us")
     bmed, bp99 = f.value("watchDriverSignal/baseline_ping_pong", "median_us"), f.value(
