@@ -22,15 +22,15 @@ bool runGoesOn(const std::atomic<bool> &keepRunning, IAdaptorManager *manager) {
 }
 
 /* What a run needs of its camera: the process's lock, under which every
- * sequence of calls selects the camera first, and, while several devices
- * are open, an event the driver sets at each new image of this camera. */
+ * sequence of calls selects the camera first, and, while several device objects
+ * exist, an event the driver sets at each new image of this camera. */
 struct RunCamera {
   HANDLE lock;
   std::int32_t handle;
   HANDLE imageEvent; /* null: the run waits as the driver's own wait does */
 };
 
-/* From the first image on which another device is open, the run waits on
+/* From the first image on which another device object exists, the run waits on
  * an event of its own: the driver's wait is on the current camera, which
  * another device's run may select before the wait begins. */
 void giveRunAnEvent(RunCamera &camera) {
@@ -48,13 +48,13 @@ void giveRunAnEvent(RunCamera &camera) {
  * its own driver event a run looks now and then whether it goes on, since
  * a camera may take long over its images. */
 bool waitForImage(RunCamera &camera, const std::atomic<bool> &keepRunning, IAdaptorManager *manager) {
-  if (camera.imageEvent == nullptr && corvidAdaptor::openDevices.load() > 1) giveRunAnEvent(camera);
+  if (camera.imageEvent == nullptr && corvidAdaptor::liveDevices.load() > 1) giveRunAnEvent(camera);
   if (camera.imageEvent == nullptr) {
     { AndorCameraSelection selected(camera.lock, camera.handle); }
     const std::int32_t waited = waitForAcquisition();
     // A device opened meanwhile may have made its camera current before
     // the wait began: then this wait was not this camera's.
-    return waited == ANDOR_STATUS_SUCCESS || corvidAdaptor::openDevices.load() <= 1;
+    return waited == ANDOR_STATUS_SUCCESS || corvidAdaptor::liveDevices.load() <= 1;
   }
   while (WaitForSingleObject(camera.imageEvent, CORVID_EVENT_WAIT_SLICE_MS) == WAIT_TIMEOUT)
     if (!runGoesOn(keepRunning, manager)) return false;
@@ -76,7 +76,7 @@ void readOneImage(RunCamera &camera, IAdaptorManager *manager, std::int32_t form
     // A wait in the driver that another device's camera ended, the current
     // one when it began: no image of this camera came, none is counted.
     if (range != ANDOR_STATUS_SUCCESS && camera.imageEvent == nullptr &&
-        corvidAdaptor::openDevices.load() > 1)
+        corvidAdaptor::liveDevices.load() > 1)
       return;
     timestamp = getCurrentTime();
     read = getImages16(first, first, runBuffer, pixelCount, &validFirst, &validLast);
@@ -103,12 +103,12 @@ void closeShutter() {
 }
 
 /* A run's set-up: the camera's settings, an event of its own while other
- * devices are open, the shutter, the image buffer, the start. Null, with
+ * device objects exist, the shutter, the image buffer, the start. Null, with
  * everything undone, when the buffer cannot be had or the camera did not
  * start; the warning waits until the lock is given back. */
 std::uint16_t *startRun(corvidAdaptor &adaptor, RunCamera &camera, std::int32_t width, std::int32_t height,
                         std::uint32_t pixelCount) {
-  if (corvidAdaptor::openDevices.load() > 1) camera.imageEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  if (corvidAdaptor::liveDevices.load() > 1) camera.imageEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
   // The driver sets it from the acquisition's first image on: given before
   // the start, no image goes by unannounced.
   std::uint16_t *runBuffer = nullptr;

@@ -32,11 +32,14 @@ void attach(IPropertySet *set, const char *name, IPropPostSetListener *listener)
 
 } // namespace
 
-std::atomic<int> corvidAdaptor::openDevices{0};
+std::atomic<int> corvidAdaptor::liveDevices{0};
 
 corvidAdaptor::corvidAdaptor(IEngine *engine, IDeviceEntry *device)
     : IAdaptor(engine), cameraHandle(0), keepRunning(false), exposureTime(0.01f), propertySet(nullptr),
       threadHandle(nullptr), threadId(0) {
+  // Counted before its camera is first selected: a run of another object
+  // that waits in the driver from then on may find this camera current.
+  ++liveDevices;
   getCameraHandle(device->deviceNumber(), &cameraHandle);
   { AndorCameraSelection selected(cameraHandle); }
   exposureTime = 0.01f;
@@ -62,8 +65,7 @@ corvidAdaptor::corvidAdaptor(IEngine *engine, IDeviceEntry *device)
  * are left to the thread, which frees them as it ends, and the toolbox is
  * told. */
 corvidAdaptor::~corvidAdaptor() {
-  if (countedOpen) --openDevices;
-  countedOpen = false;
+  --liveDevices;
   if (retireThread()) return;
   adaptorWarn("corvid:threadLost",
               "The acquisition thread of camera %d is left waiting in the driver; the device "
@@ -148,16 +150,12 @@ bool corvidAdaptor::openCamera() {
   // A post fails until the thread has made its queue at its first
   // GetMessageW; once this one is in, no later start request is lost.
   while (!PostThreadMessageW(threadId, CORVID_MSG_PROBE, 0, 0)) Sleep(1);
-  countedOpen = true;
-  ++openDevices;
   return true;
 }
 
 bool corvidAdaptor::closeCamera() {
   if (!manager->deviceIsOpen()) return true;
   keepRunning = false;
-  if (countedOpen) --openDevices;
-  countedOpen = false;
   if (threadHandle != nullptr) {
     PostThreadMessageW(threadId, CORVID_MSG_QUIT, 0, 0);
     // The toolbox's thread is held for a bounded time only. A thread still

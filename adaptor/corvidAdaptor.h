@@ -36,7 +36,7 @@ constexpr DWORD CORVID_CLOSE_WAIT_MS = 1000;
  * aborted, to come back from the driver before it is given up for lost. */
 constexpr DWORD CORVID_RELEASE_WAIT_MS = 3000;
 
-/* With several devices open, a run waits for its camera's images on a driver
+/* With several device objects, a run waits for its camera's images on a driver
  * event of its own and looks at least this often whether it should end. */
 constexpr DWORD CORVID_EVENT_WAIT_SLICE_MS = 100;
 
@@ -66,7 +66,6 @@ public:
   IPropertySet *propertySet;
   HANDLE threadHandle; /* kept while the thread may still run */
   DWORD threadId;
-  bool countedOpen = false; /* in openDevices */
 
   /* Deallocation of the object's block, skipped for an object whose thread
    * outlived it (the block stays for that thread to read). The allocation
@@ -82,10 +81,10 @@ public:
   /* The acquisition thread's last act: frees the block and manager of an
    * object that was destroyed while the thread was stuck in the driver. */
   static void threadEnded(corvidAdaptor *adaptor);
-  /* Devices of this library open now. With one, a run waits for its images
-   * as the driver's own wait does, on the current camera; with more, that
-   * camera may be another device's by the time the wait begins. */
-  static std::atomic<int> openDevices;
+  /* Device objects of this library alive now. With one, a run waits for its
+   * images as the driver's own wait does, on the current camera; with more,
+   * that camera may be another object's by the time the wait begins. */
+  static std::atomic<int> liveDevices;
 
 private:
   bool retireThread();

@@ -187,9 +187,10 @@ TEST_F(Corvid, EachObjectActsOnItsOwnCamera) {
       << "the first object's detector, though the second's camera was selected last";
   EXPECT_EQ(second->imageWidth(), 32);
 
+  // With another device object alive, a run waits on its camera's event.
   first->set("FramesPerTrigger", 1);
   first->start();
-  shoot(wide);
+  shootAtEvent(wide);
   ASSERT_TRUE(first->waitForFrames(1, patience));
   vector<imaqkit::Frame> frames = first->getFrames();
   EXPECT_EQ(frames[0].width, 64);
@@ -206,6 +207,11 @@ TEST_F(Corvid, EachObjectActsOnItsOwnCamera) {
   shootAtEvent(wide);
   ASSERT_TRUE(first->waitForFrames(1, patience));
   EXPECT_EQ(first->getFrames()[0].width, 64);
-  first.reset();
+  // The last object left waits in the driver again, as a single camera does.
+  second.reset();
   EXPECT_EQ(imaqkit::test::liveManagers(), 1) << "each object owns its manager";
+  ASSERT_TRUE(first->waitForCall("acquisitionContinues=false", 2, patience));
+  first->start();
+  shoot(wide);
+  ASSERT_TRUE(first->waitForFrames(1, patience));
 }
