@@ -4,6 +4,7 @@
 #include "process_temp_path.h"
 #include "acquisition.h"
 #include "andor_sim_control.h"
+#include "stream_text.h"
 #include "tiff_reader.h"
 
 #include <gtest/gtest.h>
@@ -23,14 +24,6 @@ struct Outcome {
   std::vector<std::string> failures; // empty: the run did it all
   std::string report;
 };
-
-std::string textOf(std::FILE *file) {
-  std::rewind(file);
-  std::string text;
-  char buffer[512];
-  for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, got);
-  return text;
-}
 
 // Cameras 0 and 1, an image every period seconds each.
 Outcome runTwoCameras(const fs::path &out, double firstPeriod, double secondPeriod, double timeout) {

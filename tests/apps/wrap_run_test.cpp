@@ -5,6 +5,7 @@
 #include "process_temp_path.h"
 #include "acquisition.h"
 #include "andor_sim_control.h"
+#include "stream_text.h"
 #include "tiff_reader.h"
 #include "watched_file.h"
 
@@ -22,14 +23,6 @@ constexpr int frames = 8;
 constexpr std::uint32_t firstNumber = 0xFFFFFFFCu; // -4: images -4 to 3
 
 using Watched = WatchedFile<width, height>;
-
-std::string textOf(std::FILE *file) {
-  std::rewind(file);
-  std::string text;
-  char buffer[512];
-  for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, got);
-  return text;
-}
 
 } // namespace
 
