@@ -7,6 +7,7 @@
 // memcpys of the frame's bytes, runs in blocks between blocks of frames.
 #include "andor_sim_control.h"
 #include "bench_support.h"
+#include "drivers/andor_camera_lock.h"
 #include "imaqkit_engine.h"
 
 #include <cstring>
@@ -143,8 +144,25 @@ void twoCameras(benchmark::State &state) {
   bench::reportMemory(state, double(size) * size * 2 * frames * 2);
 }
 
+// What the process's lock adds to each image: a run takes it, with its
+// camera selected, twice per image (before the wait in the driver and for
+// the read). Timed alone, uncontended, for its share of corvid/acquisition.
+void cameraSelection(benchmark::State &state) {
+  andorSimReset();
+  andorSimAddCamera(cameraHandle, 8, 8);
+  HANDLE lock = openAndorCameraLock();
+  for (auto _ : state) {
+    AndorCameraSelection selected(lock, cameraHandle);
+    benchmark::ClobberMemory();
+  }
+  if (lock != nullptr) CloseHandle(lock);
+  andorSimReset();
+  state.SetItemsProcessed(int64_t(state.iterations()));
+}
+
 } // namespace
 
+BENCHMARK(cameraSelection)->Name("corvid/camera_selection");
 BENCHMARK(acquisition)->Name("corvid/acquisition")->Args({2560, 2160})->Args({64, 64})->UseManualTime();
 // 64 x 64 at 1,000 images/s each, well within what corvid keeps up with
 // alone (its fixed cost is some 40 us a frame): a hold-up between the

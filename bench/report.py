@@ -119,6 +119,11 @@ def rows(f):
     out.append(("corvid 64×64: fixed cost per frame (µs), frames/s", f"{fmt(t and t * 1e6)} µs, {fmt(fps)} /s",
                 f"3 memcpy: {fmt(f.value(small, 'three_memcpy_us'))} µs",
                 "", "≥ 20,000 /s", verdict(fps, 20000, at_most=False)))
+    sel = f.value("corvid/camera_selection")
+    share = ratio(sel and 2 * sel, t)
+    out.append(("corvid: the lock with the camera selected, twice per image (µs), against the 64×64 frame",
+                fmt(sel and 2 * sel * 1e6), f"64×64 frame: {fmt(t and t * 1e6)} µs", fmt(share), "≤ 0.03",
+                verdict(share, 0.03)))
     two = "corvid/two_cameras"
     alone, beside = f.value(two, "alone_fps"), f.value(two, "beside_fps")
     r = f.value(two, "ratio")
