@@ -29,14 +29,13 @@ void dispatchCompletedFrame(uint32_t ticket, void *context) {
   mxArray *frame;
   FrameSet *set = frameLedger.beginDispatch(ticket, record, &frame);
   if (frame != nullptr && record->callback != nullptr) {
-    // MATLAB gets its own copy of the function handle: the callback may call
-    // submitBuffers for this camera again, which replaces the record's copy.
-    mxArray *callback = mxDuplicateArray(record->callback);
     // The frame's own struct: MATLAB may keep it, or be handed the next
-    // frame inside this callback (drawnow), and neither changes it.
-    mxArray *arguments[3] = {callback, record->cameraObject, frame};
+    // frame inside this callback (drawnow), and neither changes it. The
+    // callback may call submitBuffers for this camera again, which destroys
+    // the record's function handle: MATLAB's feval holds shared copies of
+    // its inputs, which outlive the library's reference.
+    mxArray *arguments[3] = {record->callback, record->cameraObject, frame};
     mxArray *exception = mexCallMATLABWithTrap(0, nullptr, 3, arguments, "feval");
-    mxDestroyArray(callback);
     if (exception != nullptr) printCallbackError(exception);
   }
   frameLedger.endDispatch(ticket, set);
