@@ -13,34 +13,27 @@ cmake --build --preset release
 out=${DEMO_OUT:-$PWD/build/demo}
 mkdir -p "$out"
 bin=build/release/bin
-ran=0
 
-if [ -x "$bin/acquire" ]; then
-  # Two simulated Andor cameras, free-running: an image every exposure.
-  sim=(env ANDOR_SIM_CAMERAS=2 ANDOR_SIM_SIZE=512x512,256x256 ANDOR_SIM_MODE=free)
-  echo "== acquire --list"
-  "${sim[@]}" "$bin/acquire" --list
-  echo "== acquire: 100 frames from device 0"
-  "${sim[@]}" "$bin/acquire" --device 0 --frames 100 --exposure 0.01 --out "$out/acquire" --overwrite
-  echo "== the pictures: $out/acquire/frames.tif (100 pages, 16-bit) and $out/acquire/preview.png"
-  ran=1
-fi
+# Two simulated Andor cameras, free-running: an image every exposure.
+sim=(env ANDOR_SIM_CAMERAS=2 ANDOR_SIM_SIZE=512x512,256x256 ANDOR_SIM_MODE=free)
+echo "== acquire --list"
+"${sim[@]}" "$bin/acquire" --list
+echo "== acquire: 100 frames from device 0"
+"${sim[@]}" "$bin/acquire" --device 0 --frames 100 --exposure 0.01 --out "$out/acquire" --overwrite
+echo "== the pictures: $out/acquire/frames.tif (100 pages, 16-bit) and $out/acquire/preview.png"
 
-if [ -f octave/CMakeLists.txt ]; then
-  # The MEX libraries in GNU Octave: the same sources built with mkoctfile.
-  echo "== configure and build: octave (the MEX libraries with mkoctfile)"
-  cmake --preset octave >/dev/null
-  cmake --build --preset octave --target octave_mex
-  echo "== Octave: driver events read with takeEarliest, QCam buffers, a snapshot"
-  root=$PWD
-  mkdir -p "$out/octave"
-  # Its working folder: submitBuffers' call log "C:\QCamLog.txt" lands there.
-  (cd "$out/octave" && octave-cli --no-gui --no-window-system --norc --no-history --quiet --eval \
-    "addpath('$root/build/octave/octave/mex', '$root/octave/classes', '$root/mex/toolbox', '$root/octave/lib', '$root/octave/demo'); cameraDemo(pwd)")
-  ran=1
-fi
+# The MEX libraries in GNU Octave: the same sources built with mkoctfile.
+echo "== configure and build: octave (the MEX libraries with mkoctfile)"
+cmake --preset octave >/dev/null
+cmake --build --preset octave
+echo "== Octave: driver events read with takeEarliest, QCam buffers, a snapshot"
+root=$PWD
+mkdir -p "$out/octave"
+# Its working folder: submitBuffers' call log "C:\QCamLog.txt" lands there.
+(cd "$out/octave" && octave-cli --no-gui --no-window-system --norc --no-history --quiet --eval \
+  "addpath('$root/build/octave/octave/mex', '$root/octave/classes', '$root/mex/toolbox', '$root/octave/lib', '$root/octave/demo'); cameraDemo(pwd)")
 
-if [ "$ran" -eq 0 ]; then
-  echo "== nothing to run yet: the build holds no front end; its libraries and tests are built"
-fi
+echo "== the toolbox folder for Octave: $out/toolbox"
+rm -rf "$out/toolbox"
+cmake --install build/octave --prefix "$out/toolbox" >/dev/null
 echo "== demo done"
