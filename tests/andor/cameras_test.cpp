@@ -222,6 +222,45 @@ TEST(AndorSimEnvironment, CamerasComeFromTheEnvironment) {
   andorSimReset();
 }
 
+// Each camera's acquisitions are numbered from its own entry of the list;
+// the last entry stands for the cameras after it, as with ANDOR_SIM_SIZE.
+TEST(AndorSimEnvironment, FirstImageNumbersComePerCamera) {
+  const auto firstImageOf = [](int32_t handle) {
+    EXPECT_EQ(selectCamera(handle), ANDOR_STATUS_SUCCESS);
+    EXPECT_EQ(startAcquisition(), ANDOR_STATUS_SUCCESS);
+    EXPECT_EQ(andorSimProduceImages(handle, 1), 1);
+    AndorSimCameraState state{};
+    EXPECT_EQ(andorSimGetCamera(handle, &state), ANDOR_STATUS_SUCCESS);
+    EXPECT_EQ(abortAcquisition(), ANDOR_STATUS_SUCCESS);
+    return uint32_t(state.lastImage);
+  };
+  setEnvironment("ANDOR_SIM_CAMERAS", "3");
+  setEnvironment("ANDOR_SIM_MODE", "deterministic");
+  setEnvironment("ANDOR_SIM_FIRST_IMAGE", "7,4294967295");
+  andorSimConfigureFromEnvironment();
+  EXPECT_EQ(firstImageOf(100), 7u);
+  EXPECT_EQ(firstImageOf(101), 4294967295u);
+  EXPECT_EQ(firstImageOf(102), 4294967295u) << "the last entry stands for the cameras after it";
+
+  setEnvironment("ANDOR_SIM_FIRST_IMAGE", "0");
+  andorSimConfigureFromEnvironment();
+  for (int32_t handle = 100; handle < 103; ++handle)
+    EXPECT_EQ(firstImageOf(handle), 0u) << "one number is every camera's, camera " << handle;
+
+  // A list with any entry that does not parse is reported and replaced by
+  // the default for every camera, as a size list is.
+  for (const char *refused : {"5,x", "5,", ",5", "5,-1", "5,4294967296", " 5", "5;6"}) {
+    setEnvironment("ANDOR_SIM_FIRST_IMAGE", refused);
+    andorSimConfigureFromEnvironment();
+    EXPECT_EQ(firstImageOf(100), 1u) << refused;
+    EXPECT_EQ(firstImageOf(102), 1u) << refused;
+  }
+  setEnvironment("ANDOR_SIM_FIRST_IMAGE", nullptr);
+  setEnvironment("ANDOR_SIM_MODE", nullptr);
+  setEnvironment("ANDOR_SIM_CAMERAS", nullptr);
+  andorSimReset();
+}
+
 #ifdef _WIN32
 // MATLAB's setenv changes the process's environment block, not the copy the
 // driver's C runtime took when it started.

@@ -73,7 +73,8 @@
  *                               follows the exposure
  *   ANDOR_SIM_RING              ring capacity in images (default 16)
  *   ANDOR_SIM_FIRST_IMAGE       first image number of every acquisition,
- *                               0 to 4294967295 (default 1)
+ *                               0 to 4294967295, or a comma-separated list,
+ *                               one per camera (default 1)
  *   ANDOR_SIM_MOTION            how far the scene's spots travel per image, in
  *                               pixels, 0 (a still scene) to 1000 (default 1)
  *   ANDOR_SIM_SEED              the scene's seed, 0 to 4294967295 (default 1)

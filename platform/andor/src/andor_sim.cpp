@@ -1,5 +1,6 @@
 #include "andor_sim.h"
 
+#include "andor_first_images.h"
 #include "sim_environment.h"
 
 #include <algorithm>
@@ -87,7 +88,7 @@ void AndorSim::applyEnvironment() {
   const auto sizes = environmentSizes("ANDOR_SIM_SIZE", ImageSize{512, 512});
   const double periodMs = environmentNumber("ANDOR_SIM_FRAME_PERIOD_MS", 0, 0, 3600e3);
   defaultRingCapacity_ = uint32_t(environmentInteger("ANDOR_SIM_RING", 16, 1, 1 << 20));
-  const uint32_t firstNumber = environmentUnsigned32("ANDOR_SIM_FIRST_IMAGE", 1);
+  const auto firstNumbers = firstImagesFromEnvironment();
   const SceneMotion motion = environmentSceneMotion("ANDOR_SIM_MOTION", "ANDOR_SIM_SEED");
   freeRunning_ = environmentFreeRunning("ANDOR_SIM_MODE", true);
   for (long i = 0; i < count; ++i) {
@@ -95,7 +96,7 @@ void AndorSim::applyEnvironment() {
     cameras_.push_back(std::make_unique<Camera>(firstEnvironmentHandle + int32_t(i), int32_t(size.width),
                                                 int32_t(size.height), defaultRingCapacity_));
     cameras_.back()->framePeriod = periodMs / 1000;
-    cameras_.back()->firstNumberSet = firstNumber;
+    cameras_.back()->firstNumberSet = firstImageFor(firstNumbers, size_t(i));
     cameras_.back()->motionSet = motion;
   }
   if (!cameras_.empty()) current_ = cameras_.front()->handle;
