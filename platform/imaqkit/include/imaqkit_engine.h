@@ -115,9 +115,11 @@ using FrameBytes = std::vector<std::uint8_t, FrameAllocator<std::uint8_t>>;
 struct Frame {
   std::int32_t format = 0; /* IMAQ_FRAME_ */
   std::int32_t width = 0, height = 0, bands = 0, bytesPerPixel = 0;
-  FrameBytes bytes;         /* rows of width pixels, bands interleaved */
-  double time = 0;          /* from putTime; NaN when never stamped */
-  std::uint64_t number = 0; /* 0 for the first frame of an acquisition */
+  FrameBytes bytes; /* rows of width pixels, bands interleaved */
+  double time = 0;  /* from putTime; NaN when never stamped */
+  /* Its place among the acquisition's delivered frames, from 0; frames not
+   * kept for the frame memory limit have their numbers too. */
+  std::uint64_t number = 0;
 
   /* The value at (x, y), or 0 outside the frame. */
   std::uint32_t pixel(std::int32_t x, std::int32_t y, std::int32_t band = 0) const {
@@ -134,13 +136,40 @@ struct Frame {
 
 /* Counters of one acquisition, from start(). Images the adaptor counted but
  * the frame grab interval skipped are not lost; a frame that was wanted and
- * never delivered is (dropped = framesWanted - framesDelivered). */
+ * never delivered is (dropped = framesWanted - framesDelivered -
+ * framesOverMemoryLimit). A frame delivered while the frame memory limit
+ * was reached is lost too, and counted apart: the adaptor did its part. */
 struct AcquisitionStats {
-  std::uint64_t imagesCounted = 0;   /* countFrame calls */
-  std::uint64_t framesWanted = 0;    /* frameWanted answers of true */
-  std::uint64_t framesDelivered = 0; /* frames buffered for the user */
-  std::uint64_t framesDiscarded = 0; /* delivered while not acquiring */
+  std::uint64_t imagesCounted = 0;         /* countFrame calls */
+  std::uint64_t framesWanted = 0;          /* frameWanted answers of true */
+  std::uint64_t framesDelivered = 0;       /* frames buffered for the user */
+  std::uint64_t framesDiscarded = 0;       /* delivered while not acquiring */
+  std::uint64_t framesOverMemoryLimit = 0; /* delivered while acquiring, not kept */
 };
+
+/* The frame memory limit, as the toolbox's imaqmem sets it: the bytes that
+ * the frames buffered by every device object of the process (delivered and
+ * not yet taken with getFrames) may take together. A frame delivered while
+ * it would take the buffered frames past the limit is not kept: it is
+ * counted (AcquisitionStats::framesOverMemoryLimit), its memory goes back at
+ * once, and the acquisition goes on towards its frame count, so the frame
+ * numbers of the frames kept show the gap. The limit also caps the spare
+ * frame memory the engine keeps for reuse. Default: a quarter of the
+ * machine's physical memory, at most 1 GiB in a 32-bit process; a new limit
+ * applies to the frames delivered from then on. */
+IMAQKIT_API void setFrameMemoryLimit(std::uint64_t bytes);
+IMAQKIT_API std::uint64_t frameMemoryLimit();
+IMAQKIT_API std::uint64_t defaultFrameMemoryLimit();
+
+/* The buffered frames of every device object, now and at their peak. */
+struct FrameMemoryUse {
+  std::uint64_t limit = 0;
+  std::uint64_t bytesHeld = 0, framesHeld = 0;
+  std::uint64_t peakBytesHeld = 0, peakFramesHeld = 0; /* since resetFrameMemoryPeak */
+};
+IMAQKIT_API FrameMemoryUse frameMemoryUse();
+/* The peaks start again from what is held now. */
+IMAQKIT_API void resetFrameMemoryPeak();
 
 /* A warning raised with adaptorWarn. */
 struct AdaptorWarning {

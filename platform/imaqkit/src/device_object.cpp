@@ -1,5 +1,7 @@
 #include "device_object.h"
 
+#include "frame_memory.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -34,7 +36,15 @@ DeviceObject::DeviceObject(const std::string &name, std::vector<SourceInfo> sour
                         Input::wholeNumber);
 }
 
-DeviceObject::~DeviceObject() = default;
+DeviceObject::~DeviceObject() { flushBuffer(); }
+
+// mutex_ held, or the object unshared.
+void DeviceObject::flushBuffer() {
+  std::size_t bytes = 0;
+  for (const Frame &frame : buffer_) bytes += frame.bytes.size();
+  releaseFrameMemory(bytes, buffer_.size());
+  buffer_.clear();
+}
 
 // ---- IEngine ----
 
@@ -64,8 +74,14 @@ void DeviceObject::deliverFrame(IImageFrame *frame) {
     ++stats_.framesDiscarded;
     return;
   }
+  const std::uint64_t number = stats_.framesDelivered + stats_.framesOverMemoryLimit;
+  if (!holdFrameMemory(own->size())) {
+    ++stats_.framesOverMemoryLimit;
+    return;
+  }
   Frame delivered = own->take();
-  delivered.number = stats_.framesDelivered++;
+  delivered.number = number;
+  ++stats_.framesDelivered;
   buffer_.push_back(std::move(delivered));
   if (static_cast<double>(stats_.framesDelivered) >= target_) {
     armed_ = false;
@@ -237,7 +253,7 @@ void DeviceObject::start(IAdaptor *adaptor) {
     if (!open_) throw Error("The device is not open.");
     if (busy()) throw Error("The acquisition is already running; stop it first.");
     stats_ = AcquisitionStats();
-    buffer_.clear();
+    flushBuffer();
     target_ = target;
     interval_ = static_cast<std::int32_t>(interval);
     armed_ = true;
@@ -301,10 +317,13 @@ std::size_t DeviceObject::framesAvailable() const {
 std::vector<Frame> DeviceObject::getFrames(std::size_t count) {
   std::lock_guard<std::mutex> lock(mutex_);
   std::vector<Frame> frames;
+  std::size_t bytes = 0;
   while (!buffer_.empty() && frames.size() < count) {
+    bytes += buffer_.front().bytes.size();
     frames.push_back(std::move(buffer_.front()));
     buffer_.pop_front();
   }
+  releaseFrameMemory(bytes, frames.size());
   return frames;
 }
 

@@ -73,6 +73,7 @@ public:
 
 private:
   bool busy() const { return acquiring_ || armed_ || halted_; } // mutex held
+  void flushBuffer();
 
   KitCallRecord calls_;
   PropertyTable properties_;
@@ -97,7 +98,7 @@ private:
   double target_ = 0;
   std::int32_t interval_ = 1;
   AcquisitionStats stats_;
-  std::deque<Frame> buffer_;
+  std::deque<Frame> buffer_;                             // each frame counted in the process's frame memory
   std::vector<std::unique_ptr<ImageFrame>> outstanding_; // made, not yet delivered
   std::optional<bool> wantedAnswer_;
   std::optional<bool> continuesAnswer_;
