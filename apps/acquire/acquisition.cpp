@@ -89,6 +89,34 @@ void takeFrames(Camera &camera, std::vector<imaqkit::Frame> frames) {
   if (!frames.empty()) camera.lastFrame = Clock::now();
 }
 
+// The frames buffered now, taken and written one at a time: those not yet
+// written stay in the engine, whose frame memory limit bounds them while
+// the disk is slower than the camera.
+void writeBuffered(Camera &camera) {
+  for (std::size_t waiting = camera.vid->framesAvailable(); waiting > 0; --waiting)
+    takeFrames(camera, camera.vid->getFrames(1));
+}
+
+// The toolbox's frame memory limit for the run, and back as it was after.
+class MemoryLimit {
+public:
+  explicit MemoryLimit(std::uint64_t bytes) : before_(imaqkit::frameMemoryLimit()) {
+    imaqkit::setFrameMemoryLimit(bytes);
+  }
+  ~MemoryLimit() { imaqkit::setFrameMemoryLimit(before_); }
+  MemoryLimit(const MemoryLimit &) = delete;
+  MemoryLimit &operator=(const MemoryLimit &) = delete;
+
+private:
+  std::uint64_t before_;
+};
+
+std::string megabytes(double bytes) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.3g", bytes / double(bytesPerMB));
+  return text;
+}
+
 // The camera's run is over: stop it, keep what it still holds, and write
 // its preview while the other cameras go on.
 void finish(Camera &camera, std::uint32_t planned) {
@@ -97,7 +125,9 @@ void finish(Camera &camera, std::uint32_t planned) {
   try {
     camera.vid->stop();
     // A frame handed over between the last look and the stop is data as well.
-    takeFrames(camera, camera.vid->getFrames(planned - camera.recording->frames()));
+    for (std::size_t waiting = camera.vid->framesAvailable();
+         waiting > 0 && camera.recording->frames() < planned; --waiting)
+      takeFrames(camera, camera.vid->getFrames(1));
   } catch (const std::exception &error) {
     if (camera.failure.empty()) camera.failure = error.what();
   }
@@ -164,10 +194,13 @@ void printFigures(const Camera &camera, std::uint32_t planned, std::FILE *out) {
                static_cast<unsigned>(planned));
   std::fprintf(out, "%sframes per second: %.2f (from the timestamps; %.2f by the wall clock)\n", prefix,
                spread.framesPerSecond, camera.wall > 0 ? double(written) / camera.wall : 0.0);
+  const std::uint64_t delivered = stats.framesDelivered + stats.framesOverMemoryLimit;
   std::fprintf(out, "%sframes dropped: %llu (images read by the adaptor: %llu)\n", prefix,
-               static_cast<unsigned long long>(stats.framesWanted -
-                                               std::min(stats.framesWanted, stats.framesDelivered)),
+               static_cast<unsigned long long>(stats.framesWanted - std::min(stats.framesWanted, delivered)),
                static_cast<unsigned long long>(stats.imagesCounted));
+  if (stats.framesOverMemoryLimit > 0)
+    std::fprintf(out, "%sframes dropped while the disk was behind: %llu\n", prefix,
+                 static_cast<unsigned long long>(stats.framesOverMemoryLimit));
   std::fprintf(out,
                "%stimestamps: first to last %.6f s; interval mean %.3f ms, min %.3f ms, max %.3f ms, "
                "std dev %.3f ms\n",
@@ -213,6 +246,12 @@ void acquireFrames(imaqkit::AdaptorLibrary &library, const Options &options, std
     camera.height = camera.vid->imageHeight();
     if (camera.width <= 0 || camera.height <= 0)
       throw Failure("device " + std::to_string(camera.id) + " reports no image size");
+    // A limit that holds no frame would drop every one.
+    const std::uint64_t frameBytes = std::uint64_t(camera.width) * std::uint64_t(camera.height) * 2;
+    if (options.memory < frameBytes)
+      throw Failure(camera.prefix + "--memory " + megabytes(double(options.memory)) +
+                    " MB holds no frame of " + std::to_string(camera.width) + " x " +
+                    std::to_string(camera.height) + " pixels (" + megabytes(double(frameBytes)) + " MB)");
     // The frame count is known before the first frame, and so is whether the
     // file can stay a classic TIFF.
     const TiffWriter::Format format =
@@ -239,6 +278,8 @@ void acquireFrames(imaqkit::AdaptorLibrary &library, const Options &options, std
                  static_cast<int>(camera.height), exposure, options.frames);
   }
   std::fflush(out);
+
+  const MemoryLimit memoryLimit(options.memory);
 
   std::vector<std::int32_t> ids;
   for (const Camera &camera : cameras) ids.push_back(camera.id);
@@ -271,7 +312,7 @@ void acquireFrames(imaqkit::AdaptorLibrary &library, const Options &options, std
       if (!camera.running) continue;
       try {
         camera.vid->waitForFrames(1, share);
-        takeFrames(camera, camera.vid->getFrames());
+        writeBuffered(camera);
         if (camera.recording->frames() < options.frames) {
           if (camera.vid->isRunning() || camera.vid->framesAvailable() > 0) {
             if (secondsSince(camera.lastFrame) <= camera.patience) continue;

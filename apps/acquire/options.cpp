@@ -95,6 +95,8 @@ Options parseOptions(const std::vector<std::string> &args) {
       options.frames = std::uint32_t(wholeNumber(name, takeValue(), 1, 1000000));
     } else if (name == "--exposure") {
       options.exposure = seconds(name, takeValue());
+    } else if (name == "--memory") {
+      options.memory = std::uint64_t(wholeNumber(name, takeValue(), 1, 1000000)) * bytesPerMB;
     } else if (name == "--timeout") {
       options.timeout = seconds(name, takeValue());
       if (*options.timeout <= 0) throw UsageError("--timeout wants more than 0 seconds");
@@ -117,7 +119,8 @@ std::string usageText() {
   return R"(Usage: acquire --list [--adaptor FILE] [--verbose]
        acquire --help | --version
        acquire [--device N[,N...]] [--frames K] [--exposure S] [--out DIR]
-               [--overwrite] [--timeout S] [--adaptor FILE] [--verbose]
+               [--overwrite] [--memory MB] [--timeout S] [--adaptor FILE]
+               [--verbose]
 
 Plays a user of the image acquisition toolbox over the corvid adaptor (Andor
 cameras): lists the devices, or opens one or several and acquires 16-bit
@@ -143,6 +146,14 @@ frames.
   --overwrite     replace frames.tif and preview.png when DIR (or a
                   camera's folder) has them (without it acquire refuses to
                   start, before any camera does)
+  --memory MB     megabytes (1,000,000 bytes) that the frames waiting to be
+                  written may take, every camera's together, 1 to 1000000
+                  (default 256): the toolbox's frame memory limit. When the
+                  disk is slower than the cameras, frames that come while
+                  the limit is reached are dropped, not kept, and the run
+                  goes on until K frames are written; their numbers in the
+                  file (each page says "acquisition frame N") show the gaps.
+                  It must hold at least one frame of the largest camera
   --timeout S     give up when no frame has come for S seconds (default:
                   10 s more than twice the exposure); the frames acquired
                   until then are written
@@ -158,8 +169,10 @@ While it runs, a progress line on a terminal shows the frames acquired so
 far, by every camera (none when standard error goes to a file or a pipe).
 At the end it prints the frames acquired, frames per second (from the
 frames' timestamps), frames dropped (wanted by the toolbox but never
-delivered) and the spread of the intervals between timestamps; with
-several cameras, each of these lines starts with "camera N:".
+delivered), the frames dropped while the disk was behind (a line of its own,
+only when there were any: frames delivered while --memory was full) and the
+spread of the intervals between timestamps; with several cameras, each of
+these lines starts with "camera N:".
 
 With the simulated Andor driver, its environment sets the cameras:
 ANDOR_SIM_CAMERAS (count), ANDOR_SIM_SIZE (WIDTHxHEIGHT, or a comma list),
@@ -171,6 +184,9 @@ frames acquired until then are written, and the last line says how many of
 K); 2 when the command line is wrong. With several cameras there is one
 status for all: 0 only when every camera's run acquired and wrote all K
 frames, and otherwise 1, with a line naming each camera that fell short.
+Frames dropped on the way, by the camera or while the disk was behind,
+leave the status as it is: a run that wrote all K frames exits 0, and its
+figures say how many were dropped.
 Every error is one line on standard error.
 )";
 }

@@ -24,12 +24,18 @@ void convert(const imaqkit::Frame &frame, std::vector<std::uint16_t> &pixels) {
 Recording::Recording(std::unique_ptr<ByteSink> sink, TiffWriter::Format format, std::uint32_t planned)
     : tiff_(std::move(sink), format), planned_(planned) {}
 
-std::string Recording::longestDescription() { return "frame 1000000 of 1000000, time 1000000.000000 s"; }
+std::string Recording::longestDescription() {
+  return "frame 1000000 of 1000000, acquisition frame 18446744073709551616, time 1000000.000000 s";
+}
 
 void Recording::add(imaqkit::Frame frame) {
-  char description[96];
-  std::snprintf(description, sizeof description, "frame %u of %u, time %.6f s",
-                static_cast<unsigned>(stamps_.size() + 1), static_cast<unsigned>(planned_), frame.time);
+  // The frame before goes first: one frame in hand, not two, while the disk
+  // takes this one. A write that fails ends the run with no preview anyway.
+  last_ = imaqkit::Frame();
+  char description[128];
+  std::snprintf(description, sizeof description, "frame %u of %u, acquisition frame %llu, time %.6f s",
+                static_cast<unsigned>(stamps_.size() + 1), static_cast<unsigned>(planned_),
+                static_cast<unsigned long long>(frame.number + 1), frame.time);
   const std::uint16_t *pixels = nullptr;
   if (isPlain16(frame)) {
     // No copy: on the little-endian hosts we build for the writer hands

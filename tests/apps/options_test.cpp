@@ -23,6 +23,7 @@ TEST(Options, DefaultsAndEveryOption) {
   EXPECT_EQ(defaults.frames, 10u);
   EXPECT_FALSE(defaults.exposure);
   EXPECT_EQ(defaults.out, ".");
+  EXPECT_EQ(defaults.memory, 256u * 1000000u) << "megabytes of 1,000,000 bytes";
 
   Options options = parseOptions({"--device", "1", "--frames=100", "--exposure", "0.02", "--out", "pictures",
                                   "--timeout", "3", "--adaptor", "x.so", "--verbose"});
@@ -37,6 +38,8 @@ TEST(Options, DefaultsAndEveryOption) {
   EXPECT_FALSE(defaults.overwrite);
   EXPECT_TRUE(parseOptions({"--overwrite"}).overwrite);
   EXPECT_EQ(parseOptions({"--help", "--frames", "x"}).action, Options::Action::help);
+  EXPECT_EQ(parseOptions({"--memory", "1"}).memory, 1000000u);
+  EXPECT_EQ(parseOptions({"--memory=1000000"}).memory, 1000000ull * 1000000u);
 }
 
 // --version answers before anything else is checked, as --help does, and
@@ -60,6 +63,9 @@ TEST(Options, EveryBadLineIsOneLineOfError) {
                                  {"--exposure", "nan"},
                                  {"--exposure", "inf"},
                                  {"--timeout", "0"},
+                                 {"--memory", "0"},
+                                 {"--memory", "1000001"},
+                                 {"--memory", "2.5"},
                                  {"--out", ""},
                                  {"--frames"},
                                  {"--list=yes"},
@@ -134,13 +140,18 @@ TEST(Options, HelpStatesTheExitStatuses) {
             std::string::npos)
       << help;
   EXPECT_NE(help.find("2 when the command line is wrong"), std::string::npos) << help;
+  EXPECT_NE(
+      help.find("Frames dropped on the way, by the camera or while the disk was behind,\nleave the status as "
+                "it is: a run that wrote all K frames exits 0"),
+      std::string::npos)
+      << help;
 }
 
 TEST(Options, HelpNamesEveryOption) {
   const std::string help = acquire::usageText();
   for (const char *option :
        {"--list", "--device", "--frames", "--exposure", "--out", "--timeout", "--adaptor", "--verbose",
-        "--help", "--version", "--overwrite", "frames.tif", "preview.png"})
+        "--help", "--version", "--overwrite", "--memory", "frames.tif", "preview.png"})
     EXPECT_NE(help.find(option), std::string::npos) << option;
 }
 
