@@ -34,9 +34,7 @@ void dispatchCompletedFrame(uint32_t ticket, void *context) {
     // callback may call submitBuffers for this camera again, which destroys
     // the record's function handle: MATLAB's feval holds shared copies of
     // its inputs, which outlive the library's reference.
-    mxArray *arguments[3] = {record->callback, record->cameraObject, frame};
-    mxArray *exception = mexCallMATLABWithTrap(0, nullptr, 3, arguments, "feval");
-    if (exception != nullptr) printCallbackError(exception);
+    callMatlabCallback(record->callback, record->cameraObject, frame);
   }
   frameLedger.endDispatch(ticket, set);
 }

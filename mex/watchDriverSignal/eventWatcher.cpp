@@ -54,7 +54,6 @@ void dispatchCameraEvent(uint32_t, void *context) {
   // The callback finds its camera current, so that takeEarliest there reads
   // the camera whose event this is. The lock is not held while MATLAB runs.
   { AndorCameraSelection selected(record->cameraHandle); }
-  mxArray *exception = mexCallMATLABWithTrap(0, nullptr, 3, arguments, "feval");
+  callMatlabCallback(arguments[0], arguments[1], arguments[2]);
   for (mxArray *argument : arguments) mxDestroyArray(argument);
-  if (exception != nullptr) printCallbackError(exception);
 }
