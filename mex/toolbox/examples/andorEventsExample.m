@@ -9,7 +9,14 @@ function pictures = andorEventsExample(camera, imageCount, timeoutSeconds)
 %
 %   PICTURES = ANDOREVENTSEXAMPLE(CAMERA, IMAGECOUNT, TIMEOUTSECONDS)
 %   gives up with an error when no image has come for TIMEOUTSECONDS
-%   (default 10).
+%   (default 10; Inf waits for ever).
+%
+%   takeEarliest returns each image as int16, the driver's pixels bit for
+%   bit, in the array's column-major storage row by row: the picture is
+%       raw = takeEarliest(camera, 16);
+%       picture = reshape(typecast(raw(:), 'uint16'), camera.expectedN, camera.expectedM)';
+%   Without the typecast, counts above 32767 read as negative numbers: the
+%   brightest pixels come out darkest.
 %
 %   Before calling it, make CAMERA and start an acquisition that runs until
 %   it is aborted, with the Andor SDK:
@@ -17,18 +24,45 @@ function pictures = andorEventsExample(camera, imageCount, timeoutSeconds)
 %       pictures = andorEventsExample(cam, 20);
 %       imagesc(pictures(:, :, end)); axis image; colormap gray
 %
-%   The callbacks run while the example waits in pause. MATLAB runs them
-%   in its idle loop; in GNU Octave (the project's own tests) the camera
-%   bridge's event pump, pumpEvents, runs them.
+%   The callbacks run while the example waits in waitForCallbacks. MATLAB
+%   runs them in its idle loop, in pause; in GNU Octave, where pause runs no
+%   callback, waitForCallbacks calls the event pump, pumpEvents. The
+%   example stops its callback with watchDriverSignal(CAMERA); the toolbox
+%   README's "Callbacks in practice" says more.
 %
 %   When a read fails with a driver status ("Status code N"), CAMERASTATUS
 %   names the status and says what it means.
 %
-%   See also WATCHDRIVERSIGNAL, TAKEEARLIEST, ANDORCAMERA, CAMERASTATUS.
+%   Errors
+%     andorEventsExample: give the Andor camera object and the number of images to read.
+%     andorEventsExample: the first argument must be an Andor camera object, such as an AndorCamera, with cameraHandle, expectedM and expectedN properties.
+%     andorEventsExample: the image count must be a whole number, at least 1.
+%     andorEventsExample: the timeout must be a number of seconds greater than 0.
+%     andorEventsExample: reading an image failed: <takeEarliest's error>
+%     andorEventsExample: only <received> of <count> images came, then none for <timeout> s; is the camera acquiring?
+%   and watchDriverSignal's own errors.
+%
+%   See also WATCHDRIVERSIGNAL, TAKEEARLIEST, ANDORCAMERA, WAITFORCALLBACKS, CAMERASTATUS.
 
+if nargin < 2
+  error('andorEventsExample:arguments', ...
+        'andorEventsExample: give the Andor camera object and the number of images to read.');
+end
+if ~isAndorCamera(camera)
+  error('andorEventsExample:camera', ...
+        ['andorEventsExample: the first argument must be an Andor camera object, such as an AndorCamera, ' ...
+         'with cameraHandle, expectedM and expectedN properties.']);
+end
+if ~isCount(imageCount)
+  error('andorEventsExample:imageCount', 'andorEventsExample: the image count must be a whole number, at least 1.');
+end
 if nargin < 3
   timeoutSeconds = 10;
+elseif ~isSeconds(timeoutSeconds)
+  error('andorEventsExample:timeout', 'andorEventsExample: the timeout must be a number of seconds greater than 0.');
 end
+imageCount = double(imageCount);
+timeoutSeconds = double(timeoutSeconds);
 pictures = zeros(camera.expectedM, camera.expectedN, imageCount, 'uint16');
 received = 0;
 eventCount = 0;
@@ -79,4 +113,18 @@ fprintf('andorEventsExample: %d images read at %d driver events in %.2f s\n', re
       pictures(:, :, received) = counts';
     end
   end
+end
+
+function ok = isAndorCamera(camera)
+ok = isobject(camera) && isscalar(camera) && isprop(camera, 'cameraHandle') && isprop(camera, 'expectedM') && ...
+     isprop(camera, 'expectedN');
+end
+
+function ok = isCount(value)
+ok = isnumeric(value) && isreal(value) && isscalar(value) && ~issparse(value) && isfinite(value) && ...
+     value >= 1 && double(value) == fix(double(value));
+end
+
+function ok = isSeconds(value)
+ok = isnumeric(value) && isreal(value) && isscalar(value) && ~issparse(value) && value > 0;
 end

@@ -7,12 +7,32 @@ function picture = qcamSnapExample(camera)
 %   snapPicture keeps the camera of its first call, so the example clears
 %   it first: the grab is from CAMERA.
 %
+%   snapPicture returns the bytes as the camera wrote them, row by row into
+%   the matrix's column-major storage: the picture is
+%       raw = snapPicture(camera);
+%       [height, width] = size(raw);
+%       picture = reshape(raw(:), width, height)';
+%
 %   Before calling it, open the camera with the QCam SDK:
-%       cam = QCamCamera(cameraHandle);
+%       cam = QCamCamera(qcamHandle);
 %       qcamSnapExample(cam)
 %
-%   See also SNAPPICTURE, QCAMCAMERA.
+%   Errors
+%     qcamSnapExample: give the QCam camera object.
+%     qcamSnapExample: the first argument must be a QCam camera object, such as a QCamCamera, whose cameraHandle property is an int32 or uint32.
+%   and snapPicture's own errors (a camera of more than 8 bits is refused
+%   there).
+%
+%   See also SNAPPICTURE, QCAMCAMERA, CAMERASTATUS.
 
+if nargin < 1
+  error('qcamSnapExample:arguments', 'qcamSnapExample: give the QCam camera object.');
+end
+if ~isQCamCamera(camera)
+  error('qcamSnapExample:camera', ...
+        ['qcamSnapExample: the first argument must be a QCam camera object, such as a QCamCamera, ' ...
+         'whose cameraHandle property is an int32 or uint32.']);
+end
 clear snapPicture
 raw = snapPicture(camera);
 % The camera writes each row into the storage of one matrix column.
@@ -26,5 +46,13 @@ if nargout == 0
   colormap(gray(256));
   title('snapPicture');
   clear picture
+end
+end
+
+function ok = isQCamCamera(camera)
+ok = isobject(camera) && isscalar(camera) && isprop(camera, 'cameraHandle');
+if ok
+  handle = camera.cameraHandle;
+  ok = (isa(handle, 'int32') || isa(handle, 'uint32')) && isscalar(handle);
 end
 end
