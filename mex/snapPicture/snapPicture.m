@@ -14,8 +14,12 @@
 %             the driver's handle of the camera, such as a QCAMCAMERA.
 %
 %   The pixels arrive as the camera writes them, row by row, in the
-%   matrix's column-major storage: reshape(PICTURE(:), WIDTH, HEIGHT)' is
-%   the picture as the camera saw it. Only 8-bit images can be grabbed.
+%   matrix's column-major storage, a byte each: with [HEIGHT, WIDTH] =
+%   size(PICTURE),
+%       reshape(PICTURE(:), WIDTH, HEIGHT)'
+%   is the picture as the camera saw it. Only 8-bit images can be grabbed;
+%   frames of 12 or 16 bits come through SUBMITBUFFERS, whose help gives the
+%   recipe for each bit depth.
 %   With no output argument the grab happens all the same.
 %
 %   Errors (a failed grab reports the driver's status as a number, for

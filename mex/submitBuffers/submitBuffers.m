@@ -46,9 +46,16 @@
 %   for up to 100 cameras.
 %
 %   The pixels arrive as the camera writes them, row by row, in the
-%   matrix's column-major storage: reshape(S.frameData(:), WIDTH, HEIGHT)'
-%   is the picture for a 12- or 16-bit camera. An 8-bit camera's image
-%   fills the first half of the matrix's bytes, a byte per pixel.
+%   matrix's column-major storage. With [HEIGHT, WIDTH] = size(S.frameData),
+%   the picture as the camera saw it is, for a 12- or 16-bit camera,
+%       picture = reshape(S.frameData(:), WIDTH, HEIGHT)';      % uint16
+%   and for an 8-bit camera, whose image fills only the first WIDTH*HEIGHT
+%   bytes of the matrix, a byte per pixel,
+%       bytes = typecast(S.frameData(:), 'uint8');
+%       picture = reshape(bytes(1:WIDTH * HEIGHT), WIDTH, HEIGHT)';  % uint8
+%   (the 12- or 16-bit recipe on an 8-bit frame shows two half-width copies
+%   of the scene over a black lower half). SUBMITBUFFERS prints the
+%   camera's bit depth ("BitDepth: ...") at each call.
 %
 %   Nothing takes a queued frame back from the driver. While any frame is
 %   out the library locks itself in memory, so clear submitBuffers leaves
@@ -76,6 +83,16 @@
 %       ERROR in event callback of AndorCamera object: <message>
 %   and the next frame calls CALLBACKFUNC again.
 %
+%   Callbacks in practice (the toolbox README's section of that name says
+%   more): a stream whose callback queues the next frame stops when the
+%   callback queues no more (let it check a flag); clear submitBuffers,
+%   clear all and clearing the variables stop nothing while frames are out,
+%   as the library holds the callback and stays loaded until they are back.
+%   drawnow or pause inside a callback (pumpEvents in Octave) runs the
+%   callbacks of other frames waiting then, nested inside it, so frames can
+%   be handled out of order. Wrap a callback's body in try/catch to handle
+%   its own errors.
+%
 %   Errors
 %     submitBuffers: the first argument must be a camera object whose cameraHandle property is a 32-bit integer.
 %     All arguments must be supplied
@@ -94,5 +111,7 @@
 %     % cam = QCamCamera(handle), streaming
 %     submitBuffers(cam, @(camera, s) disp(max(s.frameData(:))), 4);
 %     pause(1);                    % MATLAB idles: the callbacks run
+%   In Octave pause runs no callback: wait with pumpEvents() or
+%   waitForCallbacks (in examples/) there.
 %
 %   See also SNAPPICTURE, QCAMCAMERA, CAMERASTATUS, qcamStreamExample.

@@ -37,8 +37,10 @@
 %   The driver is asked for as many pixels as the array has elements (rows
 %   times columns, in 32 bits) and refuses a count other than the image's
 %   with a status error.
-%   The bits are the camera's unsigned counts: typecast(IMAGE(:), 'uint16')
-%   gives them back for BITDEPTH 16.
+%   The bits are the camera's unsigned counts, so a bright pixel (above
+%   32767) reads as a negative int16: typecast(IMAGE, 'uint16') gives the
+%   counts back for BITDEPTH 16. The picture of an ANDORCAMERA CAM is
+%       picture = reshape(typecast(IMAGE(:), 'uint16'), CAM.expectedN, CAM.expectedM)';
 %
 %   With no output argument the image is still taken from the driver, and
 %   dropped. A global variable NAME that does not exist is not an error:
@@ -64,6 +66,8 @@
 %   Example
 %     % cam = AndorCamera(handle, 512, 512), acquiring
 %     image = takeEarliest(cam, 16);              % 512-by-512 int16
+%     picture = reshape(typecast(image(:), 'uint16'), 512, 512)';
+%     imagesc(picture); axis image; colormap gray
 %     global lastImage
 %     lastImage = zeros(512, 512, 'int16');
 %     takeEarliest(cam, 16, 'lastImage');         % into the global variable

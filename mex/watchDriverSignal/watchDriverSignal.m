@@ -41,6 +41,13 @@
 %       ERROR in event callback of AndorCamera object: <message>
 %   and the next event calls CALLBACK again.
 %
+%   Callbacks in practice (the toolbox README's section of that name says
+%   more): WATCHDRIVERSIGNAL(CAMERA) stops the callback, also from inside
+%   it. drawnow or pause inside a callback (pumpEvents in Octave) runs the
+%   callbacks of other events waiting then, nested inside it, possibly out
+%   of order. Wrap a callback's body in try/catch to handle its own errors
+%   (takeEarliest's status 20024 ends each event's reads).
+%
 %   clear watchDriverSignal (or clear all, clear functions, clear mex) ends
 %   every registration, also from inside a callback. Once one of its
 %   callbacks has run, the library stays in memory until MATLAB exits, so a
@@ -64,5 +71,7 @@
 %     watchDriverSignal(cam, @(camera, ~) disp(size(takeEarliest(camera, 16))));
 %     pause(2);                    % MATLAB idles: the callback runs
 %     watchDriverSignal(cam);      % clears it
+%   In Octave pause runs no callback: wait with pumpEvents() or
+%   waitForCallbacks (in examples/) there.
 %
 %   See also TAKEEARLIEST, ANDORCAMERA, CAMERASTATUS, andorEventsExample.
