@@ -62,4 +62,23 @@ TEST_F(AndorSceneTest, TheSameSeedGivesTheSameImagesNumberForNumber) {
   EXPECT_GT(largestDifference(other[0], first[1]), noiseAmplitude) << "another seed, another scene";
 }
 
+// A still picture is the scene's first image, copied for every image with
+// only the stamp changed: what a benchmark reads then costs no drawing.
+TEST_F(AndorSceneTest, AStillPictureRepeatsTheFirstImageWithEachImagesStamp) {
+  EXPECT_EQ(andorSimSetStillPicture(999, 1), ANDOR_SIM_INVALID_P1);
+  const auto drawn = acquire(0x1FFFF, 2);
+  ASSERT_EQ(andorSimSetStillPicture(wide, 1), ANDOR_STATUS_SUCCESS);
+  const auto still = acquire(0x1FFFF, 3); // the stamp's high half steps after the first
+  EXPECT_EQ(still[0], drawn[0]) << "the scene's first image, as drawn";
+  for (size_t i = 1; i < still.size(); ++i) {
+    EXPECT_TRUE(std::equal(still[i].begin() + 2, still[i].end(), still[0].begin() + 2)) << "image " << i;
+    const uint32_t number = 0x1FFFFu + uint32_t(i);
+    EXPECT_EQ(still[i][0], uint16_t(number)) << "image " << i;
+    EXPECT_EQ(still[i][1], uint16_t(number >> 16)) << "image " << i;
+  }
+  ASSERT_EQ(andorSimSetStillPicture(wide, 0), ANDOR_STATUS_SUCCESS);
+  const auto again = acquire(0x1FFFF, 2);
+  EXPECT_GT(largestDifference(again[0], again[1]), 4 * noiseAmplitude) << "drawn again, moving";
+}
+
 } // namespace

@@ -177,6 +177,13 @@ ANDOR_SIM_API int32_t andorSimSetFirstImageNumber(int32_t handle, uint32_t numbe
  * next start, as does the seed of the scene and its noise (1 at first). */
 ANDOR_SIM_API int32_t andorSimSetSceneMotion(int32_t handle, double rate);
 ANDOR_SIM_API int32_t andorSimSetSceneSeed(int32_t handle, uint32_t seed);
+/* Nonzero: the camera's next acquisitions show a still picture, the scene's
+ * first image drawn once at the start and copied into the ring for each
+ * image, stamped with that image's number; no image is drawn, so a
+ * benchmark times the code that reads the images, not the scene (a real
+ * camera's transfer is one copy too). 0, the default: every image drawn.
+ * ANDOR_STATUS_SUCCESS or ANDOR_SIM_INVALID_P1. */
+ANDOR_SIM_API int32_t andorSimSetStillPicture(int32_t handle, int still);
 /* Mode of acquisitions started from now on: nonzero free-running, 0
  * deterministic. */
 ANDOR_SIM_API void andorSimSetFreeRunning(int freeRunning);

@@ -48,6 +48,11 @@ int32_t AndorSim::startAcquisition() {
   const uint64_t fitting = std::max<uint64_t>(1, ringByteLimit / (pixels * sizeof(uint16_t)));
   camera->ringLimit = size_t(std::min<uint64_t>(camera->ringCapacity, fitting));
   camera->firstNumber = camera->firstNumberSet;
+  camera->still.clear();
+  if (camera->stillPictureSet) {
+    camera->still.resize(pixels);
+    camera->scene->render16(camera->still.data(), camera->firstNumber);
+  }
   camera->made = 0;
   camera->nextUnread = 0;
   camera->imageSinceWait = false;
@@ -120,7 +125,16 @@ void AndorSim::produceImage(Camera &camera) {
   }
   image.pixels.resize(camera.scene->pixelCount());
   image.index = camera.made++;
-  camera.scene->render16(image.pixels.data(), uint32_t(driverNumber(camera, image.index)));
+  const uint32_t number = uint32_t(driverNumber(camera, image.index));
+  if (camera.still.empty()) {
+    camera.scene->render16(image.pixels.data(), number);
+  } else {
+    // One copy, as a camera's transfer into the ring costs; the stamp as
+    // the scene puts it.
+    std::copy(camera.still.begin(), camera.still.end(), image.pixels.begin());
+    image.pixels[0] = uint16_t(number);
+    if (image.pixels.size() > 1) image.pixels[1] = uint16_t(number >> 16);
+  }
   camera.ring.push_back(std::move(image));
   ++camera.counters.produced;
   camera.imageSinceWait = true;

@@ -35,6 +35,10 @@ int32_t andorSimSetSceneMotion(int32_t handle, double rate) { return sim().setSc
 
 int32_t andorSimSetSceneSeed(int32_t handle, uint32_t seed) { return sim().setSceneSeed(handle, seed); }
 
+int32_t andorSimSetStillPicture(int32_t handle, int still) {
+  return sim().setStillPicture(handle, still != 0);
+}
+
 void andorSimSetFreeRunning(int freeRunning) { sim().setFreeRunning(freeRunning != 0); }
 
 int32_t andorSimProduceImages(int32_t handle, int32_t count) { return sim().produceImages(handle, count); }

@@ -287,6 +287,10 @@ int32_t AndorSim::setSceneSeed(int32_t handle, uint32_t seed) {
   return setOnCamera(handle, true, [&](Camera &camera) { camera.motionSet.seed = seed; });
 }
 
+int32_t AndorSim::setStillPicture(int32_t handle, bool still) {
+  return setOnCamera(handle, true, [&](Camera &camera) { camera.stillPictureSet = still; });
+}
+
 void AndorSim::setFreeRunning(bool freeRunning) {
   Lock lock(mutex_);
   freeRunning_ = freeRunning;

@@ -50,12 +50,17 @@ struct Camera {
   uint32_t ringCapacity;
   uint32_t firstNumberSet = 1;         // for the next acquisition
   sim_common::SceneMotion motionSet{}; // for the next acquisition
+  bool stillPictureSet = false;        // for the next acquisition
 
   // The acquisition running, or the last one (its images stay readable).
   bool acquiring = false;
   uint64_t acquisition = 0; // unique in the process: tells a stale thread or waiter
   size_t ringLimit = 0;     // images kept by this acquisition
   std::unique_ptr<sim_common::SyntheticScene> scene;
+  // A still picture: the scene's image drawn once at the start, copied into
+  // the ring for every image and stamped with its number. Empty: each image
+  // is drawn.
+  std::vector<uint16_t> still;
   std::deque<StoredImage> ring;             // oldest first, indexes consecutive
   std::vector<std::vector<uint16_t>> spare; // pixel buffers to reuse
   uint32_t firstNumber = 1;                 // the number of image index 0
@@ -105,6 +110,7 @@ public:
   int32_t setFirstImageNumber(int32_t handle, uint32_t number);
   int32_t setSceneMotion(int32_t handle, double rate);
   int32_t setSceneSeed(int32_t handle, uint32_t seed);
+  int32_t setStillPicture(int32_t handle, bool still);
   void setFreeRunning(bool freeRunning);
   int32_t produceImages(int32_t handle, int32_t count);
   int32_t getCamera(int32_t handle, AndorSimCameraState *state);
