@@ -55,4 +55,37 @@ TEST_F(QCamSceneTest, TheSameSeedGivesTheSameImagesNumberForNumber) {
   EXPECT_EQ(grab(41), later);
 }
 
+// A still picture is the scene's image copied into every frame with only
+// the stamp changed, drawn again when the scene changes.
+TEST_F(QCamSceneTest, AStillPictureRepeatsOneImageWithEachImagesStamp) {
+  EXPECT_EQ(qcamSimSetStillPicture(999, 1), QCAM_SIM_INVALID_HANDLE);
+  const std::vector<uint16_t> drawn = grab(0);
+  ASSERT_EQ(qcamSimSetStillPicture(scenic, 1), QCAM_STATUS_SUCCESS);
+  const std::vector<uint16_t> first = grab(0x2FFFF), second = grab(0x30000);
+  EXPECT_TRUE(std::equal(first.begin() + 2, first.end(), drawn.begin() + 2)) << "the scene's image, as drawn";
+  EXPECT_TRUE(std::equal(second.begin() + 2, second.end(), first.begin() + 2));
+  EXPECT_EQ(first[0], 0xFFFFu);
+  EXPECT_EQ(first[1], 2u);
+  EXPECT_EQ(second[0], 0u);
+  EXPECT_EQ(second[1], 3u);
+
+  ASSERT_EQ(qcamSimSetSceneSeed(scenic, 9), QCAM_STATUS_SUCCESS);
+  const std::vector<uint16_t> reseeded = grab(5), next = grab(6);
+  EXPECT_GT(largestDifference(reseeded, first), noiseAmplitude) << "another scene, another picture";
+  EXPECT_TRUE(std::equal(reseeded.begin() + 2, reseeded.end(), next.begin() + 2)) << "and still";
+
+  // At 8 bits the stamp is the first four bytes.
+  ASSERT_EQ(qcamSimAddCamera(203, "QX-203", 16, 8, 8), QCAM_STATUS_SUCCESS);
+  ASSERT_EQ(qcamSimSetStillPicture(203, 1), QCAM_STATUS_SUCCESS);
+  ASSERT_EQ(qcamSimSetNextImageNumber(203, 0x01020304), QCAM_STATUS_SUCCESS);
+  TestFrame narrow(16 * 8);
+  ASSERT_EQ(qcamGrabImage(203, &narrow.record), QCAM_STATUS_SUCCESS);
+  EXPECT_EQ(narrow.buffer[0], 4);
+  EXPECT_EQ(narrow.buffer[3], 1);
+
+  ASSERT_EQ(qcamSimSetStillPicture(scenic, 0), QCAM_STATUS_SUCCESS);
+  ASSERT_EQ(qcamSimSetSceneMotion(scenic, 3), QCAM_STATUS_SUCCESS);
+  EXPECT_GT(largestDifference(grab(7), grab(8)), 4 * noiseAmplitude) << "drawn again, moving";
+}
+
 } // namespace

@@ -145,6 +145,13 @@ QCAM_SIM_API int32_t qcamSimSetNextImageNumber(int32_t handle, uint32_t number);
  * the next image; 0, QCAM_SIM_INVALID_HANDLE or QCAM_SIM_INVALID_VALUE. */
 QCAM_SIM_API int32_t qcamSimSetSceneMotion(int32_t handle, double rate);
 QCAM_SIM_API int32_t qcamSimSetSceneSeed(int32_t handle, uint32_t seed);
+/* Nonzero: from the next image on, the camera shows a still picture, its
+ * scene's image drawn once (again after a change of the scene) and copied
+ * into each frame, stamped with that image's number; no image is drawn, so
+ * a benchmark times the code that takes the frames, not the scene (a real
+ * camera's transfer is one copy too). 0, the default: every image drawn.
+ * 0 or QCAM_SIM_INVALID_HANDLE. */
+QCAM_SIM_API int32_t qcamSimSetStillPicture(int32_t handle, int still);
 /* The handles of the cameras, in the order they were added: copies at most
  * capacity of them and returns how many cameras there are. */
 QCAM_SIM_API size_t qcamSimCameraHandles(int32_t *handles, size_t capacity);

@@ -38,6 +38,10 @@ int32_t qcamSimSetSceneMotion(int32_t handle, double rate) { return sim().setSce
 
 int32_t qcamSimSetSceneSeed(int32_t handle, uint32_t seed) { return sim().setSceneSeed(handle, seed); }
 
+int32_t qcamSimSetStillPicture(int32_t handle, int still) {
+  return sim().setStillPicture(handle, still != 0);
+}
+
 size_t qcamSimCameraHandles(int32_t *handles, size_t capacity) {
   return sim().cameraHandles(handles, capacity);
 }

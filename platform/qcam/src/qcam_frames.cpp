@@ -3,9 +3,29 @@
 // and the synchronous grab.
 #include "qcam_sim.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace qcam_sim {
 
-int32_t fillFrame(const sim_common::SyntheticScene &scene, uint32_t image, QCamFrameRecord &frame) {
+namespace {
+
+// The image's number where the scene stamps it: bytes 0 to 3, little-endian,
+// at 8 bits; the low then the high 16 bits in pixels 0 and 1 above.
+void stamp(void *pixels, size_t bytes, uint32_t bitDepth, uint32_t image) {
+  if (bitDepth <= 8) {
+    auto *out = static_cast<uint8_t *>(pixels);
+    for (size_t i = 0; i < 4 && i < bytes; ++i) out[i] = uint8_t(image >> (8 * i));
+    return;
+  }
+  const uint16_t halves[2] = {uint16_t(image), uint16_t(image >> 16)};
+  std::memcpy(pixels, halves, std::min(bytes, sizeof halves));
+}
+
+} // namespace
+
+int32_t fillFrame(const sim_common::SyntheticScene &scene, const std::vector<uint8_t> *still, uint32_t image,
+                  QCamFrameRecord &frame) {
   int32_t error = QCAM_STATUS_SUCCESS;
   uint32_t written = 0;
   // The buffer length is all the driver knows of the buffer: an image that
@@ -13,7 +33,12 @@ int32_t fillFrame(const sim_common::SyntheticScene &scene, uint32_t image, QCamF
   if (!frame.bufferAddress || frame.bufferLength < scene.imageBytes()) {
     error = QCAM_SIM_BUFFER_TOO_SMALL;
   } else {
-    scene.render(frame.bufferAddress, image);
+    if (still != nullptr) {
+      std::memcpy(frame.bufferAddress, still->data(), still->size());
+      stamp(frame.bufferAddress, still->size(), scene.bitDepth(), image);
+    } else {
+      scene.render(frame.bufferAddress, image);
+    }
     written = uint32_t(scene.imageBytes());
   }
   frame.driverFields[QCAM_SIM_FIELD_IMAGE_NUMBER] = image;
@@ -43,12 +68,26 @@ int32_t QCamSim::grabImage(int32_t handle, QCamFrameRecord *frame) {
   const uint32_t image = camera->nextImage++;
   ++camera->counters.produced;
   const auto scene = camera->scene;
+  const auto still = stillPictureOf(*camera);
   lock.unlock();
-  const int32_t error = fillFrame(*scene, image, *frame);
+  const int32_t error = fillFrame(*scene, still.get(), image, *frame);
   lock.lock();
   if (error == QCAM_STATUS_SUCCESS)
     if (Camera *still = find(handle)) ++still->counters.grabbed;
   return error;
+}
+
+// Drawn once per scene, under the lock: the first image after the picture
+// was asked for, or after the scene changed, waits for it.
+std::shared_ptr<const std::vector<uint8_t>> QCamSim::stillPictureOf(Camera &camera) {
+  if (!camera.stillPicture) return nullptr;
+  if (!camera.still || camera.stillOf != camera.scene.get()) {
+    auto picture = std::make_shared<std::vector<uint8_t>>(camera.scene->imageBytes());
+    camera.scene->render(picture->data(), 0);
+    camera.still = std::move(picture);
+    camera.stillOf = camera.scene.get();
+  }
+  return camera.still;
 }
 
 bool QCamSim::deliver(Camera &camera) {
@@ -58,7 +97,7 @@ bool QCamSim::deliver(Camera &camera) {
     ++camera.counters.lost;
     return false;
   }
-  jobs_.push_back(Job{camera.handle, camera.queue.front(), image, camera.scene});
+  jobs_.push_back(Job{camera.handle, camera.queue.front(), image, camera.scene, stillPictureOf(camera)});
   camera.queue.pop_front();
   changed_.notify_all();
   return true;
@@ -159,7 +198,7 @@ int32_t QCamSim::complete(Job &job) {
     frame.driverFields[QCAM_SIM_FIELD_BYTES_WRITTEN] = 0;
     frame.driverFields[QCAM_SIM_FIELD_ERROR_CODE] = uint32_t(error);
   } else {
-    error = fillFrame(*job.scene, job.image, frame);
+    error = fillFrame(*job.scene, job.still.get(), job.image, frame);
   }
   if (job.frame.routine) job.frame.routine(job.frame.userPointer, job.frame.userData, error, job.frame.flags);
   return error;

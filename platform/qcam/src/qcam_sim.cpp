@@ -212,6 +212,15 @@ int32_t QCamSim::setSceneSeed(int32_t handle, uint32_t seed) {
   return changeScene(handle, [seed](sim_common::SceneMotion &motion) { motion.seed = seed; });
 }
 
+int32_t QCamSim::setStillPicture(int32_t handle, bool still) {
+  Lock lock(mutex_);
+  Camera *camera = find(handle);
+  if (!camera) return QCAM_SIM_INVALID_HANDLE;
+  camera->stillPicture = still;
+  if (!still) camera->still.reset();
+  return QCAM_STATUS_SUCCESS;
+}
+
 size_t QCamSim::cameraHandles(int32_t *handles, size_t capacity) {
   Lock lock(mutex_);
   for (size_t i = 0; i < cameras_.size() && i < capacity && handles; ++i) handles[i] = cameras_[i]->handle;

@@ -39,7 +39,13 @@ struct Camera {
   int32_t handle;
   std::string serial;
   std::shared_ptr<const sim_common::SyntheticScene> scene; // shared with jobs being filled
-  uint32_t nextImage = 1;                                  // counts modulo 2^32
+  // A still picture: the scene's image drawn once, copied into every frame
+  // and stamped with its number (null: each image drawn). Made again when
+  // the scene changes.
+  bool stillPicture = false;
+  std::shared_ptr<const std::vector<uint8_t>> still;
+  const sim_common::SyntheticScene *stillOf = nullptr;
+  uint32_t nextImage = 1; // counts modulo 2^32
   // Free-running images are due on a grid of periods from scheduleStart;
   // ticksDone of them have passed.
   double period = 0.01;
@@ -58,6 +64,7 @@ struct Job {
   QueuedFrame frame;
   uint32_t image;
   std::shared_ptr<const sim_common::SyntheticScene> scene;
+  std::shared_ptr<const std::vector<uint8_t>> still;
 };
 
 class QCamSim : public sim_common::RecordedDriver {
@@ -78,6 +85,7 @@ public:
   int32_t setNextImageNumber(int32_t handle, uint32_t number);
   int32_t setSceneMotion(int32_t handle, double rate);
   int32_t setSceneSeed(int32_t handle, uint32_t seed);
+  int32_t setStillPicture(int32_t handle, bool still);
   size_t cameraHandles(int32_t *handles, size_t capacity);
   int32_t produceImages(int32_t handle, int32_t count);
   int32_t getCounters(int32_t handle, QCamSimCounters *counters);
@@ -101,6 +109,7 @@ private:
   void restartSchedules();
   template <typename Change> int32_t changeScene(int32_t handle, Change change);
   bool deliver(Camera &camera);
+  static std::shared_ptr<const std::vector<uint8_t>> stillPictureOf(Camera &camera);
   int32_t complete(Job &job);
 
   std::mutex mutex_;
@@ -115,8 +124,10 @@ private:
   uint64_t completions_ = 0;
 };
 
-// Fills the frame's buffer with the image; the error code (0 on success).
-int32_t fillFrame(const sim_common::SyntheticScene &scene, uint32_t image, QCamFrameRecord &frame);
+// Fills the frame's buffer with the image, drawn, or copied from the still
+// picture when there is one; the error code (0 on success).
+int32_t fillFrame(const sim_common::SyntheticScene &scene, const std::vector<uint8_t> *still, uint32_t image,
+                  QCamFrameRecord &frame);
 
 } // namespace qcam_sim
 
