@@ -1,11 +1,25 @@
 classdef AndorCamera < handle
   %ANDORCAMERA  An Andor camera as watchDriverSignal and takeEarliest take it.
   %   CAM = ANDORCAMERA(CAMERAHANDLE, WIDTH, HEIGHT) describes the Andor
-  %   camera whose driver handle is CAMERAHANDLE (the handle the Andor
-  %   driver gives for the camera) and whose images are WIDTH pixels wide
-  %   and HEIGHT pixels high (the image area set on the camera, after
-  %   binning). It does not talk to the driver: set the camera up and start
-  %   its acquisition with the Andor SDK as usual.
+  %   camera whose driver handle is CAMERAHANDLE and whose images are WIDTH
+  %   pixels wide and HEIGHT pixels high (the image area set on the camera,
+  %   after binning). It does not talk to the driver: set the camera up and
+  %   start its acquisition with the Andor SDK as usual.
+  %
+  %   The handle
+  %     CAMERAHANDLE is the Andor driver's handle of the camera: the number
+  %     the driver's getCameraHandle gives for the camera's index (0 for the
+  %     first camera the driver finds), which your own code gets from the
+  %     Andor SDK, and the one the corvid adaptor uses for device N. It
+  %     must be a whole number that fits 32 bits. watchDriverSignal selects
+  %     the camera by it (the driver's current camera is the whole
+  %     process's); takeEarliest reads only WIDTH and HEIGHT and reads the
+  %     current camera. A handle the driver does not know is not refused
+  %     here: the callback of that camera then never runs.
+  %     The simulated Andor driver (useSimulatedCameras) has cameras 100,
+  %     101, ... at first (ANDOR_SIM_CAMERAS, ANDOR_SIM_SIZE), and
+  %     camsim('andorAddCamera', HANDLE, WIDTH, HEIGHT) adds one: that
+  %     number is its handle, AndorCamera(100, 512, 512) the first one.
   %
   %   Properties (read-only)
   %     cameraHandle  the driver handle, a double

@@ -1,18 +1,31 @@
 classdef QCamCamera < handle
   %QCAMCAMERA  A QImaging camera as submitBuffers and snapPicture take it.
   %   CAM = QCAMCAMERA(CAMERAHANDLE) describes the QCam camera whose driver
-  %   handle is CAMERAHANDLE (the handle the QCam driver gives when it
-  %   opens the camera). It does not talk to the driver: open and set up
-  %   the camera, and start its stream, with the QCam SDK as usual.
+  %   handle is CAMERAHANDLE. It does not talk to the driver: open and set
+  %   up the camera, and start its stream, with the QCam SDK as usual.
   %   submitBuffers and snapPicture take the image size and bit depth from
   %   the driver.
+  %
+  %   The handle
+  %     CAMERAHANDLE is the QCam driver's handle of an opened camera: the
+  %     handle the QCam SDK gives your own code when it opens the camera.
+  %     The camera must stay open while the toolbox uses it: submitBuffers
+  %     and snapPicture pass the handle to the driver with every call, and
+  %     the driver answers a handle of no open camera with status 9
+  %     (snapPicture's error; submitBuffers then gets 0-by-0 frames and no
+  %     callback runs). The handle's 32 bits are kept as given.
+  %     The simulated QCam driver (useSimulatedCameras) has cameras 200,
+  %     201, ... open at first (QCAM_SIM_CAMERAS, QCAM_SIM_SIZE,
+  %     QCAM_SIM_BIT_DEPTH), and camsim('qcamAddCamera', HANDLE, SERIAL,
+  %     WIDTH, HEIGHT, BITDEPTH) adds one, open: that number is its handle,
+  %     QCamCamera(200) the first one.
   %
   %   Properties (read-only)
   %     cameraHandle  the driver handle, an int32. A uint32 handle keeps its
   %                   32 bits (it is typecast, not clamped).
   %
   %   Example
-  %     cam = QCamCamera(cameraHandle);
+  %     cam = QCamCamera(qcamHandle);    % qcamHandle: from the QCam SDK
   %     picture = snapPicture(cam);
   %
   %   A quiet stream
