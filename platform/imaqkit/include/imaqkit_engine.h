@@ -154,7 +154,8 @@ struct AcquisitionStats {
  * counted (AcquisitionStats::framesOverMemoryLimit), its memory goes back at
  * once, and the acquisition goes on towards its frame count, so the frame
  * numbers of the frames kept show the gap. The limit also caps the spare
- * frame memory the engine keeps for reuse. Default: a quarter of the
+ * frame memory the engine keeps for reuse, but for one frame's worth, which
+ * serves the next image while frames are dropped. Default: a quarter of the
  * machine's physical memory, at most 1 GiB in a 32-bit process; a new limit
  * applies to the frames delivered from then on. */
 IMAQKIT_API void setFrameMemoryLimit(std::uint64_t bytes);

@@ -4,9 +4,13 @@
 // Only large blocks are kept (small ones cost malloc nothing worth saving),
 // and only a few: in a running acquisition one frame is let go for each one
 // made. Kept blocks count against the limit with the buffered frames, so
-// that the limit bounds all the frame memory the engine holds, spare or
-// full. Under AddressSanitizer nothing is kept, so that a frame used after
-// its user let it go is still reported.
+// that the limit bounds the frame memory the engine holds, spare or full,
+// but for one block: the store keeps its newest one whatever the limit, so
+// that while the limit is reached a dropped frame's memory serves the next
+// image, and a camera that outpaces the disk costs a copy per image, not
+// fresh pages mapped, faulted in and unmapped again. Under AddressSanitizer
+// nothing is kept, so that a frame used after its user let it go is still
+// reported.
 #include "frame_memory.h"
 
 #include "imaqkit_engine.h"
@@ -76,20 +80,14 @@ public:
 
   /* A full store frees its oldest block, so a new frame size soon replaces
    * an old one; so does a store that the limit leaves no room for beside
-   * the buffered frames. A block that does not fit even alone is freed. */
+   * the buffered frames, down to the block just kept. */
   void keep(void *memory, std::size_t bytes) {
     Freed freed;
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      if (heldBytes_ + bytes > limit_) {
-        freed.add(memory);
-      } else {
-        if (count_ == mostKept) freed.add(popOldest());
-        blocks_[count_++] = Block{memory, bytes};
-        keptBytes_ += bytes;
-        popOverLimit(freed);
-      }
-    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (count_ == mostKept) freed.add(popOldest());
+    blocks_[count_++] = Block{memory, bytes};
+    keptBytes_ += bytes;
+    popOverLimit(freed);
   }
 
   bool hold(std::size_t bytes) {
@@ -156,9 +154,9 @@ private:
   }
 
   // mutex_ held: the oldest kept blocks that no longer fit beside the
-  // buffered frames.
+  // buffered frames, all but the newest.
   void popOverLimit(Freed &freed) {
-    while (count_ > 0 && heldBytes_ + keptBytes_ > limit_) freed.add(popOldest());
+    while (count_ > 1 && heldBytes_ + keptBytes_ > limit_) freed.add(popOldest());
   }
 
   std::mutex mutex_;
