@@ -17,12 +17,14 @@ namespace {
 
 constexpr auto patience = std::chrono::seconds(10);
 
-// Cameras 1 to count, 16 x 8, each acquiring (deterministic images).
+// Cameras 1 to count, 16 x 8, each acquiring (deterministic images of a
+// still picture: the raiser's image costs a copy, not a drawing).
 void addCameras(int32_t count) {
   andorSimReset();
   andorSimSetFreeRunning(0);
   for (int32_t handle = 1; handle <= count; ++handle) {
     andorSimAddCamera(handle, 16, 8);
+    andorSimSetStillPicture(handle, 1);
     selectCamera(handle);
     startAcquisition();
   }
