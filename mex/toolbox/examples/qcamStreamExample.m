@@ -94,10 +94,10 @@ started = tic;
 callback = @onFrame;
 printed = evalc('submitBuffers(camera, callback, queued);');
 fprintf('%s', printed);
-format = regexp(printed, 'Height: (\d+)\s+Width: (\d+)\s+BitDepth: (\d+)', 'tokens', 'once');
-height = str2double(format{1});
-width = str2double(format{2});
-if str2double(format{3}) <= 8
+frameSize = regexp(printed, 'Height: (\d+)\s+Width: (\d+)\s+BitDepth: (\d+)', 'tokens', 'once');
+height = str2double(frameSize{1});
+width = str2double(frameSize{2});
+if str2double(frameSize{3}) <= 8
   pixelClass = 'uint8';
 else
   pixelClass = 'uint16';
