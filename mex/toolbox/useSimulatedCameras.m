@@ -27,11 +27,19 @@ function useSimulatedCameras()
 %   In GNU Octave it works the same, with the toolbox built for Octave.
 %
 %   Errors
-%     useSimulatedCameras:driverLoaded  the simulated drivers could not be
-%         loaded, usually because a real ATMCD32D or QCamDriver is loaded in
-%         this session already: restart MATLAB and call useSimulatedCameras
-%         before any camera function or videoinput. The message names the
-%         folder and MATLAB's own reason.
+%     Each refusal changes nothing (the path is as it was) and quotes first
+%     the reason MATLAB gave for not loading camsim, then the likely cause
+%     where the reason shows it:
+%     useSimulatedCameras:driverLoaded  a camera driver of the same name
+%         without the simulator's controls is loaded in this session already
+%         (a real ATMCD32D or QCamDriver, loaded by a camera function or
+%         videoinput that ran before): restart MATLAB and call
+%         useSimulatedCameras before any camera function or videoinput.
+%     useSimulatedCameras:missingLibrary  a library camsim needs is not
+%         there (the message names it): the toolbox folder is incomplete;
+%         install it whole again.
+%     useSimulatedCameras:notLoaded  camsim did not load for another
+%         reason, which the message quotes.
 %     useSimulatedCameras:notInstalled  the simulation folder beside this
 %         file has no camsim for this MATLAB (mexext).
 %
@@ -68,10 +76,36 @@ catch err
     rmpath(folder);
   end
   setenv('PATH', searchPath);
-  error('useSimulatedCameras:driverLoaded', ...
-        ['useSimulatedCameras: the simulated camera drivers could not be loaded from %s (%s). ' ...
-         'A real camera driver (ATMCD32D or QCamDriver) is probably loaded in this session already, ' ...
-         'by a camera function or videoinput that ran before. Restart MATLAB and call useSimulatedCameras ' ...
-         'before any camera function or videoinput.'], folder, err.message);
+  [identifier, cause] = likelyCause(err);
+  reason = strtrim(err.message);
+  if ~isempty(cause) && isempty(regexp(reason, '[.!?]$', 'once'))
+    reason = [reason '.'];
+  end
+  error(identifier, '%s', ...
+        sprintf('useSimulatedCameras: the simulated camera drivers could not be loaded from %s: %s%s', ...
+                folder, reason, cause));
+end
+end
+
+function [identifier, cause] = likelyCause(err)
+% What the loader's reason shows, in the words of the systems it comes
+% from: Windows (MATLAB's and Octave's MEX loaders quote it), glibc's
+% loader, and camsim's own check of the drivers.
+reason = err.message;
+if strcmp(err.identifier, 'camsim:driver')
+  identifier = 'useSimulatedCameras:driverLoaded'; % camsim's own words say so, and what to do
+  cause = '';
+elseif ~isempty(regexp(reason, 'specified procedure could not be found|undefined symbol', 'once'))
+  identifier = 'useSimulatedCameras:driverLoaded';
+  cause = [' A real camera driver (ATMCD32D or QCamDriver) is probably loaded in this session already, ' ...
+           'by a camera function or videoinput that ran before. Restart MATLAB and call useSimulatedCameras ' ...
+           'before any camera function or videoinput.'];
+elseif ~isempty(regexp(reason, 'specified module could not be found|cannot open shared object file', 'once'))
+  identifier = 'useSimulatedCameras:missingLibrary';
+  cause = [' A library that camsim needs is missing: the toolbox folder is incomplete. ' ...
+           'Install it whole again (its release zip, or cmake --install).'];
+else
+  identifier = 'useSimulatedCameras:notLoaded';
+  cause = '';
 end
 end

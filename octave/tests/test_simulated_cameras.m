@@ -1,34 +1,73 @@
 % The installed toolbox's simulated cameras, as a user starts them: a
-% camsim that does not load is refused with the way out and leaves the path
-% as it was; then simulatedCamerasExample, the session the toolbox ships,
-% from useSimulatedCameras on; calling it again; camsim's help.
+% camsim that does not load is refused with the loader's reason and the
+% likely cause, and leaves the path as it was; then
+% simulatedCamerasExample, the session the toolbox ships, from
+% useSimulatedCameras on; calling it again; camsim's help.
 prefix = getenv('CAMERA_TOOLBOX_PREFIX');
 simulation = fullfile(prefix, 'simulation');
 onPath = @(folder) any(strcmp(folder, strsplit(path, pathsep)));
 
-% A toolbox folder whose camsim cannot be loaded, as when a real driver of
-% the same name is loaded already and the simulated exports are missing.
-broken = fullfile(pwd, 'toolbox-with-broken-camsim');
-if ~exist(fullfile(broken, 'simulation'), 'dir')
-  mkdir(fullfile(broken, 'simulation'));
+% Toolbox folders whose camsim cannot be loaded: each refusal quotes the
+% loader's reason first, names the cause only where the reason shows it,
+% and leaves the path as it was. The broken folders load nothing: they come
+% before any simulated driver is in the process.
+%   garbage: camsim is no MEX file, a reason that blames nothing;
+%   missing: a driver camsim needs is not in the folder;
+%   vendor:  a driver of the Andor name without the simulator's controls,
+%            as when the vendor's is loaded already.
+vendorDriver = getenv('CAMERA_VENDOR_ANDOR_DRIVER');
+check(exist(vendorDriver, 'file') == 2, 'CTest names the stand-in of the vendor''s Andor driver: "%s"', vendorDriver);
+cases = {'garbage', 'useSimulatedCameras:notLoaded', 'invalid ELF header|file too short|failed to load', {}; ...
+         'missing', 'useSimulatedCameras:missingLibrary', 'libQCamDriver\.so: cannot open shared object file', ...
+         {'A library that camsim needs is missing: the toolbox folder is incomplete.'}; ...
+         'vendor', 'useSimulatedCameras:driverLoaded', 'undefined symbol: andorSim', ...
+         {'A real camera driver (ATMCD32D or QCamDriver) is probably loaded in this session already', ...
+          'Restart MATLAB and call useSimulatedCameras before any camera function or videoinput.'}};
+blames = {'A real camera driver', 'A library that camsim needs is missing'};
+for k = 1:rows(cases)
+  [name, identifier, reason, causes] = cases{k, :};
+  broken = fullfile(pwd, ['toolbox-' name]);
+  if exist(broken, 'dir')
+    confirm_recursive_rmdir(false, 'local');
+    rmdir(broken, 's');
+  end
+  copyfile(prefix, broken);
+  control = fullfile(broken, 'simulation', ['camsim.' mexext]);
+  switch name
+    case 'garbage'
+      file = fopen(control, 'w');
+      fputs(file, 'not a MEX file');
+      fclose(file);
+    case 'missing'
+      delete(fullfile(broken, 'simulation', 'libQCamDriver.so'));
+    case 'vendor'
+      copyfile(vendorDriver, fullfile(broken, 'simulation', 'libATMCD32D.so'));
+  end
+  before = path;
+  home = cd(broken);
+  try
+    useSimulatedCameras;
+    check(false, '%s: useSimulatedCameras refuses a camsim that does not load', name);
+  catch err
+    checkEqual(err.identifier, identifier, sprintf('%s: the refusal''s identifier', name));
+    opening = sprintf('useSimulatedCameras: the simulated camera drivers could not be loaded from %s: ', ...
+                      fullfile(broken, 'simulation'));
+    check(strncmp(err.message, opening, numel(opening)), '%s: it names the folder first: %s', name, err.message);
+    quoted = regexp(err.message, reason, 'start', 'once');
+    check(~isempty(quoted), '%s: then the loader''s reason: %s', name, err.message);
+    for c = 1:numel(causes)
+      at = strfind(err.message, causes{c});
+      check(~isempty(at) && ~isempty(quoted) && at(1) > quoted, '%s: after it, the cause "%s"', name, causes{c});
+    end
+    for b = 1:numel(blames)
+      if ~any(strncmp(causes, blames{b}, numel(blames{b})))
+        check(isempty(strfind(err.message, blames{b})), '%s: and no other cause ("%s")', name, blames{b});
+      end
+    end
+  end
+  cd(home);
+  checkEqual(path, before, sprintf('%s: a refusal leaves the path as it was', name));
 end
-copyfile(fullfile(prefix, 'useSimulatedCameras.m'), broken);
-file = fopen(fullfile(broken, 'simulation', ['camsim.' mexext]), 'w');
-fputs(file, 'not a MEX file');
-fclose(file);
-before = path;
-home = cd(broken);
-try
-  useSimulatedCameras;
-  check(false, 'useSimulatedCameras refuses a camsim that does not load');
-catch err
-  checkEqual(err.identifier, 'useSimulatedCameras:driverLoaded', 'the refusal''s identifier');
-  check(~isempty(strfind(err.message, fullfile(broken, 'simulation'))), 'it names the folder: %s', err.message);
-  check(~isempty(strfind(err.message, 'Restart MATLAB and call useSimulatedCameras before any camera function or videoinput.')), ...
-        'it says how to try again: %s', err.message);
-end
-cd(home);
-checkEqual(path, before, 'a refusal leaves the path as it was');
 
 % The session itself, as a user runs it (it prints each step).
 result = simulatedCamerasExample();
