@@ -69,9 +69,14 @@ if ispc && ~any(strcmpi(folder, strsplit(getenv('PATH'), pathsep)))
   % entries of the vendors' installers.
   setenv('PATH', [folder pathsep getenv('PATH')]);
 end
+% From its own folder: with the toolbox's root as the current folder, the
+% root's camsim.m (camsim's help there) would come first, and call here.
+home = cd(folder);
 try
   camsim('andorCurrentCamera');
+  cd(home);
 catch err
+  cd(home);
   if ~onPath
     rmpath(folder);
   end

@@ -4,6 +4,8 @@
 %   after COMMAND. VALUE = CAMSIM(COMMAND, ...) returns what the command
 %   answers (each command below says what). Call USESIMULATEDCAMERAS first:
 %   it loads CAMSIM, and with it these drivers, before any camera library.
+%   This help is in the toolbox's folder as well as in its simulation
+%   folder, where CAMSIM is: a call before USESIMULATEDCAMERAS runs it.
 %
 %   The toolbox's functions and the corvid adaptor then drive the simulated
 %   cameras exactly as they drive real ones: CAMSIM plays the hardware.
@@ -13,9 +15,68 @@
 %   At first each driver holds the cameras its environment variables ask
 %   for, by default one free-running camera each: Andor camera 100, 512 by
 %   512 pixels, and QImaging camera 200, serial 'QSIM0200', 640 by 480 at
-%   8 bits (ANDOR_SIM_CAMERAS, ANDOR_SIM_SIZE, QCAM_SIM_CAMERAS,
-%   QCAM_SIM_SIZE, QCAM_SIM_BIT_DEPTH and the others, read when the driver
-%   is first used). The reset commands start from no camera instead.
+%   8 bits. The reset commands start from no camera instead.
+%
+%   Environment variables
+%
+%   Each driver reads its variables once, when it is loaded (by
+%   useSimulatedCameras): set them with setenv before that. A value that
+%   does not parse is reported on the error output and the default is used.
+%   The Andor cameras of the environment are the corvid adaptor's devices
+%   too, in the same order.
+%
+%   ANDOR_SIM_CAMERAS          How many Andor cameras, 0 to 64; their
+%                              handles are 100, 101, ... Default 1.
+%   ANDOR_SIM_SIZE             Each camera's detector size, WIDTHxHEIGHT
+%                              (1 to 65535 a side), or a comma-separated
+%                              list, one per camera, the last standing for
+%                              the cameras after it. Default 512x512.
+%   ANDOR_SIM_MODE             'free': acquisitions make images by
+%                              themselves, one each frame period;
+%                              'deterministic': only when andorProduce
+%                              asks. Default free.
+%   ANDOR_SIM_FRAME_PERIOD_MS  Milliseconds between free-running images,
+%                              0 to 3600000; 0 follows the exposure time.
+%                              Default 0.
+%   ANDOR_SIM_RING             Images each camera keeps, 1 to 1048576.
+%                              Default 16.
+%   ANDOR_SIM_FIRST_IMAGE      The number of the first image of every
+%                              acquisition, 0 to 4294967295, or a
+%                              comma-separated list, one per camera, the
+%                              last standing for the cameras after it.
+%                              Default 1.
+%   ANDOR_SIM_MOTION           How far the scene's spots travel per image,
+%                              in pixels, 0 (a still scene) to 1000.
+%                              Default 1.
+%   ANDOR_SIM_SEED             The seed of the scene and its noise, 0 to
+%                              4294967295. Default 1.
+%   ANDOR_SIM_FAIL             Statuses to inject, as andorInjectStatus
+%                              does: OPERATION[=STATUS][:once], several
+%                              separated by commas; every call unless
+%                              ':once', status 20075 unless given, e.g.
+%                              'getImages16' or 'startAcquisition=20072:once'.
+%                              Default none.
+%   QCAM_SIM_CAMERAS           How many QImaging cameras, 0 to 64; their
+%                              handles are 200, 201, ..., their serials
+%                              'QSIM0200', 'QSIM0201', ... Default 1.
+%   QCAM_SIM_SIZE              Each camera's image size, WIDTHxHEIGHT, or
+%                              a comma-separated list, one per camera, the
+%                              last standing for the cameras after it.
+%                              Default 640x480.
+%   QCAM_SIM_BIT_DEPTH         Bits a pixel of every camera: 8, 12 or 16.
+%                              Default 8.
+%   QCAM_SIM_MODE              'free': each camera with a frame queued gets
+%                              an image every frame period;
+%                              'deterministic': only when qcamProduce asks.
+%                              Default free.
+%   QCAM_SIM_FRAME_PERIOD_MS   Milliseconds between free-running images of
+%                              every camera, 0.001 to 3600000. Default 10.
+%   QCAM_SIM_FIRST_IMAGE       The number of each camera's first image, 0
+%                              to 4294967295. Default 1.
+%   QCAM_SIM_MOTION            How far the scene's spots travel per image,
+%                              in pixels, 0 to 1000. Default 1.
+%   QCAM_SIM_SEED              The seed of the scene and its noise, 0 to
+%                              4294967295. Default 1.
 %
 %   Each image carries its number: an Andor image in its first two pixels
 %   (low 16 bits, then high 16 bits; from 1 in each acquisition), a QImaging
