@@ -68,10 +68,11 @@ function(camera_add_mex)
   endif()
   if(M_HOST STREQUAL "octave")
     _camera_add_octave_mex("${M_NAME}" "${_sources}" "${_includes}" "${M_LIBRARIES}" "${M_DRIVER}")
+    if(NOT M_DESTINATION AND M_NAME IN_LIST CAMERA_MEX_NAMES)
+      set(M_DESTINATION .)
+    endif()
     if(M_DESTINATION)
-      install(FILES ${CAMERA_OCTAVE_MEX_DIR}/${M_NAME}.mex DESTINATION ${M_DESTINATION})
-    elseif(M_NAME IN_LIST CAMERA_MEX_NAMES)
-      install(FILES ${CAMERA_OCTAVE_MEX_DIR}/${M_NAME}.mex DESTINATION .)
+      _camera_install_octave_mex(${M_NAME} ${M_DESTINATION})
     endif()
     return()
   endif()
@@ -194,20 +195,42 @@ function(_camera_add_octave_mex name sources includes libraries driver)
     list(APPEND libraries ${_camera_driver_library_${driver}})
   endif()
   list(REMOVE_DUPLICATES libraries)
-  set(_links)
+  # The toolbox folder's own places come first (mkoctfile hands its
+  # arguments to a shell, hence the escaped $); the build's follow, and the
+  # install keeps only the former (_camera_install_octave_mex).
+  set(_links "-Wl,-rpath,\\$ORIGIN:\\$ORIGIN/simulation:\\$ORIGIN/..")
   foreach(_library ${libraries})
     list(APPEND _links -L$<TARGET_FILE_DIR:${_library}> -l${_library} -Wl,-rpath,$<TARGET_FILE_DIR:${_library}>)
   endforeach()
+  # As in the ELF builds for MATLAB: a library of a driver's name without the
+  # symbols asked for (the vendor's, loaded first) fails the load, not a call.
   add_custom_command(OUTPUT ${_output}
     COMMAND ${CMAKE_COMMAND} -E env "CXXFLAGS=-std=c++17 -O2 -g -Wall -Wextra"
             ${CAMERA_MKOCTFILE} --mex -o ${_output} ${_flags} ${sources} ${_links}
-            -Wl,--version-script=${CAMERA_MEX_EXPORTS} -Wl,-Bsymbolic
+            -Wl,--version-script=${CAMERA_MEX_EXPORTS} -Wl,-Bsymbolic -Wl,-z,now
     DEPENDS ${sources} ${_headers} ${_sharedHeaders} ${libraries} ${CAMERA_MEX_EXPORTS}
     WORKING_DIRECTORY ${_objects}
     COMMENT "mkoctfile --mex ${name}"
     VERBATIM)
   add_custom_target(octave_${name} ALL DEPENDS ${_output})
   add_dependencies(octave_mex octave_${name})
+endfunction()
+
+# An Octave MEX file installed into a folder of the toolbox, its RUNPATH
+# cut to the toolbox folder's own places, relative to it: the Win32
+# stand-in in the root (CAMERA_OCTAVE_WIN32_DESTINATION) and the simulated
+# drivers in the simulation folder. A copy of the folder then runs wherever
+# it is put, without the build tree.
+set(CAMERA_OCTAVE_WIN32_DESTINATION .)
+function(_camera_install_octave_mex name destination)
+  install(FILES ${CAMERA_OCTAVE_MEX_DIR}/${name}.mex DESTINATION ${destination})
+  if(destination STREQUAL ".")
+    set(_runpath "$ORIGIN:$ORIGIN/simulation")
+  else()
+    set(_runpath "$ORIGIN:$ORIGIN/..")
+  endif()
+  install(CODE "file(RPATH_SET FILE \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${destination}/${name}.mex\"
+                          NEW_RPATH \"${_runpath}\")")
 endfunction()
 
 # The toolbox's simulation folder: the simulated drivers and camsim, their
@@ -257,6 +280,11 @@ endfunction()
 function(camera_ship_simulated_driver target description)
   camera_link_runtime_statically(${target})
   camera_add_version_resource(${target} "${description}")
+  if(NOT CAMERA_ON_WINDOWS)
+    # The Win32 stand-in it needs lies in the toolbox's root, where the
+    # Octave build installs it.
+    set_target_properties(${target} PROPERTIES INSTALL_RPATH "$ORIGIN:$ORIGIN/..")
+  endif()
   install(TARGETS ${target} RUNTIME DESTINATION ${CAMERA_SIMULATION_FOLDER}
                             LIBRARY DESTINATION ${CAMERA_SIMULATION_FOLDER}
                             ARCHIVE DESTINATION lib EXCLUDE_FROM_ALL COMPONENT development)
