@@ -80,5 +80,7 @@ else
   echo "toolbox_copy_test: no mount namespace here (unshare -rm refused); the trees stay, and the loader's trace must not read them"
   check_loads
   LD_DEBUG=files LD_DEBUG_OUTPUT=$work/loader run_octave
-  if grep -hE "file=($source|$build)/" "$work"/loader.*; then fail "Octave loaded files from the build or source tree"; fi
+  compgen -G "$work/loader.*" >/dev/null || fail "the loader wrote no trace"
+  grep -qhF "calling init: $copy/libwin32.so" "$work"/loader.* || fail "the loader's trace shows no library of the copy"
+  if grep -hE "($source|$build)/" "$work"/loader.*; then fail "Octave loaded files from the build or source tree"; fi
 fi
