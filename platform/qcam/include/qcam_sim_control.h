@@ -146,7 +146,8 @@ QCAM_SIM_API int32_t qcamSimSetNextImageNumber(int32_t handle, uint32_t number);
 QCAM_SIM_API int32_t qcamSimSetSceneMotion(int32_t handle, double rate);
 QCAM_SIM_API int32_t qcamSimSetSceneSeed(int32_t handle, uint32_t seed);
 /* Nonzero: from the next image on, the camera shows a still picture, its
- * scene's image drawn once (again after a change of the scene) and copied
+ * scene's image drawn once, at this call (again after a change of the
+ * scene, with the next image), and copied
  * into each frame, stamped with that image's number; no image is drawn, so
  * a benchmark times the code that takes the frames, not the scene (a real
  * camera's transfer is one copy too). 0, the default: every image drawn.

@@ -77,8 +77,8 @@ int32_t QCamSim::grabImage(int32_t handle, QCamFrameRecord *frame) {
   return error;
 }
 
-// Drawn once per scene, under the lock: the first image after the picture
-// was asked for, or after the scene changed, waits for it.
+// Drawn once per scene, under the lock: when the picture is asked for, and
+// with the first image after the scene changed, which waits for it.
 std::shared_ptr<const std::vector<uint8_t>> QCamSim::stillPictureOf(Camera &camera) {
   if (!camera.stillPicture) return nullptr;
   if (!camera.still || camera.stillOf != camera.scene.get()) {

@@ -217,7 +217,12 @@ int32_t QCamSim::setStillPicture(int32_t handle, bool still) {
   Camera *camera = find(handle);
   if (!camera) return QCAM_SIM_INVALID_HANDLE;
   camera->stillPicture = still;
-  if (!still) camera->still.reset();
+  // Drawn now, not with the first image: a program that measures its
+  // memory around a stream finds the picture there before it.
+  if (still)
+    stillPictureOf(*camera);
+  else
+    camera->still.reset();
   return QCAM_STATUS_SUCCESS;
 }
 
