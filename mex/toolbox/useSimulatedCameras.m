@@ -49,6 +49,8 @@ function useSimulatedCameras()
 %     camsim('andorStart', 100);
 %     watchDriverSignal(cam, @(camera, ~) disp(size(takeEarliest(camera, 16))));
 %     pause(1)                            % prints "512 512" at each image
+%     % (in GNU Octave pause runs no callback: pumpEvents('install') first,
+%     % and wait with pumpEvents or waitForCallbacks instead)
 %     watchDriverSignal(cam); camsim('andorStop', 100);
 %
 %   See also CAMSIM, simulatedCamerasExample.
